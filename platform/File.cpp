@@ -1,0 +1,181 @@
+#include "platform/File.h"
+
+#include "platform/FileFaults.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+CFile::~CFile() { Abort(); }
+
+bool CFile::Open(const std::string &path, unsigned flags, CFileException *pError) {
+  try {
+    OpenOrThrow(path, flags);
+    return true;
+  } catch (const CFileException &e) {
+    if (pError != nullptr) {
+      *pError = e;
+    }
+    return false;
+  }
+}
+
+void CFile::OpenOrThrow(const std::string &path, unsigned flags) {
+  Abort();
+  m_strPath = path;
+
+  const bool bWrite = (flags & (modeWrite | modeReadWrite)) != 0;
+  int nOpen = O_CLOEXEC;
+  if ((flags & modeReadWrite) != 0) {
+    nOpen |= O_RDWR;
+  } else if ((flags & modeWrite) != 0) {
+    nOpen |= O_WRONLY;
+  } else {
+    nOpen |= O_RDONLY;
+  }
+  if ((flags & modeCreate) != 0) {
+    nOpen |= O_CREAT;
+    if ((flags & modeNoTruncate) == 0) {
+      nOpen |= O_TRUNC;
+    }
+  }
+
+  const char *action = bWrite ? ((flags & modeCreate) != 0 ? "Creating" : "Opening for writing") : "Opening";
+  if (const int nInjected = CFileFaults::OpenError(path); nInjected != 0) {
+    CFileException::ThrowErrno(nInjected, path, action);
+  }
+
+  // Truncation waits until the lock is held, so a file that another program holds is not emptied.
+  const int nFd = ::open(path.c_str(), nOpen & ~O_TRUNC, 0644);
+  if (nFd < 0) {
+    CFileException::ThrowErrno(errno, path, action);
+  }
+
+  int nLock = 0;
+  if ((flags & shareExclusive) != 0 || ((flags & shareDenyWrite) != 0 && bWrite)) {
+    nLock = LOCK_EX;
+  } else if ((flags & shareDenyWrite) != 0) {
+    nLock = LOCK_SH;
+  }
+  if (nLock != 0 && ::flock(nFd, nLock | LOCK_NB) != 0) {
+    const int nErr = errno;
+    ::close(nFd);
+    CFileException::ThrowErrno(nErr, path, action);
+  }
+  if ((nOpen & O_TRUNC) != 0 && ::ftruncate(nFd, 0) != 0) {
+    const int nErr = errno;
+    ::close(nFd);
+    CFileException::ThrowErrno(nErr, path, action);
+  }
+  struct stat st {};
+  if (::fstat(nFd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(nFd);
+    CFileException::ThrowErrno(EISDIR, path, action);
+  }
+  m_nFd = nFd;
+}
+
+uint32_t CFile::Read(void *pBuffer, uint32_t nCount) {
+  uint32_t nDone = 0;
+  auto *p = static_cast<char *>(pBuffer);
+  while (nDone < nCount) {
+    const ssize_t n = ::read(m_nFd, p + nDone, nCount - nDone);
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      CFileException::ThrowErrno(errno, m_strPath, "Reading");
+    }
+    if (n == 0) {
+      break;
+    }
+    nDone += static_cast<uint32_t>(n);
+  }
+  return nDone;
+}
+
+void CFile::ReadExactly(void *pBuffer, uint32_t nCount) {
+  const uint64_t nStart = GetPosition();
+  const uint32_t nRead = Read(pBuffer, nCount);
+  if (nRead != nCount) {
+    throw CFileException(CFileException::endOfFile, m_strPath,
+                         "\"" + m_strPath + "\" ends too early: " + std::to_string(nCount) +
+                             " bytes were expected at offset " + std::to_string(nStart) + ", but only " +
+                             std::to_string(nRead) + " are there.");
+  }
+}
+
+void CFile::Write(const void *pBuffer, uint32_t nCount) {
+  if (m_nFd < 0) {
+    CFileException::ThrowErrno(EBADF, m_strPath, "Writing");
+  }
+  const uint32_t nAllowed = CFileFaults::WritableBytes(nCount);
+  uint32_t nDone = 0;
+  const auto *p = static_cast<const char *>(pBuffer);
+  while (nDone < nAllowed) {
+    const ssize_t n = ::write(m_nFd, p + nDone, nAllowed - nDone);
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      CFileException::ThrowErrno(errno, m_strPath, "Writing to");
+    }
+    if (n == 0) {
+      break;
+    }
+    nDone += static_cast<uint32_t>(n);
+  }
+  if (nDone < nCount) {
+    CFileException::ThrowErrno(ENOSPC, m_strPath, "Writing to");
+  }
+}
+
+uint64_t CFile::Seek(int64_t nOffset, SeekPosition from) {
+  const int nWhence = from == begin ? SEEK_SET : (from == current ? SEEK_CUR : SEEK_END);
+  const off_t nPos = ::lseek(m_nFd, nOffset, nWhence);
+  if (nPos < 0) {
+    CFileException::ThrowErrno(errno, m_strPath, "Seeking in");
+  }
+  return static_cast<uint64_t>(nPos);
+}
+
+uint64_t CFile::GetPosition() const {
+  const off_t nPos = ::lseek(m_nFd, 0, SEEK_CUR);
+  if (nPos < 0) {
+    CFileException::ThrowErrno(errno, m_strPath, "Seeking in");
+  }
+  return static_cast<uint64_t>(nPos);
+}
+
+uint64_t CFile::GetLength() const {
+  struct stat st {};
+  if (::fstat(m_nFd, &st) != 0) {
+    CFileException::ThrowErrno(errno, m_strPath, "Reading the length of");
+  }
+  return static_cast<uint64_t>(st.st_size);
+}
+
+void CFile::Close() {
+  if (m_nFd < 0) {
+    return;
+  }
+  const int nFd = m_nFd;
+  m_nFd = -1;
+  if (::close(nFd) != 0 && errno != EINTR) {
+    CFileException::ThrowErrno(errno, m_strPath, "Closing");
+  }
+}
+
+void CFile::Abort() noexcept {
+  if (m_nFd >= 0) {
+    ::close(m_nFd);
+    m_nFd = -1;
+  }
+}
+
+std::string CFile::GetFileName() const {
+  const auto nSlash = m_strPath.find_last_of('/');
+  return nSlash == std::string::npos ? m_strPath : m_strPath.substr(nSlash + 1);
+}

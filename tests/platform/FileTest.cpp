@@ -1,0 +1,142 @@
+#include "platform/File.h"
+#include "platform/FileFaults.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    m_dir = fs::temp_directory_path() / ("tarvex-file-" + std::to_string(::getpid()));
+    fs::create_directories(m_dir);
+  }
+  void TearDown() override {
+    CFileFaults::Reset();
+    fs::remove_all(m_dir);
+  }
+  std::string Path(const std::string &name) const { return (m_dir / name).string(); }
+  static std::string Contents(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  fs::path m_dir;
+};
+
+TEST_F(FileTest, MissingFileNamesPathAndCause) {
+  CFile file;
+  CFileException error(CFileException::none, "", "");
+  EXPECT_FALSE(file.Open(Path("absent.tvd"), CFile::modeRead, &error));
+  EXPECT_EQ(error.m_cause, CFileException::fileNotFound);
+  EXPECT_EQ(error.m_strFileName, Path("absent.tvd"));
+  EXPECT_NE(error.GetErrorMessage().find(Path("absent.tvd")), std::string::npos);
+  EXPECT_EQ(error.GetErrorMessage(8).size(), 7U);
+  EXPECT_FALSE(file.IsOpen());
+}
+
+TEST_F(FileTest, WriteSeekReadAndLength) {
+  CFile file;
+  file.OpenOrThrow(Path("a.bin"), CFile::modeCreate | CFile::modeReadWrite | CFile::shareDenyWrite);
+  file.Write("hello world", 11);
+  EXPECT_EQ(file.GetLength(), 11U);
+  file.Seek(6, CFile::begin);
+  file.Write("WORLD", 5);
+  EXPECT_EQ(file.SeekToEnd(), 11U);
+  file.SeekToBegin();
+  char text[11];
+  file.ReadExactly(text, 11);
+  EXPECT_EQ(std::string(text, 11), "hello WORLD");
+  EXPECT_EQ(file.Read(text, 4), 0U);
+  EXPECT_EQ(file.GetFileName(), "a.bin");
+  file.Close();
+  EXPECT_FALSE(file.IsOpen());
+
+  CFile again;
+  again.OpenOrThrow(Path("a.bin"), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite);
+  EXPECT_EQ(again.GetLength(), 11U);
+}
+
+TEST_F(FileTest, ReadingPastTheEndNamesTheOffset) {
+  std::ofstream(Path("short.bin")) << "12345";
+  CFile file;
+  file.OpenOrThrow(Path("short.bin"), CFile::modeRead);
+  file.Seek(2, CFile::begin);
+  char buffer[8];
+  try {
+    file.ReadExactly(buffer, 8);
+    FAIL() << "no error raised";
+  } catch (const CFileException &e) {
+    EXPECT_EQ(e.m_cause, CFileException::endOfFile);
+    EXPECT_NE(std::string(e.what()).find("offset 2"), std::string::npos) << e.what();
+  }
+}
+
+TEST_F(FileTest, FullDiskRaisesAndKeepsWhatWasWritten) {
+  CFile file;
+  file.OpenOrThrow(Path("full.bin"), CFile::modeCreate | CFile::modeWrite);
+  CFileFaults::FailWritesAfter(4);
+  try {
+    file.Write("abcdefgh", 8);
+    FAIL() << "no error raised";
+  } catch (const CFileException &e) {
+    EXPECT_EQ(e.m_cause, CFileException::diskFull);
+  }
+  EXPECT_THROW(file.Write("x", 1), CFileException);
+  file.Close();
+  EXPECT_EQ(Contents(Path("full.bin")), "abcd");
+}
+
+TEST_F(FileTest, InjectedOpenFailure) {
+  std::ofstream(Path("locked.tvd")) << "x";
+  CFileFaults::FailOpen(Path("locked.tvd"), EACCES);
+  CFile file;
+  CFileException error(CFileException::none, "", "");
+  EXPECT_FALSE(file.Open(Path("locked.tvd"), CFile::modeRead, &error));
+  EXPECT_EQ(error.m_cause, CFileException::accessDenied);
+  CFileFaults::Reset();
+  EXPECT_TRUE(file.Open(Path("locked.tvd"), CFile::modeRead));
+}
+
+TEST_F(FileTest, SharingModes) {
+  const std::string path = Path("shared.tvd");
+  std::ofstream(path) << "keep me";
+
+  CFile writer;
+  writer.OpenOrThrow(path, CFile::modeReadWrite | CFile::shareDenyWrite);
+  CFile other;
+  CFileException error(CFileException::none, "", "");
+  EXPECT_FALSE(other.Open(path, CFile::modeReadWrite | CFile::shareDenyWrite, &error));
+  EXPECT_EQ(error.m_cause, CFileException::sharingViolation);
+  // A create that is refused must not have emptied the file.
+  EXPECT_FALSE(other.Open(path, CFile::modeCreate | CFile::modeReadWrite | CFile::shareDenyWrite));
+  EXPECT_EQ(Contents(path), "keep me");
+  EXPECT_TRUE(other.Open(path, CFile::modeRead | CFile::shareDenyNone));
+  other.Close();
+  writer.Close();
+
+  CFile reader1;
+  CFile reader2;
+  EXPECT_TRUE(reader1.Open(path, CFile::modeRead | CFile::shareDenyWrite));
+  EXPECT_TRUE(reader2.Open(path, CFile::modeRead | CFile::shareDenyWrite));
+  EXPECT_FALSE(other.Open(path, CFile::modeRead | CFile::shareExclusive));
+  reader1.Close();
+  reader2.Close();
+  EXPECT_TRUE(other.Open(path, CFile::modeRead | CFile::shareExclusive));
+}
+
+TEST_F(FileTest, DirectoryIsNotAFile) {
+  CFile file;
+  CFileException error(CFileException::none, "", "");
+  EXPECT_FALSE(file.Open(m_dir.string(), CFile::modeRead, &error));
+  EXPECT_EQ(error.m_cause, CFileException::accessDenied);
+}
+
+} // namespace

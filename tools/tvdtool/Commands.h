@@ -1,0 +1,8 @@
+#pragma once
+
+namespace CLI {
+class App;
+}
+
+// Each command group of tvdtool adds its subcommands to the application.
+void RegisterFramesCommands(CLI::App &app);
