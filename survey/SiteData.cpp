@@ -1,0 +1,344 @@
+#include "survey/SiteData.h"
+
+#include "survey/SurveyReader.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+namespace {
+
+constexpr unsigned APPEND_FLAGS = CFile::modeReadWrite | CFile::modeNoTruncate | CFile::shareDenyWrite;
+
+std::string Quoted(const std::string &path) { return "\"" + path + "\""; }
+
+} // namespace
+
+CSiteData::CSiteData(const std::string &path, int nMode, CSitePlan &plan, const CSurveyClock &clock)
+    : m_strPath(path), m_clock(clock) {
+  m_segmentOffsets[0] = static_cast<int64_t>(SURVEY_COUNT_OFFSET);
+  if (nMode == modeCreateNew) {
+    CreateSurvey();
+  } else if (nMode == modeOpenExisting) {
+    ReadSurvey(plan);
+  } else {
+    throw CFileException(CFileException::generic, path,
+                         "Opening " + Quoted(path) + " failed: unknown mode " + std::to_string(nMode) + ".");
+  }
+  ReopenForAppend();
+  m_strFileName = m_file.GetFileName();
+  m_nFileLength = static_cast<int64_t>(m_file.GetLength());
+  m_file.Close();
+}
+
+CSiteData::~CSiteData() {
+  try {
+    FinishSegment();
+  } catch (...) {
+    // Nothing is left to report to: the levels that could not be written are lost with the object.
+  }
+  m_file.Abort();
+}
+
+void CSiteData::CreateSurvey() {
+  m_file.OpenOrThrow(m_strPath, CFile::modeCreate | CFile::modeReadWrite | CFile::shareDenyWrite);
+  try {
+    m_header = _surveyheader{};
+    m_header.nCreated = m_clock.Now();
+    std::vector<uint8_t> bytes(SURVEY_FIRST_SEGMENT_OFFSET);
+    const auto header = EncodeSurveyHeader(m_header);
+    std::copy(header.begin(), header.end(), bytes.begin());
+    PutU32(&bytes[SURVEY_HEADER_LENGTH_OFFSET], SURVEY_SEGMENT_HEADER_LENGTH);
+    PutU32(&bytes[SURVEY_COUNT_OFFSET], 0);
+    m_file.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    m_file.Close();
+  } catch (...) {
+    m_file.Abort();
+    throw;
+  }
+  m_nSegmentCount = 0;
+  m_nSegmentsInFile = 0;
+  m_segment = _segmentheader{};
+}
+
+void CSiteData::ReadSurvey(CSitePlan &plan) {
+  const std::vector<uint8_t> bytes = LoadSurveyFile(m_strPath, CFile::shareExclusive);
+  const _surveycontents contents = ParseSurvey(bytes.data(), bytes.size(), false);
+  if (const _surveyerror *error = contents.FirstBlockingError()) {
+    std::string text = DescribeSurveyError(m_strPath, *error);
+    if (error->kind != SurveyProblem::notSurvey) {
+      text += " 'tvdtool survey repair' makes a sound copy that keeps every readable segment and record.";
+    }
+    throw CFileException(error->kind == SurveyProblem::truncated ? CFileException::endOfFile
+                                                                 : CFileException::invalidFile,
+                         m_strPath, text);
+  }
+  m_header = contents.header;
+  m_nSegmentCount = static_cast<int32_t>(contents.nSegmentCount);
+  m_nSegmentsInFile = m_nSegmentCount;
+  plan.m_nSegmentCount = m_nSegmentCount;
+  for (size_t i = 0; i < contents.segments.size(); ++i) {
+    const auto &segment = contents.segments[i];
+    const int nIndex = static_cast<int>(i);
+    m_segmentOffsets[i + 1] = static_cast<int64_t>(segment.nOffset);
+    m_segment = segment.header;
+    plan.m_Start[nIndex].nPlanX = segment.header.nStartX;
+    plan.m_Start[nIndex].nPlanY = segment.header.nStartY;
+    plan.m_Stop[nIndex].nPlanX = segment.header.nStopX;
+    plan.m_Stop[nIndex].nPlanY = segment.header.nStopY;
+    plan.PlaceStart(nIndex, segment.header.nStartX, segment.header.nStartY);
+    plan.PlaceStop(nIndex, segment.header.nStopX, segment.header.nStopY);
+  }
+  // Segments announced but never begun have no header: their offset is the end of the file, and
+  // they have no points to show.
+  for (size_t k = contents.segments.size() + 1; k <= contents.nSegmentCount; ++k) {
+    m_segmentOffsets[k] = static_cast<int64_t>(bytes.size());
+    plan.m_Start[k - 1] = _planpoint{};
+    plan.m_Stop[k - 1] = _planpoint{};
+  }
+}
+
+void CSiteData::ReopenForAppend() {
+  m_file.OpenOrThrow(m_strPath, APPEND_FLAGS);
+  const uint64_t nLength = m_file.SeekToEnd();
+  if (nLength < static_cast<uint64_t>(m_nFileLength)) {
+    m_file.Abort();
+    throw CFileException(CFileException::invalidFile, m_strPath,
+                         Quoted(m_strPath) + " is " + std::to_string(nLength) + " bytes long, but " +
+                             std::to_string(m_nFileLength) +
+                             " bytes of this survey have been written to it: another program has changed it, "
+                             "and nothing more is written to it.");
+  }
+}
+
+void CSiteData::WriteAt(uint64_t nOffset, const uint8_t *p, uint32_t n, const std::string &what) {
+  const auto nOldLength = static_cast<uint64_t>(m_nFileLength);
+  ReopenForAppend();
+  try {
+    m_file.Seek(static_cast<int64_t>(nOffset), CFile::begin);
+    m_file.Write(p, n);
+    m_file.Close();
+  } catch (const CFileException &e) {
+    m_file.Abort();
+    if (nOffset + n > nOldLength) {
+      // Whatever part of an append reached the disk is taken back, so the file ends where the
+      // survey's last complete write ended.
+      std::error_code ignored;
+      std::filesystem::resize_file(m_strPath, nOldLength, ignored);
+    }
+    throw CFileException(e.m_cause, m_strPath,
+                         std::string(e.what()) + " (" + what + " at offset " + std::to_string(nOffset) + ")");
+  }
+  m_nFileLength = static_cast<int64_t>(std::max(nOldLength, nOffset + n));
+}
+
+void CSiteData::Refuse(const std::string &text) const {
+  throw CFileException(CFileException::generic, m_strPath, text);
+}
+
+void CSiteData::NewSegment(int32_t n) {
+  // The caller has raised the count already; whatever goes wrong, it goes back to the file's.
+  struct CRestore {
+    CSiteData &data;
+    bool bDone = false;
+    ~CRestore() {
+      if (!bDone) {
+        data.m_nSegmentCount = data.m_nSegmentsInFile;
+      }
+    }
+  } restore{*this};
+
+  if (n > SURVEY_MAX_SEGMENTS) {
+    Refuse("Segment " + std::to_string(n) + " cannot be announced in " + Quoted(m_strPath) +
+           ": a survey holds at most 500 segments.");
+  }
+  if (n != m_nSegmentsInFile + 1) {
+    Refuse("Segment " + std::to_string(n) + " cannot be announced in " + Quoted(m_strPath) + ": it holds " +
+           std::to_string(m_nSegmentsInFile) + " segments, so the next one is " +
+           std::to_string(m_nSegmentsInFile + 1) + ".");
+  }
+  FinishSegment();
+  uint8_t count[4];
+  PutU32(count, static_cast<uint32_t>(n));
+  WriteAt(SURVEY_COUNT_OFFSET, count, sizeof count, "writing the segment count " + std::to_string(n));
+  m_nSegmentCount = n;
+  m_nSegmentsInFile = n;
+  m_nRecordCount = 0;
+  m_segmentOffsets[n] = m_nFileLength;
+  m_nOpenSegment = n;
+  m_bHeaderInFile = false;
+  restore.bDone = true;
+}
+
+void CSiteData::SetSegmentPoint(int nKind) {
+  if (nKind == 1) {
+    m_segment.nStartX = static_cast<uint16_t>(m_ptLastPoint.x);
+    m_segment.nStartY = static_cast<uint16_t>(m_ptLastPoint.y);
+    m_segment.nCoordsFlag = 0;
+  } else if (nKind == 2) {
+    m_segment.nStopX = static_cast<uint16_t>(m_ptLastPoint.x);
+    m_segment.nStopY = static_cast<uint16_t>(m_ptLastPoint.y);
+  }
+}
+
+void CSiteData::SetSegmentCoordinates(int nKind, double dLongitude, double dLatitude) {
+  if (nKind == 1) {
+    m_segment.dStartLon = dLongitude;
+    m_segment.dStartLat = dLatitude;
+    m_segment.nCoordsFlag = 1;
+  } else if (nKind == 2) {
+    m_segment.dStopLon = dLongitude;
+    m_segment.dStopLat = dLatitude;
+    m_segment.nCoordsFlag = 1;
+  }
+}
+
+void CSiteData::StampSegmentTime(int nKind) {
+  if (nKind != 1 && nKind != 2) {
+    return;
+  }
+  _localtime local;
+  const bool bLocal = m_clock.ToLocalTime(m_clock.Now(), local);
+  const auto hour = static_cast<uint8_t>(bLocal ? local.nHour : 255);
+  const auto minute = static_cast<uint8_t>(bLocal ? local.nMinute : 255);
+  const auto second = static_cast<uint8_t>(bLocal ? local.nSecond : 255);
+  if (nKind == 1) {
+    m_segment.nMonth = static_cast<uint8_t>(bLocal ? local.nMonth : 0);
+    m_segment.nDay = static_cast<uint8_t>(bLocal ? local.nDay : 0);
+    m_segment.nYear = static_cast<uint8_t>(bLocal ? (local.nYear - 1980) & 0xFF : 68);
+    m_segment.nStartHour = hour;
+    m_segment.nStartMinute = minute;
+    m_segment.nStartSecond = second;
+  } else {
+    m_segment.nStopHour = hour;
+    m_segment.nStopMinute = minute;
+    m_segment.nStopSecond = second;
+    m_segment.nRecordCount = static_cast<uint16_t>(m_nRecordCount);
+  }
+  m_segment.nReserved = 0;
+}
+
+void CSiteData::WriteSegmentHeader(int32_t n) {
+  if (m_nOpenSegment == 0 || n != m_nOpenSegment) {
+    Refuse("The header of segment " + std::to_string(n) + " cannot be written to " + Quoted(m_strPath) + ": " +
+           (m_nOpenSegment == 0 ? std::string("no segment has been announced")
+                                : "segment " + std::to_string(m_nOpenSegment) + " is the one being collected") +
+           ", and other segments are not overwritten.");
+  }
+  const auto bytes = EncodeSegmentHeader(m_segment);
+  WriteAt(static_cast<uint64_t>(m_segmentOffsets[n]), bytes.data(), SURVEY_SEGMENT_HEADER_LENGTH,
+          "writing the header of segment " + std::to_string(n));
+  m_bHeaderInFile = true;
+}
+
+void CSiteData::SetChannels(const uint32_t *pFrequencies, int nCount) {
+  nCount = std::clamp(nCount, 0, 2);
+  QueueBuffers();
+  auto channels = std::make_unique<_channelrecord[]>(static_cast<size_t>(std::max(nCount, 1)));
+  for (int i = 0; i < nCount; ++i) {
+    channels[i].nFrequency = pFrequencies[i];
+    channels[i].nChannel = static_cast<uint16_t>(i + 1);
+  }
+  m_pChannels = std::move(channels);
+  m_nChannelCount = nCount;
+  WriteWaitingRecords();
+}
+
+uint32_t CSiteData::GetBufferedLevels(int nChannel) const {
+  return nChannel >= 1 && nChannel <= m_nChannelCount ? m_pChannels[nChannel - 1].nLevels : 0;
+}
+
+void CSiteData::AddLevels(int nChannel, const uint8_t *pBytes, uint32_t nItems) {
+  if (nChannel < 1 || nChannel > m_nChannelCount) {
+    return; // no buffer for this channel: no channel report has named it
+  }
+  const uint32_t nLevels = nItems / 2;
+  if (nLevels == 0) {
+    return;
+  }
+  if (m_nOpenSegment == 0) {
+    Refuse("Levels of channel " + std::to_string(nChannel) + " cannot be stored in " + Quoted(m_strPath) +
+           ": no segment has been announced.");
+  }
+  _channelrecord &buffer = m_pChannels[nChannel - 1];
+  // The buffer that cannot take this message's levels becomes a record of its own.
+  if (buffer.nLevels + nLevels > SURVEY_MAX_RECORD_LEVELS && buffer.nLevels > 0) {
+    m_waiting.push_back(buffer);
+    buffer.nLevels = 0;
+  }
+  // A message longer than a record fills whole records first.
+  uint32_t i = 0;
+  while (nLevels - i > SURVEY_MAX_RECORD_LEVELS) {
+    _channelrecord record = buffer;
+    for (uint32_t j = 0; j < SURVEY_MAX_RECORD_LEVELS; ++j, ++i) {
+      record.levels[j] = static_cast<int8_t>(pBytes[2 * i]);
+    }
+    record.nLevels = SURVEY_MAX_RECORD_LEVELS;
+    m_waiting.push_back(record);
+  }
+  for (; i < nLevels; ++i) {
+    buffer.levels[buffer.nLevels++] = static_cast<int8_t>(pBytes[2 * i]);
+  }
+  WriteWaitingRecords();
+}
+
+void CSiteData::WriteChannelRecord(int nChannel) {
+  if (nChannel >= 1 && nChannel <= m_nChannelCount && m_pChannels[nChannel - 1].nLevels > 0) {
+    m_waiting.push_back(m_pChannels[nChannel - 1]);
+    m_pChannels[nChannel - 1].nLevels = 0;
+  }
+  WriteWaitingRecords();
+}
+
+void CSiteData::FlushSegmentLevels() {
+  QueueBuffers();
+  WriteWaitingRecords();
+}
+
+void CSiteData::QueueBuffers() {
+  for (int i = 0; i < m_nChannelCount; ++i) {
+    if (m_pChannels[i].nLevels > 0) {
+      m_waiting.push_back(m_pChannels[i]);
+      m_pChannels[i].nLevels = 0;
+    }
+  }
+}
+
+void CSiteData::WriteWaitingRecords() {
+  if (m_waiting.empty()) {
+    return;
+  }
+  if (m_nOpenSegment == 0) {
+    Refuse("Levels cannot be stored in " + Quoted(m_strPath) + ": no segment has been announced.");
+  }
+  if (!m_bHeaderInFile) {
+    // The segment's records must follow its header: when the header could not be written at
+    // BEGIN, it is written now, before them.
+    WriteSegmentHeader(m_nOpenSegment);
+  }
+  std::vector<uint8_t> bytes;
+  bytes.reserve(ChannelRecordSize(SURVEY_BUFFER_LEVELS));
+  while (!m_waiting.empty()) {
+    const _channelrecord &record = m_waiting.front();
+    bytes.clear();
+    AppendChannelRecord(bytes, record);
+    WriteAt(static_cast<uint64_t>(m_nFileLength), bytes.data(), static_cast<uint32_t>(bytes.size()),
+            "appending a record of " + std::to_string(record.nLevels) + " levels of channel " +
+                std::to_string(record.nChannel) + " to segment " + std::to_string(m_nOpenSegment));
+    ++m_nRecordCount;
+    m_waiting.pop_front();
+  }
+}
+
+void CSiteData::FinishSegment() {
+  if (m_nOpenSegment == 0) {
+    return;
+  }
+  QueueBuffers();
+  WriteWaitingRecords();
+  // A walk that ended without STOP still leaves a header whose count matches its records.
+  if (m_bHeaderInFile && m_segment.nRecordCount != static_cast<uint16_t>(m_nRecordCount)) {
+    m_segment.nRecordCount = static_cast<uint16_t>(m_nRecordCount);
+    WriteSegmentHeader(m_nOpenSegment);
+  }
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "survey/SurveyReader.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A sound copy of a survey data file and the changes that made it.
+struct _surveyrepair {
+  bool bPossible = false;           // false when not even the file header and count can be read
+  std::string strReason;            // why not, when bPossible is false
+  std::vector<uint8_t> bytes;       // the sound copy
+  std::vector<std::string> changes; // one line per change; empty when the file was sound
+};
+
+// Keeps every segment header and record that can be read, drops what cannot (a cut-short header
+// or record, bytes that are neither, segments beyond 500), sets each segment's record count to
+// the records kept and the segment count to the segments kept. What it writes reads back with no
+// error.
+_surveyrepair RepairSurvey(const uint8_t *data, size_t size);
