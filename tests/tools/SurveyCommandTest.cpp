@@ -1,0 +1,222 @@
+#include "tools/tvdtool/SurveyCommand.h"
+#include "tools/tvdtool/Commands.h"
+
+#include "survey/SiteData.h"
+
+#include <CLI/CLI.hpp>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class CFixedClock : public CSurveyClock {
+public:
+  int64_t Now() const override { return 1717236000; }
+  bool ToLocalTime(int64_t, _localtime &local) const override {
+    local = m_local;
+    return true;
+  }
+  _localtime m_local{2024, 6, 1, 9, 5, 3};
+};
+
+class SurveyCommand : public ::testing::Test {
+protected:
+  void SetUp() override {
+    m_dir = fs::temp_directory_path() / ("tarvex-tvdtool-" + std::to_string(::getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(m_dir);
+    fs::create_directories(m_dir);
+  }
+  void TearDown() override { fs::remove_all(m_dir); }
+  std::string Path(const std::string &name) const { return (m_dir / name).string(); }
+
+  static std::vector<uint8_t> Bytes(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  static uint16_t U16(const std::vector<uint8_t> &bytes, size_t nOffset) { return GetU16(bytes.data() + nOffset); }
+  static void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+
+  // Two walked segments (the first geo-coded, with both channels) and a third only announced.
+  std::string MakeSurvey(const std::string &name = "site.tvd") {
+    const std::string path = Path(name);
+    auto plan = std::make_unique<CSitePlan>();
+    CSiteData data(path, CSiteData::modeCreateNew, *plan, m_clock);
+    const uint32_t frequencies[] = {8500, 9000};
+    data.SetChannels(frequencies, 2);
+    for (int n = 1; n <= 2; ++n) {
+      data.m_nSegmentCount = n;
+      data.NewSegment(n);
+      data.m_ptLastPoint = {10 * n, 20 * n};
+      data.SetSegmentPoint(1);
+      data.m_ptLastPoint = {30 * n, 40 * n};
+      data.SetSegmentPoint(2);
+      if (n == 1) {
+        data.SetSegmentCoordinates(1, 7.25, 46.5);
+        data.SetSegmentCoordinates(2, 7.5, 46.75);
+      }
+      m_clock.m_local.nMinute = static_cast<int>(5 * n);
+      data.StampSegmentTime(1);
+      data.WriteSegmentHeader(n);
+      const uint8_t levels[] = {0xF6, 0, 0xEC, 0, 0x05, 0, 0, 0};
+      data.AddLevels(1, levels, 4);
+      if (n == 1) {
+        data.AddLevels(2, levels + 4, 2);
+      }
+      m_clock.m_local.nMinute += 2;
+      data.FlushSegmentLevels();
+      data.StampSegmentTime(2);
+      data.WriteSegmentHeader(n);
+    }
+    data.m_nSegmentCount = 3;
+    data.NewSegment(3);
+    return path;
+  }
+
+  fs::path m_dir;
+  CFixedClock m_clock;
+};
+
+TEST_F(SurveyCommand, JsonDumpShowsEverythingUnderItsKeys) {
+  const auto path = MakeSurvey();
+  std::ostringstream out;
+  DumpSurvey(path, out, true);
+  const auto dump = nlohmann::json::parse(out.str());
+
+  EXPECT_EQ(dump["header"], nlohmann::json({{"length", 25},
+                                            {"magic", " DVT"},
+                                            {"version_major", 1},
+                                            {"version_minor", 0},
+                                            {"flag", 0},
+                                            {"created", 1717236000},
+                                            {"trailer", 25}}));
+  EXPECT_EQ(dump["segment_header_length"], 53);
+  EXPECT_EQ(dump["segment_count"], 3);
+  ASSERT_EQ(dump["segments"].size(), 2U);
+  const auto &first = dump["segments"][0];
+  std::vector<std::string> keys;
+  for (const auto &item : first.items()) {
+    keys.push_back(item.key());
+  }
+  std::sort(keys.begin(), keys.end());
+  EXPECT_EQ(keys, std::vector<std::string>({"coords_flag", "day", "month", "offset", "record_count", "records", "start",
+                                            "start_lat", "start_lon", "start_time", "stop", "stop_lat", "stop_lon",
+                                            "stop_time", "year"}));
+  EXPECT_EQ(first["offset"], 33);
+  EXPECT_EQ(first["coords_flag"], 1);
+  EXPECT_EQ(first["year"], 2024);
+  EXPECT_EQ(first["month"], 6);
+  EXPECT_EQ(first["start_time"], "09:05:03");
+  EXPECT_EQ(first["stop_time"], "09:07:03");
+  EXPECT_EQ(first["start"], nlohmann::json({10, 20}));
+  EXPECT_EQ(first["stop"], nlohmann::json({30, 40}));
+  EXPECT_EQ(first["start_lon"], 7.25);
+  EXPECT_EQ(first["stop_lat"], 46.75);
+  EXPECT_EQ(first["record_count"], 2);
+  EXPECT_EQ(
+      first["records"][0],
+      nlohmann::json({{"frequency_code", 8500}, {"frequency_mhz", 425.0}, {"channel", 1}, {"levels", {-10, -20}}}));
+  EXPECT_EQ(first["records"][1]["channel"], 2);
+  EXPECT_EQ(first["records"][1]["levels"], nlohmann::json({5}));
+  EXPECT_EQ(dump["segments"][1]["coords_flag"], 0);
+  ASSERT_EQ(dump["errors"].size(), 1U);
+  EXPECT_NE(dump["errors"][0].get<std::string>().find("segment 3 is counted but never written"), std::string::npos);
+}
+
+TEST_F(SurveyCommand, DumpOfADamagedFileShowsWhatCouldBeRead) {
+  const auto path = MakeSurvey();
+  auto bytes = Bytes(path);
+  bytes.resize(bytes.size() - 3);
+  WriteBytes(path, bytes);
+  std::ostringstream json;
+  DumpSurvey(path, json, true);
+  const auto dump = nlohmann::json::parse(json.str());
+  ASSERT_EQ(dump["segments"].size(), 2U);
+  EXPECT_EQ(dump["segments"][0]["records"].size(), 2U);
+  EXPECT_EQ(dump["segments"][1]["records"].size(), 0U);
+  ASSERT_EQ(dump["errors"].size(), 1U);
+  EXPECT_NE(dump["errors"][0].get<std::string>().find("offset 165: the file ends inside record 1 of segment 2"),
+            std::string::npos)
+      << dump["errors"][0];
+
+  std::ostringstream text;
+  DumpSurvey(path, text, false);
+  EXPECT_NE(text.str().find("segment 1  offset 33, 2024-06-01 09:05:03 to 09:07:03, start (10, 20), stop (30, 40)"),
+            std::string::npos)
+      << text.str();
+  EXPECT_NE(text.str().find("channel 1, code 8500 (425.0000 MHz), 2 levels: -10 -20"), std::string::npos);
+  EXPECT_NE(text.str().find("error      offset 165"), std::string::npos);
+}
+
+TEST_F(SurveyCommand, VerifyPassesASoundFileAndExplainsAnUnsoundOne) {
+  const auto path = MakeSurvey();
+  std::ostringstream out;
+  EXPECT_EQ(VerifySurvey(path, out), SURVEY_EXIT_UNSOUND);
+  EXPECT_NE(out.str().find("segment 3 is counted but never written"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("segment count (offset 29): 3 -> 2"), std::string::npos) << out.str();
+
+  const auto repaired = Path("repaired.tvd");
+  std::ostringstream report;
+  ASSERT_EQ(RepairSurveyFile(path, repaired, report), SURVEY_EXIT_SOUND) << report.str();
+  EXPECT_NE(report.str().find("2 segments, 3 records, 5 levels"), std::string::npos) << report.str();
+  std::ostringstream again;
+  EXPECT_EQ(VerifySurvey(repaired, again), SURVEY_EXIT_SOUND) << again.str();
+  EXPECT_EQ(again.str(), repaired + ": sound: 2 segments, 3 records, 5 levels.\n");
+}
+
+TEST_F(SurveyCommand, RepairNeverWritesItsInput) {
+  const auto path = MakeSurvey();
+  auto bytes = Bytes(path);
+  PutU16(bytes.data() + 33 + 50, 9); // a provisional count
+  WriteBytes(path, bytes);
+  std::ostringstream out;
+  EXPECT_EQ(RepairSurveyFile(path, path, out), SURVEY_EXIT_FAILED);
+  EXPECT_EQ(RepairSurveyFile(path, (m_dir / "." / "site.tvd").string(), out), SURVEY_EXIT_FAILED);
+  EXPECT_EQ(Bytes(path), bytes);
+
+  std::ostringstream report;
+  ASSERT_EQ(RepairSurveyFile(path, Path("fixed.tvd"), report), SURVEY_EXIT_SOUND);
+  EXPECT_EQ(Bytes(path), bytes);
+  EXPECT_NE(report.str().find("segment 1 (offset 33): record count 9 -> 2"), std::string::npos) << report.str();
+  auto fixed = Bytes(Path("fixed.tvd"));
+  EXPECT_EQ(U16(fixed, 33 + 50), 2);
+
+  WriteBytes(Path("photo.jpg"), {0xFF, 0xD8, 0xFF, 0xE0});
+  std::ostringstream refused;
+  EXPECT_EQ(RepairSurveyFile(Path("photo.jpg"), Path("out.tvd"), refused), SURVEY_EXIT_FAILED);
+  EXPECT_FALSE(fs::exists(Path("out.tvd")));
+  EXPECT_NE(refused.str().find("cannot be repaired"), std::string::npos) << refused.str();
+}
+
+TEST_F(SurveyCommand, CommandLineReportsUnsoundFilesByItsExitCode) {
+  const auto path = MakeSurvey();
+  CLI::App app;
+  RegisterSurveyCommands(app);
+  testing::internal::CaptureStdout();
+  int nCode = 0;
+  try {
+    app.parse(std::vector<std::string>{path, "verify", "survey"}); // CLI11 takes them in reverse
+  } catch (const CLI::Error &e) {
+    nCode = e.get_exit_code();
+  }
+  const std::string printed = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(nCode, SURVEY_EXIT_UNSOUND);
+  EXPECT_NE(printed.find("not sound"), std::string::npos) << printed;
+
+  CLI::App missing;
+  RegisterSurveyCommands(missing);
+  EXPECT_THROW(missing.parse(std::vector<std::string>{Path("absent.tvd"), "dump", "survey"}), CFileException);
+}
+
+} // namespace
