@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 
 namespace {
 
@@ -29,8 +30,7 @@ bool Contains(const std::string &text, const std::string &part) { return text.fi
 
 // A survey with one begun segment and a channel buffer of 90 levels, ready for a message that
 // makes it a record.
-std::unique_ptr<CSiteData> Walking(SurveyTest &test, CTestClock &clock, CSitePlan &plan, const std::string &path) {
-  (void)test;
+std::unique_ptr<CSiteData> Walking(CTestClock &clock, CSitePlan &plan, const std::string &path) {
   auto data = std::make_unique<CSiteData>(path, CSiteData::modeCreateNew, plan, clock);
   const uint32_t frequency = 8500;
   data->SetChannels(&frequency, 1);
@@ -44,7 +44,7 @@ std::unique_ptr<CSiteData> Walking(SurveyTest &test, CTestClock &clock, CSitePla
 }
 
 TEST_F(SiteDataFaults, FullDiskKeepsTheLevelsAndTheCountsForTheNextTry) {
-  auto data = Walking(*this, m_clock, *m_plan, Path());
+  auto data = Walking(m_clock, *m_plan, Path());
   const auto before = Bytes(Path());
   CFileFaults::FailWritesAfter(7); // the record is cut short after 7 bytes
   CFileException::Cause cause = CFileException::none;
@@ -105,7 +105,7 @@ TEST_F(SiteDataFaults, HeaderThatFailedAtBeginIsWrittenBeforeTheFirstRecord) {
 }
 
 TEST_F(SiteDataFaults, VanishedFileIsNotRecreated) {
-  auto data = Walking(*this, m_clock, *m_plan, Path());
+  auto data = Walking(m_clock, *m_plan, Path());
   std::filesystem::remove(Path());
   CFileException::Cause cause = CFileException::none;
   const auto text = MessageOf([&] { Add(*data, 1, Ramp(20)); }, &cause);
@@ -135,7 +135,7 @@ TEST_F(SiteDataFaults, LockedFileChangesNothing) {
 }
 
 TEST_F(SiteDataFaults, NewChannelsDuringAFullDiskKeepTheOldLevelsWaiting) {
-  auto data = Walking(*this, m_clock, *m_plan, Path());
+  auto data = Walking(m_clock, *m_plan, Path());
   CFileFaults::FailWritesAfter(0);
   const uint32_t frequency = 9100;
   EXPECT_THROW(data->SetChannels(&frequency, 1), CFileException);
@@ -154,7 +154,7 @@ TEST_F(SiteDataFaults, NewChannelsDuringAFullDiskKeepTheOldLevelsWaiting) {
 }
 
 TEST_F(SiteDataFaults, AnnouncingAfterAFailedStopFinishesThePreviousSegmentFirst) {
-  auto data = Walking(*this, m_clock, *m_plan, Path());
+  auto data = Walking(m_clock, *m_plan, Path());
   CFileFaults::FailWritesAfter(0);
   EXPECT_THROW(data->FlushSegmentLevels(), CFileException); // STOP ends here
   CFileFaults::Reset();
@@ -170,7 +170,7 @@ TEST_F(SiteDataFaults, AnnouncingAfterAFailedStopFinishesThePreviousSegmentFirst
 }
 
 TEST_F(SiteDataFaults, FileShortenedByAnotherProgramIsNotWrittenTo) {
-  auto data = Walking(*this, m_clock, *m_plan, Path());
+  auto data = Walking(m_clock, *m_plan, Path());
   auto bytes = Bytes(Path());
   bytes.resize(50);
   WriteBytes(Path(), bytes);
@@ -196,8 +196,7 @@ TEST_F(SiteDataFaults, CreateAndOpenFailuresNameTheFile) {
 }
 
 // A sound file of two segments: 33 + (53 + 16) + (53 + 200) bytes.
-std::vector<uint8_t> TwoSegments(SurveyTest &test, CTestClock &clock, CSitePlan &plan, const std::string &path) {
-  (void)test;
+std::vector<uint8_t> TwoSegments(CTestClock &clock, CSitePlan &plan, const std::string &path) {
   {
     CSiteData data(path, CSiteData::modeCreateNew, plan, clock);
     const uint32_t frequency = 8500;
@@ -219,7 +218,7 @@ std::vector<uint8_t> TwoSegments(SurveyTest &test, CTestClock &clock, CSitePlan 
 }
 
 TEST_F(SiteDataFaults, FilesThatDoNotReadBackAsTheyClaimAreRefusedWithTheirOffset) {
-  const auto sound = TwoSegments(*this, m_clock, *m_plan, Path());
+  const auto sound = TwoSegments(m_clock, *m_plan, Path());
   ASSERT_EQ(sound.size(), 33U + 69U + 253U);
   struct Case {
     const char *name;
