@@ -10,6 +10,7 @@ int main(int argc, char **argv) {
                "Decodes receiver byte streams and works with the collector's files."};
   app.require_subcommand(1);
   RegisterFramesCommands(app);
+  RegisterProjectionCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError &e) {
