@@ -34,14 +34,21 @@ void CCompression::BuildTree() {
     m_bInPool[i] = 1;
   }
 
+  // The pool members in ascending index order: scanning this list visits exactly the entries
+  // that a scan over all indices 0-511 would find in the pool, in the same order. A merged node
+  // takes the highest index so far, so appending it keeps the order.
+  std::array<int16_t, COMPRESSION_SLOTS> pool{};
+  int nPool = COMPRESSION_SYMBOLS;
+  for (int i = 0; i < nPool; ++i) {
+    pool[static_cast<size_t>(i)] = static_cast<int16_t>(i);
+  }
+
   int nNext = COMPRESSION_SYMBOLS;
   for (;;) {
     int nLightest = -1;
     int nSecond = -1;
-    for (int i = 0; i < COMPRESSION_SLOTS - 1; ++i) {
-      if (m_bInPool[i] == 0) {
-        continue;
-      }
+    for (int k = 0; k < nPool; ++k) {
+      const int i = pool[static_cast<size_t>(k)];
       if (nLightest < 0) {
         nLightest = i;
       } else if (m_nWeights[i] < m_nWeights[nLightest]) {
@@ -66,6 +73,10 @@ void CCompression::BuildTree() {
     m_bInPool[nLightest] = 0;
     m_bInPool[nSecond] = 0;
     m_bInPool[nNext] = 1;
+    const auto removed =
+        std::remove_if(pool.begin(), pool.begin() + nPool, [&](int16_t n) { return n == nLightest || n == nSecond; });
+    *removed = static_cast<int16_t>(nNext);
+    nPool -= 1;
     ++nNext;
   }
   m_nRoot = static_cast<int16_t>(nNext - 1);

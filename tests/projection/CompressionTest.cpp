@@ -115,6 +115,45 @@ TEST(CompressionTree, WeightsAddWithThirtyTwoBitWrapAround) {
   EXPECT_EQ(Decoded(MakeStream(weights, 4, {0xDA, 0xFD})), (Bytes{0x64, 0x63, 0x62, 0x61}));
 }
 
+TEST(CompressionTree, MergesFollowTheFullIndexScan) {
+  std::mt19937 rng(17);
+  for (int nRound = 0; nRound < 200; ++nRound) {
+    std::array<uint32_t, 256> weights{};
+    for (auto &w : weights) {
+      switch (nRound % 4) {
+      case 0: // many ties
+        w = rng() % 3;
+        break;
+      case 1: // sums wrap
+        w = 0xF0000000U + rng() % 0x10000000U;
+        break;
+      case 2:
+        w = static_cast<uint32_t>(rng());
+        break;
+      default:
+        w = rng() % 8 == 0 ? rng() % 100 : 0;
+      }
+    }
+    CCompression tree("", "");
+    std::copy(weights.begin(), weights.end(), tree.m_nWeights.begin());
+    tree.BuildTree();
+    const auto merges = ReferenceMerges(weights);
+    ASSERT_EQ(merges.size(), 255U);
+    for (int k = 0; k < 255; ++k) {
+      const CNode &node = tree.m_Node[256 + k];
+      ASSERT_EQ(node.m_nLeft, merges[k].nLeft) << "round " << nRound << " node " << 256 + k;
+      ASSERT_EQ(node.m_nRight, merges[k].nRight) << "round " << nRound << " node " << 256 + k;
+      ASSERT_EQ(tree.m_nWeights[256 + k], merges[k].nWeight);
+      ASSERT_EQ(tree.m_Node[node.m_nLeft].m_nParent, 256 + k);
+      ASSERT_EQ(tree.m_Node[node.m_nRight].m_nParent, 256 + k);
+    }
+    ASSERT_EQ(tree.m_nRoot, 510);
+    for (int i = 0; i < 510; ++i) {
+      ASSERT_EQ(tree.m_bInPool[i], 0);
+    }
+  }
+}
+
 TEST(CompressionDecode, LengthPaddingAndSpareBits) {
   // A stream that ends right after the weight table: L bytes of 0xFF.
   EXPECT_EQ(Decoded(MakeStream(ABC, 5, {})), Bytes(5, 0xFF));

@@ -1,11 +1,60 @@
 #pragma once
 
-// The walk over the code tree one bit at a time, exactly as the stream format describes it,
-// kept simple so that the table-driven decoder can be checked against it.
+// The code tree and the walk over it one bit at a time, exactly as the stream format describes
+// them, kept simple so that the decoder's faster ways can be checked against them.
 #include "projection/Compression.h"
 
+#include <array>
 #include <cstdint>
 #include <vector>
+
+// The merges of the tree as the format states them: each time, one scan over indices 0-511 finds
+// the two lightest pool entries. Returns the (left, right, weight) of nodes 256-510.
+struct _referencemerge {
+  int nLeft;
+  int nRight;
+  uint32_t nWeight;
+};
+inline std::vector<_referencemerge> ReferenceMerges(const std::array<uint32_t, 256> &leafWeights) {
+  std::array<uint32_t, 513> w{};
+  std::array<bool, 513> inPool{};
+  for (int i = 0; i < 256; ++i) {
+    w[i] = leafWeights[i];
+    inPool[i] = true;
+  }
+  std::vector<_referencemerge> merges;
+  for (int n = 256;; ++n) {
+    int a = -1;
+    int b = -1;
+    for (int i = 0; i < 512; ++i) {
+      if (!inPool[i]) {
+        continue;
+      }
+      if (a < 0) {
+        a = i;
+      } else if (b < 0) {
+        if (w[i] < w[a]) {
+          b = a;
+          a = i;
+        } else {
+          b = i;
+        }
+      } else if (w[i] < w[a]) {
+        b = a;
+        a = i;
+      } else if (w[i] < w[b]) {
+        b = i;
+      }
+    }
+    if (b < 0) {
+      return merges;
+    }
+    w[n] = w[a] + w[b];
+    inPool[a] = inPool[b] = false;
+    inPool[n] = true;
+    merges.push_back({a < b ? a : b, a < b ? b : a, w[n]});
+  }
+}
 
 inline std::vector<uint8_t> ReferenceWalk(const CCompression &tree, const uint8_t *pCode, size_t nCount,
                                           uint32_t nDecodedLength) {
@@ -45,8 +94,14 @@ inline std::vector<uint8_t> ReferenceWalk(const CCompression &tree, const uint8_
 
 // The reference decode of a whole stream held in memory (at least 1032 bytes).
 inline std::vector<uint8_t> ReferenceDecode(const std::vector<uint8_t> &stream) {
+  const auto le32 = [&](size_t nOffset) {
+    return static_cast<uint32_t>(stream[nOffset] | stream[nOffset + 1] << 8 | stream[nOffset + 2] << 16 |
+                                 static_cast<uint32_t>(stream[nOffset + 3]) << 24);
+  };
   CCompression tree("", "");
-  tree.ReadTable(stream.data());
-  return ReferenceWalk(tree, stream.data() + COMPRESSION_HEADER_SIZE, stream.size() - COMPRESSION_HEADER_SIZE,
-                       tree.m_nDecodedLength);
+  for (int i = 0; i < 256; ++i) {
+    tree.m_nWeights[i] = le32(8 + 4 * static_cast<size_t>(i));
+  }
+  tree.BuildTree();
+  return ReferenceWalk(tree, stream.data() + COMPRESSION_HEADER_SIZE, stream.size() - COMPRESSION_HEADER_SIZE, le32(4));
 }
