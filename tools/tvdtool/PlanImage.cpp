@@ -53,6 +53,19 @@ QImage RenderSvg(const std::string &strPath) {
   return image;
 }
 
+QtMessageHandler g_previousHandler = nullptr;
+
+// A command-line tool on a build machine or a CI runner often has no session runtime folder; Qt's
+// note about it says nothing the user can act on, so it is dropped. Everything else passes.
+void FilterMessages(QtMsgType type, const QMessageLogContext &context, const QString &message) {
+  if (message.startsWith("QStandardPaths: XDG_RUNTIME_DIR not set")) {
+    return;
+  }
+  if (g_previousHandler != nullptr) {
+    g_previousHandler(type, context, message);
+  }
+}
+
 } // namespace
 
 void EnsureGuiApplication() {
@@ -60,6 +73,7 @@ void EnsureGuiApplication() {
     return;
   }
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  g_previousHandler = qInstallMessageHandler(FilterMessages);
   static int argc = 1;
   static char arg0[] = "tvdtool";
   static char *argv[] = {arg0, nullptr};
