@@ -87,7 +87,9 @@ protected:
 struct _tagcase {
   const char *tag;
   int32_t nKind;
+  const char *name;
 };
+void PrintTo(const _tagcase &tag, std::ostream *pOut) { *pOut << tag.name; }
 
 class SiteProjectionTagTest : public SiteProjectionTest, public ::testing::WithParamInterface<_tagcase> {};
 
@@ -121,8 +123,11 @@ TEST_P(SiteProjectionTagTest, LoadsSectionFromItsOffsetAndTheTransform) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothFormsOfEachTag, SiteProjectionTagTest,
-                         ::testing::Values(_tagcase{"GPF ", PROJECTION_GEO}, _tagcase{" FPG", PROJECTION_GEO},
-                                           _tagcase{"LPF ", PROJECTION_LINEAR}, _tagcase{" FPL", PROJECTION_LINEAR}));
+                         ::testing::Values(_tagcase{"GPF ", PROJECTION_GEO, "GPF"},
+                                           _tagcase{" FPG", PROJECTION_GEO, "FPG"},
+                                           _tagcase{"LPF ", PROJECTION_LINEAR, "LPF"},
+                                           _tagcase{" FPL", PROJECTION_LINEAR, "FPL"}),
+                         [](const ::testing::TestParamInfo<_tagcase> &tag) { return std::string(tag.param.name); });
 
 TEST_F(SiteProjectionTest, PixelsToCoordinates) {
   double c1 = -1;
