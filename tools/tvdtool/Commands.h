@@ -7,3 +7,4 @@ class App;
 // Each command group of tvdtool adds its subcommands to the application.
 void RegisterFramesCommands(CLI::App &app);
 void RegisterSurveyCommands(CLI::App &app);
+void RegisterProjectionCommands(CLI::App &app);

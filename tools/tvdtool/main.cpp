@@ -11,6 +11,7 @@ int main(int argc, char **argv) {
   app.require_subcommand(1);
   RegisterFramesCommands(app);
   RegisterSurveyCommands(app);
+  RegisterProjectionCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError &e) {

@@ -1,0 +1,62 @@
+#include "projection/ProjectionFormat.h"
+
+#include "platform/FileException.h"
+#include "projection/Compression.h"
+#include "projection/LittleEndian.h"
+
+int32_t ProjectionKindFromTag(uint32_t nTag) {
+  switch (nTag) {
+  case PROJECTION_TAG_GEO:
+  case PROJECTION_TAG_GEO_REVERSED:
+    return PROJECTION_GEO;
+  case PROJECTION_TAG_LINEAR:
+  case PROJECTION_TAG_LINEAR_REVERSED:
+    return PROJECTION_LINEAR;
+  default:
+    return PROJECTION_NONE;
+  }
+}
+
+uint32_t ProjectionTag(const uint8_t *pHeader) { return ReadUInt32LE(pHeader + PROJECTION_TAG_OFFSET); }
+
+_transform ReadProjectionTransform(const uint8_t *pHeader) {
+  _transform t;
+  t.dA = ReadDoubleLE(pHeader + ProjectionMatrixOffset(0, 0));
+  t.dB = ReadDoubleLE(pHeader + ProjectionMatrixOffset(0, 1));
+  t.dE = ReadDoubleLE(pHeader + ProjectionMatrixOffset(0, 3));
+  t.dC = ReadDoubleLE(pHeader + ProjectionMatrixOffset(1, 0));
+  t.dD = ReadDoubleLE(pHeader + ProjectionMatrixOffset(1, 1));
+  t.dF = ReadDoubleLE(pHeader + ProjectionMatrixOffset(1, 3));
+  return t;
+}
+
+uint32_t ProjectionSectionOffset(int32_t nKind) {
+  return nKind == PROJECTION_GEO ? PROJECTION_HEADER_SIZE + PROJECTION_GEO_EXTRA : PROJECTION_HEADER_SIZE;
+}
+
+std::string ProjectionKindName(int32_t nKind) {
+  switch (nKind) {
+  case PROJECTION_GEO:
+    return "geo-coded";
+  case PROJECTION_LINEAR:
+    return "linear";
+  default:
+    return "none";
+  }
+}
+
+void CheckProjectionSection(const std::string &strPath, uint64_t nFileLength, uint32_t nOffset, uint32_t nLength) {
+  const std::string strAt = "its floor-plan section at offset " + std::to_string(nOffset);
+  if (nLength < COMPRESSION_HEADER_SIZE) {
+    throw CFileException(CFileException::invalidFile, strPath,
+                         "\"" + strPath + "\" is damaged: " + strAt + " declares a length of " +
+                             std::to_string(nLength) + " bytes, less than the 1032 bytes of the section's own header.");
+  }
+  if (nOffset + static_cast<uint64_t>(nLength) > nFileLength) {
+    throw CFileException(CFileException::endOfFile, strPath,
+                         "\"" + strPath + "\" is cut short: " + strAt + " declares " + std::to_string(nLength) +
+                             " bytes, but the file ends " +
+                             std::to_string(nFileLength > nOffset ? nFileLength - nOffset : 0) +
+                             " bytes after that offset.");
+  }
+}

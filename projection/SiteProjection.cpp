@@ -1,0 +1,143 @@
+#include "projection/SiteProjection.h"
+
+#include "projection/Compression.h"
+#include "projection/LittleEndian.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t COPY_BLOCK = 1024 * 1024;
+// The angle conversion uses this value of pi as it stands; distances shown to the operator and
+// stored by earlier versions depend on it.
+constexpr double GEO_PI = 3.14159265;
+constexpr double GEO_EARTH_RADIUS = 6378137.0;
+
+std::string HexBytes(const uint8_t *p, size_t n) {
+  std::string text;
+  char buffer[4];
+  for (size_t i = 0; i < n; ++i) {
+    std::snprintf(buffer, sizeof buffer, i == 0 ? "%02X" : " %02X", p[i]);
+    text += buffer;
+  }
+  return text;
+}
+
+} // namespace
+
+CSiteProjection::~CSiteProjection() = default;
+
+void CSiteProjection::Load(const std::string &strPath) {
+  m_strPath = strPath;
+  OpenFile();
+  try {
+    const int32_t nKind = ReadHeader();
+    if (nKind == PROJECTION_NONE) {
+      m_File.Close();
+      throw CFileException(CFileException::invalidFile, m_strPath,
+                           "\"" + m_strPath + "\" is not a projection file: its type tag (bytes " +
+                               HexBytes(m_Header.data() + PROJECTION_TAG_OFFSET, 4) +
+                               " at offset 4) names neither a geo-coded nor a linear projection.");
+    }
+    m_nKind = nKind;
+    if (m_fnStatus) {
+      m_fnStatus(nKind == PROJECTION_GEO ? PROJECTION_STATUS_GEO : PROJECTION_STATUS_LINEAR);
+    }
+    ExtractSection();
+    DecodeBitmap();
+
+    const _transform t = ReadProjectionTransform(m_Header.data());
+    m_dA = t.dA;
+    m_dB = t.dB;
+    m_dC = t.dC;
+    m_dD = t.dD;
+    m_dE = t.dE;
+    m_dF = t.dF;
+    m_dDet = m_dA * m_dD - m_dB * m_dC;
+  } catch (...) {
+    m_File.Abort();
+    throw;
+  }
+  m_File.Close();
+}
+
+void CSiteProjection::OpenFile() { m_File.OpenOrThrow(m_strPath, CFile::modeRead | CFile::shareDenyWrite); }
+
+int32_t CSiteProjection::ReadHeader() {
+  const uint64_t nLength = m_File.GetLength();
+  if (nLength < PROJECTION_HEADER_SIZE) {
+    throw CFileException(CFileException::endOfFile, m_strPath,
+                         "\"" + m_strPath + "\" is not a projection file: it holds " + std::to_string(nLength) +
+                             " bytes, but the header of a projection alone takes 141.");
+  }
+  std::array<uint8_t, PROJECTION_HEADER_SIZE> header{};
+  m_File.SeekToBegin();
+  m_File.ReadExactly(header.data(), PROJECTION_HEADER_SIZE);
+  m_Header = header;
+  return ProjectionKindFromTag(ProjectionTag(m_Header.data()));
+}
+
+void CSiteProjection::ExtractSection() {
+  const uint32_t nOffset = ProjectionSectionOffset(m_nKind);
+  const uint64_t nFileLength = m_File.GetLength();
+  if (nFileLength < nOffset + 4ULL) {
+    throw CFileException(CFileException::endOfFile, m_strPath,
+                         "\"" + m_strPath + "\" is cut short: it ends after " + std::to_string(nFileLength) +
+                             " bytes, before the length of its floor-plan section at offset " +
+                             std::to_string(nOffset) + ".");
+  }
+  uint8_t length[4];
+  m_File.Seek(nOffset, CFile::begin);
+  m_File.ReadExactly(length, 4);
+  const uint32_t nSection = ReadUInt32LE(length);
+  CheckProjectionSection(m_strPath, nFileLength, nOffset, nSection);
+
+  CFile stream;
+  stream.OpenOrThrow(m_strPath + "c", CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+  m_File.Seek(nOffset, CFile::begin);
+  std::vector<uint8_t> buffer(std::min(nSection, COPY_BLOCK));
+  for (uint32_t nLeft = nSection; nLeft > 0;) {
+    const uint32_t nNow = std::min(nLeft, COPY_BLOCK);
+    m_File.ReadExactly(buffer.data(), nNow);
+    stream.Write(buffer.data(), nNow);
+    nLeft -= nNow;
+  }
+  stream.Close();
+}
+
+void CSiteProjection::DecodeBitmap() {
+  m_strBitmapPath = m_strPath + "b";
+  CCompression compression(m_strPath + "c", m_strBitmapPath);
+  compression.Decode();
+}
+
+void CSiteProjection::ToCoordinates(double px, double py, double &c1, double &c2) const {
+  switch (m_nKind) {
+  case PROJECTION_GEO:
+    c1 = ((px - m_dE) * m_dD - (py - m_dF) * m_dB) / m_dDet;
+    c2 = ((py - m_dF) * m_dA - (px - m_dE) * m_dC) / m_dDet;
+    break;
+  case PROJECTION_LINEAR:
+    c1 = (px - m_dE) * m_dD;
+    c2 = (py - m_dF) * m_dA;
+    break;
+  default:
+    break;
+  }
+}
+
+double CSiteProjection::LinearDistance(double x1, double y1, double x2, double y2) {
+  return std::sqrt((x1 - x2) * (x1 - x2) + (y1 - y2) * (y1 - y2));
+}
+
+double CSiteProjection::GeoDistance(double lat1, double lon1, double lat2, double lon2) {
+  const auto radians = [](double dAngle) { return (dAngle * GEO_PI) / 180.0; };
+  const double dPhi = radians(lat2) - radians(lat1);
+  const double dLambda = radians(lon2) - radians(lon1);
+  const double a = std::sin(dPhi * 0.5) * std::sin(dPhi * 0.5) + std::cos(radians(lat1)) * std::cos(radians(lat2)) *
+                                                                     std::sin(dLambda * 0.5) * std::sin(dLambda * 0.5);
+  return 2.0 * std::atan2(std::sqrt(a), std::sqrt(1.0 - a)) * GEO_EARTH_RADIUS;
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "platform/File.h"
+#include "projection/ProjectionFormat.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// The program's one projection: the transform between plan pixels and coordinates of the last
+// projection file loaded, and the decoded floor-plan bitmap file that the load leaves on disk.
+//
+// A load writes two files next to the projection file: path + "c", a copy of the compressed
+// section, and path + "b", the decoded Windows bitmap file; both are overwritten by the next
+// load of the same file.
+class CSiteProjection {
+public:
+  using StatusCallback = std::function<void(const std::string &)>;
+
+  CSiteProjection() = default;
+  CSiteProjection(const CSiteProjection &) = delete;
+  CSiteProjection &operator=(const CSiteProjection &) = delete;
+  virtual ~CSiteProjection();
+
+  // Loads the projection file at strPath: OpenFile, ReadHeader, ExtractSection, DecodeBitmap,
+  // then the transform. Every failure raises CFileException with a description naming the file
+  // and what failed; a file whose type tag is none of the four raises "... is not a projection
+  // file" and leaves the kind, the transform and the bitmap path of the previous load in force.
+  void Load(const std::string &strPath);
+
+  // Coordinates (latitude and longitude, or X and Y) of plan pixel (px, py). Under
+  // PROJECTION_NONE nothing is written.
+  void ToCoordinates(double px, double py, double &c1, double &c2) const;
+  // Distance in the linear projection's units.
+  static double LinearDistance(double x1, double y1, double x2, double y2);
+  // Haversine distance in metres on a sphere of radius 6378137 m, angles in degrees.
+  static double GeoDistance(double lat1, double lon1, double lat2, double lon2);
+
+  // Receives the text of the projection pane of the status bar when a load recognises the kind.
+  void SetStatusCallback(StatusCallback fnStatus) { m_fnStatus = std::move(fnStatus); }
+
+  double m_dA = 0;
+  double m_dB = 0;
+  double m_dC = 0;
+  double m_dD = 0;
+  double m_dE = 0;
+  double m_dF = 0;
+  double m_dDet = 0;
+  std::array<double, 2> m_FirstPoint{};
+  std::array<double, 2> m_SecondPoint{};
+  int32_t m_nKind = PROJECTION_NONE;
+  CFile m_File;
+  std::string m_strPath;       // the projection file last asked for
+  std::string m_strBitmapPath; // the decoded bitmap file of the last projection loaded
+  std::array<uint8_t, PROJECTION_HEADER_SIZE> m_Header{};
+
+protected:
+  // The steps of Load, in order.
+  void OpenFile();
+  // Reads the header and returns the kind its tag names (PROJECTION_NONE for another tag).
+  int32_t ReadHeader();
+  void ExtractSection();
+  void DecodeBitmap();
+
+private:
+  StatusCallback m_fnStatus;
+};
+
+constexpr const char *PROJECTION_STATUS_GEO = "Projection Type: Geo-Coded";
+constexpr const char *PROJECTION_STATUS_LINEAR = "Projection Type: Linear Coded";

@@ -1,0 +1,305 @@
+#include "projection/SiteProjection.h"
+
+#include "projection/BitmapFile.h"
+#include "projection/CompressionEncoder.h"
+#include "tests/projection/StreamSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+namespace fs = std::filesystem;
+
+// A projection file laid out byte by byte: the tag as its four bytes, the six elements at their
+// offsets (13, 21, 37 on the first matrix row, 45, 53, 69 on the second), filler everywhere
+// else, for a geo-coded file 4 filler bytes, then the section and whatever follows it.
+Bytes HandMade(const char *tag, const _transform &t, bool bGeo, const Bytes &section, const Bytes &trailing = {}) {
+  Bytes file(141, 0x5A);
+  std::memcpy(file.data() + 4, tag, 4);
+  for (int i = 0; i < 16; ++i) {
+    WriteDoubleLE(file.data() + 13 + 8 * i, 99.0);
+  }
+  WriteDoubleLE(file.data() + 13, t.dA);
+  WriteDoubleLE(file.data() + 21, t.dB);
+  WriteDoubleLE(file.data() + 37, t.dE);
+  WriteDoubleLE(file.data() + 45, t.dC);
+  WriteDoubleLE(file.data() + 53, t.dD);
+  WriteDoubleLE(file.data() + 69, t.dF);
+  if (bGeo) {
+    file.insert(file.end(), {0xEE, 0xEE, 0xEE, 0xEE});
+  }
+  file.insert(file.end(), section.begin(), section.end());
+  file.insert(file.end(), trailing.begin(), trailing.end());
+  return file;
+}
+
+Bytes SmallBitmap(uint8_t cShade) {
+  Bytes rgb(5 * 3 * 3, 0xFF);
+  rgb[7] = cShade;
+  rgb[20] = static_cast<uint8_t>(cShade / 2);
+  return MakeBitmapFile24(5, 3, rgb.data(), 15);
+}
+
+Bytes Section(const Bytes &bitmap) { return EncodeCompressedStream(bitmap.data(), bitmap.size()); }
+
+const _transform SAMPLE{1.5, -0.25, 0.125, 2.0, 300.0, -40.0};
+
+class SiteProjectionTest : public TempDirTest {
+protected:
+  void SetUp() override {
+    TempDirTest::SetUp();
+    m_projection.SetStatusCallback([this](const std::string &text) { m_status.push_back(text); });
+  }
+  // Loads a good geo-coded projection to stand as the one in force.
+  void LoadGood() {
+    WriteAll(Path("good.gpf"), HandMade("GPF ", SAMPLE, true, Section(SmallBitmap(10))));
+    m_projection.Load(Path("good.gpf"));
+    m_status.clear();
+  }
+  void ExpectGoodInForce() {
+    EXPECT_EQ(m_projection.m_nKind, PROJECTION_GEO);
+    EXPECT_EQ(m_projection.m_strBitmapPath, Path("good.gpfb"));
+    EXPECT_EQ(m_projection.m_dA, SAMPLE.dA);
+    EXPECT_EQ(m_projection.m_dF, SAMPLE.dF);
+    EXPECT_EQ(m_projection.m_dDet, SAMPLE.dA * SAMPLE.dD - SAMPLE.dB * SAMPLE.dC);
+  }
+  // Loads strName and returns the raised file error (failing the test when none is raised).
+  CFileException LoadFailing(const std::string &strName) {
+    try {
+      m_projection.Load(Path(strName));
+    } catch (const CFileException &e) {
+      EXPECT_FALSE(m_projection.m_File.IsOpen());
+      EXPECT_NE(std::string(e.what()).find(Path(strName)), std::string::npos) << e.what();
+      return e;
+    }
+    ADD_FAILURE() << strName << " loaded";
+    return CFileException(CFileException::none, "", "");
+  }
+
+  CSiteProjection m_projection;
+  std::vector<std::string> m_status;
+};
+
+struct _tagcase {
+  const char *tag;
+  int32_t nKind;
+  const char *name;
+};
+void PrintTo(const _tagcase &tag, std::ostream *pOut) { *pOut << tag.name; }
+
+class SiteProjectionTagTest : public SiteProjectionTest, public ::testing::WithParamInterface<_tagcase> {};
+
+TEST_P(SiteProjectionTagTest, LoadsSectionFromItsOffsetAndTheTransform) {
+  const auto param = GetParam();
+  const bool bGeo = param.nKind == PROJECTION_GEO;
+  const Bytes bitmap = SmallBitmap(0x30);
+  const Bytes section = Section(bitmap);
+  const Bytes file = HandMade(param.tag, SAMPLE, bGeo, section, {1, 2, 3, 4, 5, 6, 7, 8});
+  const std::string path = Path(bGeo ? "site.gpf" : "site.lpf");
+  WriteAll(path, file);
+
+  m_projection.Load(path);
+  EXPECT_EQ(m_projection.m_nKind, param.nKind);
+  EXPECT_EQ(m_status, std::vector<std::string>{bGeo ? "Projection Type: Geo-Coded" : "Projection Type: Linear Coded"});
+  EXPECT_EQ(m_projection.m_strPath, path);
+  EXPECT_EQ(m_projection.m_strBitmapPath, path + "b");
+  EXPECT_FALSE(m_projection.m_File.IsOpen());
+  EXPECT_TRUE(std::equal(m_projection.m_Header.begin(), m_projection.m_Header.end(), file.begin()));
+  // The stream file is exactly the section (from 145 for geo-coded files, 141 for linear ones),
+  // nothing of what follows; the bitmap file is the picture.
+  EXPECT_EQ(ReadAll(path + "c"), section);
+  EXPECT_EQ(ReadAll(path + "b"), bitmap);
+  EXPECT_EQ(m_projection.m_dA, SAMPLE.dA);
+  EXPECT_EQ(m_projection.m_dB, SAMPLE.dB);
+  EXPECT_EQ(m_projection.m_dC, SAMPLE.dC);
+  EXPECT_EQ(m_projection.m_dD, SAMPLE.dD);
+  EXPECT_EQ(m_projection.m_dE, SAMPLE.dE);
+  EXPECT_EQ(m_projection.m_dF, SAMPLE.dF);
+  EXPECT_DOUBLE_EQ(m_projection.m_dDet, 1.5 * 2.0 + 0.25 * 0.125);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFormsOfEachTag, SiteProjectionTagTest,
+                         ::testing::Values(_tagcase{"GPF ", PROJECTION_GEO, "GPF"},
+                                           _tagcase{" FPG", PROJECTION_GEO, "FPG"},
+                                           _tagcase{"LPF ", PROJECTION_LINEAR, "LPF"},
+                                           _tagcase{" FPL", PROJECTION_LINEAR, "FPL"}),
+                         [](const ::testing::TestParamInfo<_tagcase> &tag) { return std::string(tag.param.name); });
+
+TEST_F(SiteProjectionTest, PixelsToCoordinates) {
+  double c1 = -1;
+  double c2 = -1;
+  m_projection.ToCoordinates(5, 5, c1, c2); // nothing loaded: nothing written
+  EXPECT_EQ(c1, -1);
+  EXPECT_EQ(c2, -1);
+
+  _transform linear;
+  linear.dA = 0.5;
+  linear.dD = 2;
+  linear.dE = 10;
+  linear.dF = 20;
+  WriteAll(Path("l.lpf"), HandMade("LPF ", linear, false, Section(SmallBitmap(1))));
+  m_projection.Load(Path("l.lpf"));
+  m_projection.ToCoordinates(30, 40, c1, c2);
+  EXPECT_EQ(c1, 40);
+  EXPECT_EQ(c2, 10);
+
+  _transform identity;
+  identity.dA = 1;
+  identity.dD = 1;
+  WriteAll(Path("g.gpf"), HandMade("GPF ", identity, true, Section(SmallBitmap(1))));
+  m_projection.Load(Path("g.gpf"));
+  m_projection.ToCoordinates(12, 34, c1, c2);
+  EXPECT_EQ(c1, 12);
+  EXPECT_EQ(c2, 34);
+
+  // Inverts the geo-coded mapping pixel = M * (lat, lon) + (e, f).
+  m_projection.m_dA = SAMPLE.dA;
+  m_projection.m_dB = SAMPLE.dB;
+  m_projection.m_dC = SAMPLE.dC;
+  m_projection.m_dD = SAMPLE.dD;
+  m_projection.m_dE = SAMPLE.dE;
+  m_projection.m_dF = SAMPLE.dF;
+  m_projection.m_dDet = SAMPLE.dA * SAMPLE.dD - SAMPLE.dB * SAMPLE.dC;
+  const double lat = 3.25;
+  const double lon = -7.5;
+  m_projection.ToCoordinates(SAMPLE.dA * lat + SAMPLE.dB * lon + SAMPLE.dE,
+                             SAMPLE.dC * lat + SAMPLE.dD * lon + SAMPLE.dF, c1, c2);
+  EXPECT_NEAR(c1, lat, 1e-12);
+  EXPECT_NEAR(c2, lon, 1e-12);
+
+  // A singular matrix divides by zero in double precision.
+  _transform singular{2, 4, 1, 2, 0, 0};
+  WriteAll(Path("s.gpf"), HandMade("GPF ", singular, true, Section(SmallBitmap(1))));
+  m_projection.Load(Path("s.gpf"));
+  EXPECT_EQ(m_projection.m_dDet, 0);
+  m_projection.ToCoordinates(3, 4, c1, c2);
+  EXPECT_FALSE(std::isfinite(c1));
+  EXPECT_FALSE(std::isfinite(c2));
+}
+
+TEST(SiteProjectionDistance, HaversineAndStraightLine) {
+  EXPECT_NEAR(CSiteProjection::GeoDistance(0, 0, 0, 1), 111319.4907, 5e-5);
+  EXPECT_NEAR(CSiteProjection::GeoDistance(45, 0, 46, 0), 111319.4907, 5e-5);
+  EXPECT_NEAR(CSiteProjection::GeoDistance(60, 10, 60, 11), 55659.2156, 5e-5);
+  EXPECT_NEAR(CSiteProjection::GeoDistance(10, 20, 0, 0), 2478945.2950, 5e-5);
+  EXPECT_EQ(CSiteProjection::GeoDistance(52.5, 13.4, 52.5, 13.4), 0);
+  EXPECT_EQ(CSiteProjection::LinearDistance(0, 0, 3, 4), 5);
+  EXPECT_EQ(CSiteProjection::LinearDistance(-1, 2, -1, 2), 0);
+}
+
+TEST_F(SiteProjectionTest, UnrecognisedTagLeavesThePreviousProjectionInForce) {
+  LoadGood();
+  const Bytes goodBitmap = ReadAll(Path("good.gpfb"));
+  const Bytes file = HandMade("GPFX", _transform{7, 7, 7, 7, 7, 7}, true, Section(SmallBitmap(99)));
+  WriteAll(Path("other.gpf"), file);
+
+  const CFileException e = LoadFailing("other.gpf");
+  EXPECT_EQ(e.m_cause, CFileException::invalidFile);
+  EXPECT_NE(std::string(e.what()).find("is not a projection file"), std::string::npos);
+  EXPECT_NE(std::string(e.what()).find("47 50 46 58"), std::string::npos);
+  ExpectGoodInForce();
+  EXPECT_TRUE(m_status.empty());
+  // Path and header follow every load; nothing was extracted or decoded.
+  EXPECT_EQ(m_projection.m_strPath, Path("other.gpf"));
+  EXPECT_EQ(m_projection.m_Header[4], 'G');
+  EXPECT_EQ(m_projection.m_Header[7], 'X');
+  EXPECT_FALSE(fs::exists(Path("other.gpfc")));
+  EXPECT_FALSE(fs::exists(Path("other.gpfb")));
+  EXPECT_EQ(ReadAll(Path("good.gpfb")), goodBitmap);
+}
+
+TEST_F(SiteProjectionTest, ShortAndDamagedFilesRaiseErrors) {
+  LoadGood();
+  const Bytes section = Section(SmallBitmap(20));
+
+  // Shorter than the header: nothing is read into it, nothing changes.
+  WriteAll(Path("tiny.lpf"), Bytes(140, 0));
+  const auto headerBefore = m_projection.m_Header;
+  EXPECT_EQ(LoadFailing("tiny.lpf").m_cause, CFileException::endOfFile);
+  EXPECT_EQ(m_projection.m_Header, headerBefore);
+  ExpectGoodInForce();
+
+  // A geo-coded header whose section length is cut off (the file ends at 147).
+  Bytes cutLength = HandMade("GPF ", SAMPLE, true, {});
+  cutLength.insert(cutLength.end(), {0x10, 0x20});
+  WriteAll(Path("cut-length.gpf"), cutLength);
+  const CFileException cut = LoadFailing("cut-length.gpf");
+  EXPECT_EQ(cut.m_cause, CFileException::endOfFile);
+  EXPECT_NE(std::string(cut.what()).find("offset 145"), std::string::npos);
+
+  // A section that runs past the end of the file.
+  Bytes longer = section;
+  WriteUInt32LE(longer.data(), static_cast<uint32_t>(section.size() + 1));
+  WriteAll(Path("past-end.lpf"), HandMade("LPF ", SAMPLE, false, longer));
+  EXPECT_EQ(LoadFailing("past-end.lpf").m_cause, CFileException::endOfFile);
+
+  Bytes huge = section;
+  WriteUInt32LE(huge.data(), 0xFFFFFFFFU);
+  WriteAll(Path("huge.gpf"), HandMade("GPF ", SAMPLE, true, huge));
+  EXPECT_EQ(LoadFailing("huge.gpf").m_cause, CFileException::endOfFile);
+
+  // A section length below its own 1032-byte header.
+  Bytes below = section;
+  WriteUInt32LE(below.data(), 1031);
+  WriteAll(Path("below.gpf"), HandMade("GPF ", SAMPLE, true, below));
+  const CFileException small = LoadFailing("below.gpf");
+  EXPECT_EQ(small.m_cause, CFileException::invalidFile);
+  EXPECT_NE(std::string(small.what()).find("1031"), std::string::npos);
+  EXPECT_FALSE(fs::exists(Path("below.gpfc")));
+
+  // The kind follows the header of the failed load (it is set before the section is taken);
+  // the transform and the bitmap path stay those of the last complete load.
+  WriteAll(Path("bad.lpf"), HandMade("LPF ", _transform{5, 5, 5, 5, 5, 5}, false, below));
+  LoadFailing("bad.lpf");
+  EXPECT_EQ(m_projection.m_nKind, PROJECTION_LINEAR);
+  EXPECT_EQ(m_projection.m_strBitmapPath, Path("good.gpfb"));
+  EXPECT_EQ(m_projection.m_dA, SAMPLE.dA);
+}
+
+TEST_F(SiteProjectionTest, FilesThatCannotBeOpenedOrWritten) {
+  LoadGood();
+  const CFileException missing = LoadFailing("absent.gpf");
+  EXPECT_EQ(missing.m_cause, CFileException::fileNotFound);
+  EXPECT_EQ(m_projection.m_strPath, Path("absent.gpf"));
+  ExpectGoodInForce();
+
+  // The stream file cannot be created: the load stops rather than decode whatever stream file
+  // an earlier load may have left.
+  WriteAll(Path("blocked.gpf"), HandMade("GPF ", _transform{3, 0, 0, 3, 0, 0}, true, Section(SmallBitmap(50))));
+  fs::create_directory(Path("blocked.gpfc"));
+  LoadFailing("blocked.gpf");
+  EXPECT_EQ(m_projection.m_strBitmapPath, Path("good.gpfb"));
+  EXPECT_EQ(m_projection.m_dA, SAMPLE.dA);
+  EXPECT_FALSE(fs::exists(Path("blocked.gpfb")));
+}
+
+TEST_F(SiteProjectionTest, ReloadOverwritesTheSideFiles) {
+  const Bytes first = SmallBitmap(1);
+  const Bytes second = SmallBitmap(200);
+  const std::string path = Path("site.lpf");
+  WriteAll(path, HandMade(" FPL", SAMPLE, false, Section(first)));
+  m_projection.Load(path);
+  EXPECT_EQ(ReadAll(path + "b"), first);
+
+  WriteAll(path, HandMade(" FPL", SAMPLE, false, Section(second)));
+  m_projection.Load(path);
+  EXPECT_EQ(ReadAll(path + "c"), Section(second));
+  EXPECT_EQ(ReadAll(path + "b"), second);
+  EXPECT_EQ(m_status.size(), 2U);
+}
+
+TEST_F(SiteProjectionTest, SectionOfOnlyItsHeaderDecodesToPadding) {
+  Bytes section(COMPRESSION_HEADER_SIZE, 0);
+  WriteUInt32LE(section.data(), COMPRESSION_HEADER_SIZE);
+  WriteUInt32LE(section.data() + 4, 40);
+  WriteAll(Path("empty.gpf"), HandMade("GPF ", SAMPLE, true, section));
+  m_projection.Load(Path("empty.gpf"));
+  EXPECT_EQ(ReadAll(Path("empty.gpfb")), Bytes(40, 0xFF));
+  EXPECT_EQ(m_projection.m_strBitmapPath, Path("empty.gpfb"));
+}
+
+} // namespace

@@ -1,0 +1,362 @@
+#include "tools/tvdtool/ProjectionCommand.h"
+
+#include "platform/FileException.h"
+#include "projection/BitmapFile.h"
+#include "projection/SiteProjection.h"
+#include "tests/projection/StreamSupport.h"
+#include "tools/tvdtool/Commands.h"
+#include "tools/tvdtool/PlanImage.h"
+
+#include <CLI/CLI.hpp>
+#include <QColor>
+#include <QImage>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <iostream>
+#include <random>
+#include <sstream>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+namespace fs = std::filesystem;
+
+// The bitmap file of a picture, made from its pixels as they are.
+Bytes ExpectedBitmap(const QImage &image) {
+  const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+  return MakeBitmapFile24(static_cast<uint32_t>(rgb.width()), static_cast<uint32_t>(rgb.height()), rgb.constBits(),
+                          static_cast<size_t>(rgb.bytesPerLine()));
+}
+
+QImage RandomImage(std::mt19937 &rng, int w, int h, bool bSingleColour) {
+  QImage image(w, h, QImage::Format_RGB32);
+  const QColor single(static_cast<int>(rng() % 256), static_cast<int>(rng() % 256), static_cast<int>(rng() % 256));
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      image.setPixelColor(
+          x, y,
+          bSingleColour || rng() % 3 != 0
+              ? single
+              : QColor(static_cast<int>(rng() % 256), static_cast<int>(rng() % 256), static_cast<int>(rng() % 256)));
+    }
+  }
+  return image;
+}
+
+class ProjectionCommandTest : public TempDirTest {
+protected:
+  _makerequest Request(const std::string &image, const std::string &output) {
+    _makerequest request;
+    request.strImage = image;
+    request.strOutput = Path(output);
+    return request;
+  }
+  nlohmann::json Info(const std::string &path) {
+    std::ostringstream out;
+    PrintProjectionInfo(path, true, out);
+    return nlohmann::json::parse(out.str());
+  }
+  nlohmann::json Locate(const std::string &path, double x, double y) {
+    std::ostringstream out;
+    LocatePixel(path, x, y, true, out);
+    return nlohmann::json::parse(out.str());
+  }
+  Bytes Decode(const std::string &path) {
+    std::ostringstream out;
+    DecodeProjection(path, Path("out.bmp"), out);
+    return ReadAll(Path("out.bmp"));
+  }
+  // Runs tvdtool's command line (without the program name), capturing standard output.
+  std::string Run(const std::string &strArguments) {
+    CLI::App app;
+    app.require_subcommand(1);
+    RegisterProjectionCommands(app);
+    std::ostringstream captured;
+    auto *pOld = std::cout.rdbuf(captured.rdbuf());
+    try {
+      app.parse(strArguments, false);
+    } catch (...) {
+      std::cout.rdbuf(pOld);
+      throw;
+    }
+    std::cout.rdbuf(pOld);
+    return captured.str();
+  }
+};
+
+TEST_F(ProjectionCommandTest, EveryPictureDecodesToItsOwnPixels) {
+  std::mt19937 rng(21);
+  const std::vector<std::pair<int, int>> sizes = {{1, 1}, {3, 5}, {17, 3}, {1, 9}, {64, 33}, {101, 77}};
+  int nRound = 0;
+  for (const auto &[w, h] : sizes) {
+    for (const char *format : {"png", "bmp"}) {
+      const QImage image = RandomImage(rng, w, h, nRound % 3 == 1);
+      const std::string picture = Path("plan" + std::to_string(nRound) + "." + format);
+      ASSERT_TRUE(image.save(QString::fromStdString(picture)));
+      auto request = Request(picture, nRound % 2 == 0 ? "site.gpf" : "site.lpf");
+      request.matrix = _transform{1, 0, 0, 1, 0, 0};
+      std::ostringstream out;
+      MakeProjection(request, out);
+      EXPECT_NE(out.str().find(std::to_string(w) + " x " + std::to_string(h)), std::string::npos);
+      EXPECT_EQ(Decode(request.strOutput), ExpectedBitmap(image)) << w << " x " << h << " " << format;
+      ++nRound;
+    }
+  }
+
+  // A lossy picture comes through exactly as Qt decodes it.
+  const QImage photo = RandomImage(rng, 40, 30, false);
+  ASSERT_TRUE(photo.save(QString::fromStdString(Path("photo.jpg"))));
+  auto request = Request(Path("photo.jpg"), "photo.lpf");
+  request.dScale = 10;
+  std::ostringstream out;
+  MakeProjection(request, out);
+  EXPECT_EQ(Decode(request.strOutput), ExpectedBitmap(QImage(QString::fromStdString(Path("photo.jpg")))));
+}
+
+TEST_F(ProjectionCommandTest, TransparencyBecomesWhiteAndDrawingsRenderWithText) {
+  QImage clear(4, 2, QImage::Format_ARGB32);
+  clear.fill(Qt::transparent);
+  clear.setPixelColor(1, 1, QColor(10, 20, 30));
+  ASSERT_TRUE(clear.save(QString::fromStdString(Path("clear.png"))));
+  const QImage flat = LoadPlanImage(Path("clear.png"));
+  EXPECT_FALSE(flat.hasAlphaChannel());
+  EXPECT_EQ(flat.pixelColor(0, 0), QColor(Qt::white));
+  EXPECT_EQ(flat.pixelColor(1, 1), QColor(10, 20, 30));
+
+  WriteAll(Path("room.svg"), [] {
+    const std::string svg = R"(<svg xmlns="http://www.w3.org/2000/svg" width="301" height="120">
+  <rect x="10" y="10" width="100" height="50" fill="#204080"/>
+  <text x="150" y="100" font-family="DejaVu Sans" font-size="40" fill="#000000">Room</text>
+</svg>)";
+    return Bytes(svg.begin(), svg.end());
+  }());
+  const QImage drawing = LoadPlanImage(Path("room.svg"));
+  ASSERT_EQ(drawing.width(), 301);
+  ASSERT_EQ(drawing.height(), 120);
+  EXPECT_EQ(drawing.pixelColor(50, 30), QColor(0x20, 0x40, 0x80));
+  EXPECT_EQ(drawing.pixelColor(5, 5), QColor(Qt::white));
+  int nDark = 0;
+  for (int y = 60; y < 110; ++y) {
+    for (int x = 150; x < 300; ++x) {
+      nDark += drawing.pixelColor(x, y).value() < 100 ? 1 : 0;
+    }
+  }
+  EXPECT_GT(nDark, 200); // the label was drawn, so a font was found
+
+  EXPECT_EQ(PlanImageToBitmap(drawing), ExpectedBitmap(drawing));
+  WriteAll(Path("broken.svg"), Bytes{'<', 's', 'v'});
+  EXPECT_THROW(LoadPlanImage(Path("broken.svg")), std::runtime_error);
+  try {
+    LoadPlanImage(Path("absent.png"));
+    FAIL() << "a missing picture was read";
+  } catch (const std::runtime_error &e) {
+    EXPECT_NE(std::string(e.what()).find(Path("absent.png")), std::string::npos);
+  }
+}
+
+TEST_F(ProjectionCommandTest, GeoCalibrationInfoAndLocate) {
+  std::mt19937 rng(5);
+  const QImage image = RandomImage(rng, 200, 150, false);
+  ASSERT_TRUE(image.save(QString::fromStdString(Path("plan.png"))));
+  const std::string output =
+      Run("projection make --image " + Path("plan.png") + " -o " + Path("site.gpf") +
+          " --ref 10,10,48.1376,11.5752 --ref 190,10,48.1376,11.5760 --ref 10,140,48.1372,11.5752");
+  EXPECT_NE(output.find("geo-coded"), std::string::npos);
+
+  const auto info = Info(Path("site.gpf"));
+  EXPECT_EQ(info["kind"], "geo");
+  EXPECT_EQ(info["section_length"].get<uint64_t>(), fs::file_size(Path("site.gpf")) - 145);
+  EXPECT_EQ(info["decoded_length"], ExpectedBitmap(image).size());
+  EXPECT_EQ(info["width"], 200);
+  EXPECT_EQ(info["height"], 150);
+  EXPECT_DOUBLE_EQ(info["det"].get<double>(), info["a"].get<double>() * info["d"].get<double>() -
+                                                  info["b"].get<double>() * info["c"].get<double>());
+  // Info writes nothing next to the file.
+  EXPECT_FALSE(fs::exists(Path("site.gpfc")));
+
+  const auto corner = Locate(Path("site.gpf"), 190, 10);
+  EXPECT_EQ(corner["kind"], "geo");
+  EXPECT_NEAR(corner["c1"].get<double>(), 48.1376, 1e-9);
+  EXPECT_NEAR(corner["c2"].get<double>(), 11.5760, 1e-9);
+  const auto south = Locate(Path("site.gpf"), 10, 140);
+  EXPECT_NEAR(south["c1"].get<double>(), 48.1372, 1e-9);
+  EXPECT_NEAR(south["c2"].get<double>(), 11.5752, 1e-9);
+
+  std::ostringstream text;
+  PrintProjectionInfo(Path("site.gpf"), false, text);
+  EXPECT_NE(text.str().find("bitmap: 200 x 150 pixels, 24 bits per pixel"), std::string::npos);
+  EXPECT_NE(text.str().find("at offset 145"), std::string::npos);
+
+  // The decode is the collector's load: the side files are written, the copy equals them.
+  EXPECT_EQ(Decode(Path("site.gpf")), ExpectedBitmap(image));
+  EXPECT_EQ(ReadAll(Path("site.gpfb")), ExpectedBitmap(image));
+  EXPECT_EQ(fs::file_size(Path("site.gpfc")), info["section_length"].get<uint64_t>());
+}
+
+TEST_F(ProjectionCommandTest, LinearScaleAndMatrix) {
+  QImage image(30, 20, QImage::Format_RGB32);
+  image.fill(QColor(200, 100, 50));
+  ASSERT_TRUE(image.save(QString::fromStdString(Path("plan.bmp"))));
+
+  Run("projection make --image " + Path("plan.bmp") + " -o " + Path("site.lpf") + " --scale 20 --origin 10,10");
+  const auto point = Locate(Path("site.lpf"), 30, 50);
+  EXPECT_EQ(point["kind"], "linear");
+  EXPECT_DOUBLE_EQ(point["c1"].get<double>(), 1);
+  EXPECT_DOUBLE_EQ(point["c2"].get<double>(), 2);
+  const auto info = Info(Path("site.lpf"));
+  EXPECT_EQ(info["section_length"].get<uint64_t>(), fs::file_size(Path("site.lpf")) - 141);
+  EXPECT_EQ(info["e"], 10.0);
+  EXPECT_EQ(info["a"], 0.05);
+
+  Run("projection make --image " + Path("plan.bmp") + " -o " + Path("m.LPF") + " --matrix=-0.5,0,0,2,10,20");
+  const auto matrixInfo = Info(Path("m.LPF"));
+  EXPECT_EQ(matrixInfo["kind"], "linear");
+  EXPECT_EQ(matrixInfo["a"], -0.5);
+  EXPECT_EQ(matrixInfo["d"], 2.0);
+  EXPECT_EQ(matrixInfo["f"], 20.0);
+  const auto moved = Locate(Path("m.LPF"), 30, 40);
+  EXPECT_DOUBLE_EQ(moved["c1"].get<double>(), 40);
+  EXPECT_DOUBLE_EQ(moved["c2"].get<double>(), -10);
+}
+
+TEST_F(ProjectionCommandTest, RequestsThatDoNotAddUpAreRefused) {
+  QImage image(8, 8, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  ASSERT_TRUE(image.save(QString::fromStdString(Path("plan.png"))));
+  const std::string plan = Path("plan.png");
+
+  auto wrongExtension = Request(plan, "site.png");
+  wrongExtension.dScale = 10;
+  EXPECT_THROW(MakeProjection(wrongExtension, std::cout), std::invalid_argument);
+
+  auto nothing = Request(plan, "site.lpf");
+  EXPECT_THROW(MakeProjection(nothing, std::cout), std::invalid_argument);
+
+  auto twoWays = Request(plan, "site.lpf");
+  twoWays.dScale = 10;
+  twoWays.matrix = _transform{};
+  EXPECT_THROW(MakeProjection(twoWays, std::cout), std::invalid_argument);
+
+  auto scaleForGeo = Request(plan, "site.gpf");
+  scaleForGeo.dScale = 10;
+  EXPECT_THROW(MakeProjection(scaleForGeo, std::cout), std::invalid_argument);
+
+  auto refsForLinear = Request(plan, "site.lpf");
+  refsForLinear.refs = {{0, 0, 1, 1}, {5, 0, 1, 2}, {0, 5, 2, 1}};
+  EXPECT_THROW(MakeProjection(refsForLinear, std::cout), std::invalid_argument);
+
+  auto twoRefs = Request(plan, "site.gpf");
+  twoRefs.refs = {{0, 0, 1, 1}, {5, 0, 1, 2}};
+  EXPECT_THROW(MakeProjection(twoRefs, std::cout), std::invalid_argument);
+
+  try {
+    Run("projection make --image " + plan + " -o " + Path("site.gpf") +
+        " --ref 0,0,48.0,11.0 --ref 50,0,48.001,11.001 --ref 100,0,48.002,11.002");
+    FAIL() << "collinear points gave a transform";
+  } catch (const std::invalid_argument &e) {
+    EXPECT_NE(std::string(e.what()).find("one line"), std::string::npos);
+  }
+
+  auto missingPicture = Request(Path("absent.png"), "site.lpf");
+  missingPicture.dScale = 10;
+  EXPECT_THROW(MakeProjection(missingPicture, std::cout), std::runtime_error);
+  EXPECT_FALSE(fs::exists(Path("site.gpf")));
+  EXPECT_FALSE(fs::exists(Path("site.lpf")));
+
+  EXPECT_THROW(Run("projection make --image " + plan + " -o " + Path("a.lpf") + " --matrix 1,2,3"),
+               std::invalid_argument);
+  EXPECT_THROW(Run("projection make --image " + plan + " -o " + Path("a.lpf") + " --scale 10 --origin 1,x"),
+               std::invalid_argument);
+  EXPECT_THROW(Run("projection make --image " + plan + " -o " + Path("a.gpf") + " --scale 10 --ref 0,0,1,1"),
+               CLI::ParseError);
+}
+
+TEST_F(ProjectionCommandTest, FilesThatAreNoProjections) {
+  // An unknown tag: info shows kind none and no section; locate and decode refuse it.
+  Bytes other(300, 0x41);
+  WriteAll(Path("other.gpf"), other);
+  const auto info = Info(Path("other.gpf"));
+  EXPECT_EQ(info["kind"], "none");
+  EXPECT_TRUE(info["section_length"].is_null());
+  EXPECT_TRUE(info["width"].is_null());
+  EXPECT_THROW(Locate(Path("other.gpf"), 1, 1), CFileException);
+  try {
+    Decode(Path("other.gpf"));
+    FAIL() << "a file with no projection tag decoded";
+  } catch (const CFileException &e) {
+    EXPECT_NE(std::string(e.what()).find("is not a projection file"), std::string::npos);
+  }
+
+  WriteAll(Path("short.lpf"), Bytes(100, 0));
+  EXPECT_THROW(Info(Path("short.lpf")), CFileException);
+
+  // A projection whose section is cut off is named as such.
+  QImage image(16, 16, QImage::Format_RGB32);
+  image.fill(Qt::gray);
+  ASSERT_TRUE(image.save(QString::fromStdString(Path("plan.png"))));
+  Run("projection make --image " + Path("plan.png") + " -o " + Path("cut.lpf") + " --scale 2");
+  fs::resize_file(Path("cut.lpf"), fs::file_size(Path("cut.lpf")) - 1);
+  try {
+    Info(Path("cut.lpf"));
+    FAIL() << "a cut projection was described";
+  } catch (const CFileException &e) {
+    EXPECT_NE(std::string(e.what()).find("cut short"), std::string::npos);
+  }
+  EXPECT_THROW(Decode(Path("cut.lpf")), CFileException);
+}
+
+TEST(ProjectionNumbers, CommaSeparatedLists) {
+  EXPECT_EQ(ParseNumberList("1e3,-2.5,0", 3, "--x"), (std::vector<double>{1000, -2.5, 0}));
+  EXPECT_THROW(ParseNumberList("1,,3", 3, "--x"), std::invalid_argument);
+  EXPECT_THROW(ParseNumberList("1,2", 3, "--x"), std::invalid_argument);
+  EXPECT_THROW(ParseNumberList("1,2,3,4", 3, "--x"), std::invalid_argument);
+  EXPECT_THROW(ParseNumberList("1,2,nan", 3, "--x"), std::invalid_argument);
+  EXPECT_THROW(ParseNumberList("1,2x,3", 3, "--x"), std::invalid_argument);
+  EXPECT_EQ(ParseNumberList("1, 2", 2, "--x"), (std::vector<double>{1, 2}));
+  try {
+    ParseNumberList("4,five", 2, "--origin");
+    FAIL();
+  } catch (const std::invalid_argument &e) {
+    EXPECT_NE(std::string(e.what()).find("--origin"), std::string::npos);
+    EXPECT_NE(std::string(e.what()).find("five"), std::string::npos);
+  }
+}
+
+// The sample site built with the project: a geo-coded and a linear projection of the office floor.
+TEST(SampleSite, BuiltProjectionsLoadAndLocate) {
+  const std::string dir = std::string(TARVEX_BINARY_DIR) + "/resources/sample-site/";
+  std::ostringstream out;
+  PrintProjectionInfo(dir + "office.gpf", true, out);
+  const auto info = nlohmann::json::parse(out.str());
+  EXPECT_EQ(info["kind"], "geo");
+  EXPECT_EQ(info["width"], 2000);
+  EXPECT_EQ(info["height"], 1400);
+
+  CSiteProjection geo;
+  geo.m_nKind = PROJECTION_GEO;
+  geo.m_dA = info["a"];
+  geo.m_dB = info["b"];
+  geo.m_dC = info["c"];
+  geo.m_dD = info["d"];
+  geo.m_dE = info["e"];
+  geo.m_dF = info["f"];
+  geo.m_dDet = info["det"];
+  double lat1 = 0;
+  double lon1 = 0;
+  double lat2 = 0;
+  double lon2 = 0;
+  geo.ToCoordinates(60, 60, lat1, lon1);
+  geo.ToCoordinates(1940, 60, lat2, lon2);
+  EXPECT_NEAR(CSiteProjection::GeoDistance(lat1, lon1, lat2, lon2), 56.4, 0.05);
+  geo.ToCoordinates(60, 1340, lat2, lon2);
+  EXPECT_NEAR(CSiteProjection::GeoDistance(lat1, lon1, lat2, lon2), 38.4, 0.05);
+
+  std::ostringstream located;
+  LocatePixel(dir + "office.lpf", 1940, 1340, true, located);
+  const auto corner = nlohmann::json::parse(located.str());
+  EXPECT_NEAR(corner["c1"].get<double>(), 56.4, 0.01);
+  EXPECT_NEAR(corner["c2"].get<double>(), 38.4, 0.01);
+}
+
+} // namespace

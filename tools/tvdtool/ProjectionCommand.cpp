@@ -1,0 +1,358 @@
+#include "tools/tvdtool/ProjectionCommand.h"
+
+#include "platform/File.h"
+#include "projection/BitmapFile.h"
+#include "projection/Compression.h"
+#include "projection/LittleEndian.h"
+#include "projection/ProjectionWriter.h"
+#include "projection/SiteProjection.h"
+#include "tools/tvdtool/Commands.h"
+#include "tools/tvdtool/PlanImage.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+
+namespace {
+
+// Enough code bytes to decode the 54-byte bitmap headers even at the longest possible codes.
+constexpr uint32_t HEADER_CODE_BYTES = 2048;
+
+// What a projection file says about itself, read without side files.
+struct _projectionsummary {
+  int32_t nKind = PROJECTION_NONE;
+  _transform transform;
+  double dDet = 0;
+  std::optional<uint32_t> nSectionLength;
+  std::optional<uint32_t> nDecodedLength;
+  std::optional<_bitmapheader> bitmap;
+};
+
+std::string Format(const char *pFormat, double dValue) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, pFormat, dValue);
+  return buffer;
+}
+
+std::string LowerExtension(const std::string &strPath) {
+  const auto nDot = strPath.find_last_of('.');
+  const auto nSlash = strPath.find_last_of('/');
+  if (nDot == std::string::npos || (nSlash != std::string::npos && nDot < nSlash)) {
+    return "";
+  }
+  std::string ext = strPath.substr(nDot + 1);
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  return ext;
+}
+
+_projectionsummary Inspect(const std::string &strPath, bool bSection) {
+  CFile file;
+  file.OpenOrThrow(strPath, CFile::modeRead | CFile::shareDenyWrite);
+  const uint64_t nLength = file.GetLength();
+  if (nLength < PROJECTION_HEADER_SIZE) {
+    throw CFileException(CFileException::endOfFile, strPath,
+                         "\"" + strPath + "\" is not a projection file: it holds " + std::to_string(nLength) +
+                             " bytes, but the header of a projection alone takes 141.");
+  }
+  std::array<uint8_t, PROJECTION_HEADER_SIZE> header{};
+  file.ReadExactly(header.data(), PROJECTION_HEADER_SIZE);
+
+  _projectionsummary summary;
+  summary.nKind = ProjectionKindFromTag(ProjectionTag(header.data()));
+  summary.transform = ReadProjectionTransform(header.data());
+  summary.dDet = summary.transform.dA * summary.transform.dD - summary.transform.dB * summary.transform.dC;
+  if (summary.nKind == PROJECTION_NONE || !bSection) {
+    return summary;
+  }
+
+  const uint32_t nOffset = ProjectionSectionOffset(summary.nKind);
+  if (nLength < nOffset + 4ULL) {
+    throw CFileException(CFileException::endOfFile, strPath,
+                         "\"" + strPath + "\" is cut short: it ends after " + std::to_string(nLength) +
+                             " bytes, before the length of its floor-plan section at offset " +
+                             std::to_string(nOffset) + ".");
+  }
+  file.Seek(nOffset, CFile::begin);
+  uint8_t length[4];
+  file.ReadExactly(length, 4);
+  const uint32_t nSection = ReadUInt32LE(length);
+  CheckProjectionSection(strPath, nLength, nOffset, nSection);
+  summary.nSectionLength = nSection;
+
+  std::vector<uint8_t> start(std::min(nSection, COMPRESSION_HEADER_SIZE + HEADER_CODE_BYTES));
+  file.Seek(nOffset, CFile::begin);
+  file.ReadExactly(start.data(), static_cast<uint32_t>(start.size()));
+  CCompression decoder("", "");
+  const auto decoded =
+      decoder.DecodeInMemory(start.data(), start.size(), BITMAP_FILE_HEADER_SIZE + BITMAP_INFO_HEADER_SIZE);
+  summary.nDecodedLength = decoder.m_nDecodedLength;
+  summary.bitmap = ReadBitmapHeader(decoded.data(), decoded.size());
+  return summary;
+}
+
+std::string KindKey(int32_t nKind) {
+  return nKind == PROJECTION_GEO ? "geo" : (nKind == PROJECTION_LINEAR ? "linear" : "none");
+}
+
+template <typename T> nlohmann::json OrNull(const std::optional<T> &value) {
+  return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+void CopyFile(const std::string &strFrom, const std::string &strTo) {
+  CFile input;
+  input.OpenOrThrow(strFrom, CFile::modeRead | CFile::shareDenyWrite);
+  CFile output;
+  output.OpenOrThrow(strTo, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+  std::vector<uint8_t> buffer(1 << 20);
+  for (;;) {
+    const uint32_t nRead = input.Read(buffer.data(), static_cast<uint32_t>(buffer.size()));
+    if (nRead == 0) {
+      break;
+    }
+    output.Write(buffer.data(), nRead);
+  }
+  output.Close();
+}
+
+} // namespace
+
+std::vector<double> ParseNumberList(const std::string &strText, size_t nCount, const std::string &strWhat) {
+  std::vector<double> numbers;
+  size_t nStart = 0;
+  while (true) {
+    const size_t nComma = strText.find(',', nStart);
+    const std::string item = strText.substr(nStart, nComma == std::string::npos ? std::string::npos : nComma - nStart);
+    char *pEnd = nullptr;
+    const double dValue = std::strtod(item.c_str(), &pEnd);
+    if (item.empty() || pEnd != item.c_str() + item.size() || !std::isfinite(dValue)) {
+      throw std::invalid_argument(strWhat + " takes " + std::to_string(nCount) + " numbers separated by commas; \"" +
+                                  item + "\" in \"" + strText + "\" is not a number");
+    }
+    numbers.push_back(dValue);
+    if (nComma == std::string::npos) {
+      break;
+    }
+    nStart = nComma + 1;
+  }
+  if (numbers.size() != nCount) {
+    throw std::invalid_argument(strWhat + " takes " + std::to_string(nCount) + " numbers separated by commas, not " +
+                                std::to_string(numbers.size()) + " (\"" + strText + "\")");
+  }
+  return numbers;
+}
+
+void MakeProjection(const _makerequest &request, std::ostream &out) {
+  const std::string ext = LowerExtension(request.strOutput);
+  if (ext != "gpf" && ext != "lpf") {
+    throw std::invalid_argument("the output \"" + request.strOutput +
+                                "\" must end in .gpf (geo-coded) or .lpf (linear): the collector offers "
+                                "projections by these extensions");
+  }
+  const int32_t nKind = ext == "gpf" ? PROJECTION_GEO : PROJECTION_LINEAR;
+  const int nGiven = (request.matrix ? 1 : 0) + (request.dScale ? 1 : 0) + (request.refs.empty() ? 0 : 1);
+  if (nGiven != 1) {
+    throw std::invalid_argument("give the transform in exactly one way: --matrix a,b,c,d,e,f, or --scale (linear), "
+                                "or three --ref px,py,lat,lon (geo-coded)");
+  }
+
+  _transform transform;
+  if (request.matrix) {
+    transform = *request.matrix;
+  } else if (request.dScale) {
+    if (nKind != PROJECTION_LINEAR) {
+      throw std::invalid_argument("--scale calibrates a linear projection; name the output .lpf");
+    }
+    transform = MakeLinearTransform(*request.dScale, request.dOriginX, request.dOriginY);
+  } else {
+    if (nKind != PROJECTION_GEO) {
+      throw std::invalid_argument("--ref calibrates a geo-coded projection; name the output .gpf");
+    }
+    if (request.refs.size() != 3) {
+      throw std::invalid_argument("a geo-coded calibration takes exactly three --ref points, not " +
+                                  std::to_string(request.refs.size()));
+    }
+    transform = SolveGeoTransform({request.refs[0], request.refs[1], request.refs[2]});
+  }
+
+  const QImage image = LoadPlanImage(request.strImage);
+  const std::vector<uint8_t> bitmap = PlanImageToBitmap(image);
+  WriteProjectionFile(request.strOutput, nKind, transform, bitmap.data(), bitmap.size());
+  out << "wrote " << request.strOutput << ": " << ProjectionKindName(nKind) << " projection of " << image.width()
+      << " x " << image.height() << " pixels\n";
+}
+
+void PrintProjectionInfo(const std::string &strPath, bool bJson, std::ostream &out) {
+  const _projectionsummary s = Inspect(strPath, true);
+  const _transform &t = s.transform;
+  std::optional<int32_t> nWidth;
+  std::optional<int32_t> nHeight;
+  if (s.bitmap) {
+    nWidth = s.bitmap->nWidth;
+    nHeight = std::abs(s.bitmap->nHeight);
+  }
+  if (bJson) {
+    nlohmann::json json = {{"kind", KindKey(s.nKind)},
+                           {"a", t.dA},
+                           {"b", t.dB},
+                           {"c", t.dC},
+                           {"d", t.dD},
+                           {"e", t.dE},
+                           {"f", t.dF},
+                           {"det", s.dDet},
+                           {"section_length", OrNull(s.nSectionLength)},
+                           {"decoded_length", OrNull(s.nDecodedLength)},
+                           {"width", OrNull(nWidth)},
+                           {"height", OrNull(nHeight)}};
+    out << json.dump() << '\n';
+    return;
+  }
+  out << "kind: " << ProjectionKindName(s.nKind);
+  if (s.nKind == PROJECTION_NONE) {
+    out << " (the type tag names no projection; the numbers below are the bytes where a transform would be)";
+  }
+  out << "\n";
+  out << "a: " << Format("%.12g", t.dA) << "  b: " << Format("%.12g", t.dB) << "  e: " << Format("%.12g", t.dE) << "\n";
+  out << "c: " << Format("%.12g", t.dC) << "  d: " << Format("%.12g", t.dD) << "  f: " << Format("%.12g", t.dF) << "\n";
+  out << "det: " << Format("%.12g", s.dDet) << "\n";
+  if (s.nSectionLength) {
+    out << "section: " << *s.nSectionLength << " bytes at offset " << ProjectionSectionOffset(s.nKind) << "\n";
+    out << "decoded length: " << *s.nDecodedLength << " bytes\n";
+    if (s.bitmap) {
+      out << "bitmap: " << *nWidth << " x " << *nHeight << " pixels, " << s.bitmap->nBitCount << " bits per pixel\n";
+    } else {
+      out << "bitmap: the decoded bytes do not begin like a bitmap file\n";
+    }
+  }
+}
+
+void DecodeProjection(const std::string &strPath, const std::string &strOutput, std::ostream &out) {
+  CSiteProjection projection;
+  projection.SetStatusCallback([&out](const std::string &text) { out << text << '\n'; });
+  projection.Load(strPath);
+  CopyFile(projection.m_strBitmapPath, strOutput);
+  out << "decoded bitmap written to " << strOutput << " (also left as " << projection.m_strBitmapPath << ")\n";
+}
+
+void LocatePixel(const std::string &strPath, double x, double y, bool bJson, std::ostream &out) {
+  const _projectionsummary s = Inspect(strPath, false);
+  if (s.nKind == PROJECTION_NONE) {
+    throw CFileException(CFileException::invalidFile, strPath,
+                         "\"" + strPath + "\" is not a projection file: its type tag names no projection.");
+  }
+  CSiteProjection projection;
+  projection.m_nKind = s.nKind;
+  projection.m_dA = s.transform.dA;
+  projection.m_dB = s.transform.dB;
+  projection.m_dC = s.transform.dC;
+  projection.m_dD = s.transform.dD;
+  projection.m_dE = s.transform.dE;
+  projection.m_dF = s.transform.dF;
+  projection.m_dDet = s.dDet;
+  double c1 = 0;
+  double c2 = 0;
+  projection.ToCoordinates(x, y, c1, c2);
+  if (bJson) {
+    out << nlohmann::json{{"kind", KindKey(s.nKind)}, {"x", x}, {"y", y}, {"c1", c1}, {"c2", c2}}.dump() << '\n';
+  } else if (s.nKind == PROJECTION_GEO) {
+    out << "latitude " << Format("%.8f", c1) << ", longitude " << Format("%.8f", c2) << "\n";
+  } else {
+    out << "X " << Format("%.4f", c1) << ", Y " << Format("%.4f", c2) << "\n";
+  }
+}
+
+void RegisterProjectionCommands(CLI::App &app) {
+  auto *projection = app.add_subcommand(
+      "projection", "Make and inspect projection files: a floor plan with the transform between its pixels and "
+                    "coordinates (.gpf geo-coded: latitude/longitude; .lpf linear: X/Y).");
+  projection->require_subcommand(1);
+
+  auto *make = projection->add_subcommand(
+      "make", "Build a projection file from a floor-plan picture (png, jpg, bmp, svg, ...). The kind follows the "
+              "output's extension. Give the transform as six numbers (--matrix) or calibrate it: --scale for a "
+              "linear projection, three --ref points for a geo-coded one.");
+  auto request = std::make_shared<_makerequest>();
+  auto matrix = std::make_shared<std::string>();
+  auto origin = std::make_shared<std::string>();
+  auto refs = std::make_shared<std::vector<std::string>>();
+  auto scale = std::make_shared<double>(0);
+  make->add_option("--image", request->strImage, "The floor-plan picture; an SVG is rendered at its own size.")
+      ->required();
+  make->add_option("-o,--output", request->strOutput, "The projection file to write: FILE.gpf or FILE.lpf.")
+      ->required();
+  auto *matrixOption = make->add_option(
+      "--matrix", *matrix,
+      "a,b,c,d,e,f as stored. Geo-coded: pixel x = a*lat + b*lon + e, pixel y = c*lat + d*lon + f. Linear: "
+      "X = (px - e)*d, Y = (py - f)*a. Write --matrix=-1,... when the first number is negative.");
+  auto *scaleOption = make->add_option("--scale", *scale, "Linear: plan pixels per unit of length (e.g. per metre).");
+  make->add_option("--origin", *origin, "Linear: the plan pixel X,Y where both coordinates are 0 (default 0,0).")
+      ->needs(scaleOption);
+  make->add_option("--ref", *refs,
+                   "Geo-coded: a plan pixel and its coordinates, px,py,lat,lon; give three points that span a "
+                   "triangle.")
+      ->allow_extra_args(false)
+      ->excludes(matrixOption)
+      ->excludes(scaleOption);
+  make->callback([request, matrix, origin, refs, scale, scaleOption] {
+    _makerequest r = *request;
+    if (!matrix->empty()) {
+      const auto n = ParseNumberList(*matrix, 6, "--matrix");
+      r.matrix = _transform{n[0], n[1], n[2], n[3], n[4], n[5]};
+    }
+    if (scaleOption->count() > 0) {
+      r.dScale = *scale;
+    }
+    if (!origin->empty()) {
+      const auto n = ParseNumberList(*origin, 2, "--origin");
+      r.dOriginX = n[0];
+      r.dOriginY = n[1];
+    }
+    for (const auto &text : *refs) {
+      const auto n = ParseNumberList(text, 4, "--ref");
+      r.refs.push_back(_referencepoint{n[0], n[1], n[2], n[3]});
+    }
+    MakeProjection(r, std::cout);
+  });
+
+  auto *info = projection->add_subcommand(
+      "info", "Show what a projection file holds: kind, the six transform numbers, det, the compressed section's "
+              "length, the decoded length and the floor plan's size. Writes nothing.");
+  auto infoFile = std::make_shared<std::string>();
+  auto infoJson = std::make_shared<bool>(false);
+  info->add_option("FILE", *infoFile, "The projection file.")->required();
+  info->add_flag("--json", *infoJson,
+                 "One JSON object: kind (geo, linear, none), a b c d e f, det, section_length, decoded_length, "
+                 "width, height.");
+  info->callback([infoFile, infoJson] { PrintProjectionInfo(*infoFile, *infoJson, std::cout); });
+
+  auto *decode = projection->add_subcommand(
+      "decode", "Load a projection as the collector does (writing FILE + \"c\", the compressed section, and FILE + "
+                "\"b\", the decoded bitmap, next to it) and copy the decoded bitmap to OUT.");
+  auto decodeFile = std::make_shared<std::string>();
+  auto decodeOut = std::make_shared<std::string>();
+  decode->add_option("FILE", *decodeFile, "The projection file.")->required();
+  decode->add_option("-o,--output", *decodeOut, "Where to copy the decoded bitmap (OUT.bmp).")->required();
+  decode->callback([decodeFile, decodeOut] { DecodeProjection(*decodeFile, *decodeOut, std::cout); });
+
+  auto *locate = projection->add_subcommand(
+      "locate", "Print the coordinates of plan pixel X,Y: latitude and longitude, or linear X and Y.");
+  auto locateFile = std::make_shared<std::string>();
+  auto locateX = std::make_shared<double>(0);
+  auto locateY = std::make_shared<double>(0);
+  auto locateJson = std::make_shared<bool>(false);
+  locate->add_option("FILE", *locateFile, "The projection file.")->required();
+  locate->add_option("X", *locateX, "Plan pixel x (from the left).")->required();
+  locate->add_option("Y", *locateY, "Plan pixel y (from the top).")->required();
+  locate->add_flag("--json", *locateJson, "One JSON object: kind, x, y, c1, c2.");
+  locate->callback([locateFile, locateX, locateY, locateJson] {
+    LocatePixel(*locateFile, *locateX, *locateY, *locateJson, std::cout);
+  });
+}
