@@ -6,3 +6,5 @@ class App;
 
 // Each command group of tvdtool adds its subcommands to the application.
 void RegisterFramesCommands(CLI::App &app);
+void RegisterDevicesCommands(CLI::App &app);
+void RegisterMonitorCommands(CLI::App &app);
