@@ -72,11 +72,10 @@ int32_t CUSB::PostCommand(const _usbcommand &command) {
 
   int32_t nResult = -1;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_nResultWaitMs);
-  for (;;) {
-    const auto nLeft =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-    if (!m_hDoneEvent.Wait(static_cast<uint32_t>(std::max<int64_t>(nLeft, 0)))) {
-      break;
+  for (auto now = std::chrono::steady_clock::now(); now < deadline; now = std::chrono::steady_clock::now()) {
+    const auto nLeft = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+    if (!m_hDoneEvent.Wait(static_cast<uint32_t>(nLeft))) {
+      continue;
     }
     std::lock_guard slot(m_slotMutex);
     if (m_nDoneNumber == nNumber) {

@@ -535,7 +535,9 @@ void CSimulatedReceiver::SendLevels(int nChannel) {
     payload.push_back(0);
   }
   payload.push_back(m_nSequence++);
-  channel.nLevelsSent += channel.pending.size();
+  if (m_bPlugged) {
+    channel.nLevelsSent += channel.pending.size();
+  }
   channel.pending.clear();
   Send(payload);
 }

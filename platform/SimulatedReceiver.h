@@ -102,7 +102,8 @@ public:
   void StartRealTime(double dSpeed = 1.0);
   void StopRealTime();
 
-  // Levels sent in level messages of channel 1 or 2, and every payload sent while the log is on.
+  // Levels sent in level messages of channel 1 or 2 while plugged in, and every payload sent
+  // while the log is on.
   uint64_t LevelsSent(int nChannel) const;
   void KeepLog(bool bOn);
   std::vector<std::vector<uint8_t>> SentPayloads() const;

@@ -28,7 +28,9 @@ double SecondsSince(Clock::time_point start) { return std::chrono::duration<doub
 // A link that prints every packet and tells the watching thread what has come.
 class CMonitorLink : public CUSB {
 public:
-  CMonitorLink(std::ostream &out, bool bJson) : m_out(out), m_bJson(bJson) {}
+  // Prints at most nMaxPackets packets (0: no limit).
+  CMonitorLink(std::ostream &out, bool bJson, uint64_t nMaxPackets)
+      : m_out(out), m_bJson(bJson), m_nMaxPackets(nMaxPackets) {}
   ~CMonitorLink() override { StopWorker(); }
 
   void SetStart(Clock::time_point start) {
@@ -54,6 +56,9 @@ public:
 protected:
   void OnPacket(const uint8_t *payload, uint32_t length) override {
     std::lock_guard lock(m_mutex);
+    if (m_nMaxPackets > 0 && m_seen.nPackets >= m_nMaxPackets) {
+      return; // what comes while the watch ends is not shown
+    }
     const double dTime = SecondsSince(m_start);
     if (m_bJson) {
       auto json = PayloadToJson(payload, length);
@@ -80,6 +85,7 @@ protected:
 private:
   std::ostream &m_out;
   bool m_bJson;
+  uint64_t m_nMaxPackets;
   std::mutex m_mutex;
   std::condition_variable m_cv;
   Clock::time_point m_start = Clock::now();
@@ -145,7 +151,7 @@ int RunMonitor(const _monitoroptions &options, std::ostream &out, std::ostream &
     pSimulator->StartRealTime(options.dSimulatorSpeed);
   }
 
-  CMonitorLink link(out, options.bJson);
+  CMonitorLink link(out, options.bJson, options.nMaxPackets);
   link.StartWorker();
   uint32_t nCount = 0;
   std::vector<_usbdevice> devices;
