@@ -109,6 +109,7 @@ protected:
   int m_nMaster = -1;
   int m_nSlave = -1;
   FT_HANDLE m_hDevice = nullptr;
+  CEvent m_rx; // outlives the port, which sets it until TearDown closes it
 };
 
 TEST_F(TtyBackendTest, ListsBridgesOfTheSerialDriverInPortOrder) {
@@ -174,13 +175,12 @@ TEST_F(TtyBackendTest, OpenSetsRawModeAndSettingsProgramThePort) {
 
 TEST_F(TtyBackendTest, EveryArrivalSetsTheEventAndReadsDrainTheQueue) {
   OpenPty();
-  CEvent rx;
-  ASSERT_EQ(FT_SetEventNotification(m_hDevice, FT_EVENT_RXCHAR, &rx), FT_OK);
+  ASSERT_EQ(FT_SetEventNotification(m_hDevice, FT_EVENT_RXCHAR, &m_rx), FT_OK);
   MasterWrite("\xAA\x03");
-  ASSERT_TRUE(rx.Wait(LONG_WAIT_MS));
+  ASSERT_TRUE(m_rx.Wait(LONG_WAIT_MS));
   // The second part comes while the first is still queued: it is announced all the same.
   MasterWrite(std::string("\x00\x11\x22\x33", 4));
-  ASSERT_TRUE(rx.Wait(LONG_WAIT_MS));
+  ASSERT_TRUE(m_rx.Wait(LONG_WAIT_MS));
 
   uint32_t nRx = 0;
   uint32_t nTx = 0;
@@ -196,7 +196,7 @@ TEST_F(TtyBackendTest, EveryArrivalSetsTheEventAndReadsDrainTheQueue) {
   EXPECT_EQ(nRx, 0U);
 
   // Bytes that are queued when the notification is set are announced at once.
-  ASSERT_EQ(FT_SetEventNotification(m_hDevice, 0, &rx), FT_OK);
+  ASSERT_EQ(FT_SetEventNotification(m_hDevice, 0, &m_rx), FT_OK);
   MasterWrite("z");
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(LONG_WAIT_MS);
   while (nRx == 0 && std::chrono::steady_clock::now() < deadline) {
@@ -204,9 +204,9 @@ TEST_F(TtyBackendTest, EveryArrivalSetsTheEventAndReadsDrainTheQueue) {
     std::this_thread::yield();
   }
   ASSERT_EQ(nRx, 1U);
-  rx.Reset();
-  ASSERT_EQ(FT_SetEventNotification(m_hDevice, FT_EVENT_RXCHAR, &rx), FT_OK);
-  EXPECT_TRUE(rx.IsSignalled());
+  m_rx.Reset();
+  ASSERT_EQ(FT_SetEventNotification(m_hDevice, FT_EVENT_RXCHAR, &m_rx), FT_OK);
+  EXPECT_TRUE(m_rx.IsSignalled());
 }
 
 TEST_F(TtyBackendTest, WritesReachTheReceiverUnchanged) {
@@ -222,13 +222,12 @@ TEST_F(TtyBackendTest, WritesReachTheReceiverUnchanged) {
 
 TEST_F(TtyBackendTest, HangUpMarksThePortLostAndEveryCallFailsAtOnce) {
   OpenPty();
-  CEvent rx;
-  ASSERT_EQ(FT_SetEventNotification(m_hDevice, FT_EVENT_RXCHAR, &rx), FT_OK);
+  ASSERT_EQ(FT_SetEventNotification(m_hDevice, FT_EVENT_RXCHAR, &m_rx), FT_OK);
   ASSERT_EQ(FT_SetTimeouts(m_hDevice, LONG_WAIT_MS, LONG_WAIT_MS), FT_OK);
   ::close(m_nMaster);
   m_nMaster = -1;
   // The reader wakes the consumer on the hang-up, so it finds out without waiting for data.
-  ASSERT_TRUE(rx.Wait(LONG_WAIT_MS));
+  ASSERT_TRUE(m_rx.Wait(LONG_WAIT_MS));
 
   const auto start = std::chrono::steady_clock::now();
   uint32_t nRx = 0;
