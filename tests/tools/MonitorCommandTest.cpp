@@ -1,5 +1,6 @@
 #include "tools/tvdtool/MonitorCommand.h"
 #include "platform/D2xxRegistry.h"
+#include "platform/D2xxSimBackend.h"
 #include "platform/SimulatedReceiver.h"
 #include "tools/tvdtool/DevicesCommand.h"
 #include "tools/tvdtool/FramesCommand.h"
@@ -170,6 +171,31 @@ TEST_F(MonitorCommandTest, NoDeviceOrAnUnknownOne) {
   err.str("");
   EXPECT_EQ(RunMonitor(options, out, err), 1);
   EXPECT_EQ(err.str(), "tvdtool: no device with the serial number \"TVX10417\"\n");
+}
+
+TEST_F(MonitorCommandTest, DeviceHeldElsewhereCannotBeOpenedAndLeavesNothingBehind) {
+  std::unique_ptr<CD2xxDevice> pHeld;
+  ASSERT_EQ(m_pSim->OpenPort(pHeld), FT_OK);
+  auto options = SimulatedWatch(3);
+  options.strRecordPath = (m_dir / "session.bin").string();
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_EQ(RunMonitor(options, out, err), 1);
+  EXPECT_NE(err.str().find("tvdtool: device TVX10417 could not be opened\n"), std::string::npos) << err.str();
+  // The recording no longer listens to reads once the watch is over.
+  D2xxEnableBackend(std::make_shared<CD2xxSimBackend>(m_pSim));
+  pHeld->Close();
+  m_pSim->SetDelivery(SimDelivery::immediate);
+  FT_HANDLE hDevice = nullptr;
+  ASSERT_EQ(FT_OpenEx("TVX10417", FT_OPEN_BY_SERIAL_NUMBER, &hDevice), FT_OK);
+  const uint8_t command[] = {0xAA, 0x02, 0x00, 0x1C, 0x1C};
+  uint32_t nCount = 0;
+  ASSERT_EQ(FT_Write(hDevice, command, 5, &nCount), FT_OK);
+  uint8_t answer[10];
+  EXPECT_EQ(FT_Read(hDevice, answer, 10, &nCount), FT_OK);
+  EXPECT_EQ(nCount, 10U);
+  FT_Close(hDevice);
+  EXPECT_EQ(fs::file_size(options.strRecordPath), 0U);
 }
 
 TEST_F(MonitorCommandTest, InterruptEndsTheWatch) {

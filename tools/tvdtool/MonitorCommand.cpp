@@ -97,6 +97,9 @@ private:
 class CRecordingTap {
 public:
   explicit CRecordingTap(const std::string &strPath) : m_recorder(strPath) {}
+  CRecordingTap(const CRecordingTap &) = delete;
+  CRecordingTap &operator=(const CRecordingTap &) = delete;
+  ~CRecordingTap() { D2xxSetReadTap(nullptr); }
 
   void Start(Clock::time_point start) {
     m_start = start;
@@ -145,12 +148,26 @@ void OnInterrupt(int) { g_bInterrupted = true; }
 int RunMonitor(const _monitoroptions &options, std::ostream &out, std::ostream &err) {
   CDeviceBackends backends(options.backends);
   const auto &pSimulator = backends.GetSimulator();
+  // The simulated unit runs in real time while the watch lasts, however the watch ends.
+  struct _realtime {
+    const std::shared_ptr<CSimulatedReceiver> &pSimulator;
+    ~_realtime() {
+      if (pSimulator) {
+        pSimulator->StopRealTime();
+      }
+    }
+  } realtime{pSimulator};
   if (pSimulator) {
     pSimulator->SetDelivery(SimDelivery::wireSpeed);
     pSimulator->SetChannelCount(options.nSimulatorChannels);
     pSimulator->StartRealTime(options.dSimulatorSpeed);
   }
 
+  // Made before the link, so that it goes after the link's worker, which feeds it, has ended.
+  std::unique_ptr<CRecordingTap> pRecording;
+  if (!options.strRecordPath.empty()) {
+    pRecording = std::make_unique<CRecordingTap>(options.strRecordPath);
+  }
   CMonitorLink link(out, options.bJson, options.nMaxPackets);
   link.StartWorker();
   uint32_t nCount = 0;
@@ -175,10 +192,6 @@ int RunMonitor(const _monitoroptions &options, std::ostream &out, std::ostream &
   err << "device " << pDevice->strSerialNumber << '\t' << pDevice->strDescription << '\t' << pDevice->strProductName
       << '\t' << pDevice->strManufacturer << '\n';
 
-  std::unique_ptr<CRecordingTap> pRecording;
-  if (!options.strRecordPath.empty()) {
-    pRecording = std::make_unique<CRecordingTap>(options.strRecordPath);
-  }
   const auto start = Clock::now();
   link.SetStart(start);
   if (pRecording) {
