@@ -41,18 +41,6 @@ protected:
   CPacketLink m_link;
 };
 
-TEST_F(UsbWorkerSimTest, OpenProgramsTheUnitsBridge) {
-  const _simsettings settings = m_pSim->GetSettings();
-  EXPECT_EQ(settings.nDivisor, 78);
-  EXPECT_EQ(settings.nWordLength, 8);
-  EXPECT_EQ(settings.nStopBits, 0);
-  EXPECT_EQ(settings.nParity, 0);
-  EXPECT_EQ(settings.nFlowControl, 0);
-  EXPECT_EQ(settings.nReadTimeoutMs, 5000U);
-  EXPECT_EQ(settings.nWriteTimeoutMs, 5000U);
-  EXPECT_EQ(settings.nEventMask, FT_EVENT_RXCHAR);
-}
-
 TEST_F(UsbWorkerSimTest, StartUpExchange) {
   ASSERT_TRUE(m_link.SendCommandByte(CMD_SERIAL_NUMBER));
   ASSERT_TRUE(m_link.WaitForPackets(1));

@@ -233,13 +233,6 @@ TEST_F(UsbWorkerTest, StopWorkerWithoutAWorkerReturnsAtOnce) {
   EXPECT_FALSE(m_pLink->RequestPending());
 }
 
-TEST_F(UsbWorkerTest, WaitsAreTheLinksByDefault) {
-  const _usbwaits waits = m_pLink->GetWaits();
-  EXPECT_EQ(waits.nMailboxMs, 5000U);
-  EXPECT_EQ(waits.nResultMs, 5000U);
-  EXPECT_EQ(waits.nStopMs, 1000U);
-}
-
 // The data of a command that timed out stays valid while the worker still uses it, and its late
 // completion is not taken for the result of the next command.
 TEST_F(UsbWorkerTest, TimedOutCommandKeepsItsDataAndItsLateCompletionIsIgnored) {
