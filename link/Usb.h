@@ -1,26 +1,107 @@
 #pragma once
 
-#include <cstdint>
+#include "platform/D2xx.h"
+#include "platform/Event.h"
+#include "platform/Mutex.h"
 
-// The receiver link. The byte stream from the receiver is cut into packets by a decoder that
-// runs one byte at a time and hands each complete payload to OnPacket.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Commands of the link's mailbox.
+constexpr int32_t USB_QUIT = 1;  // end the worker; the result keeps its value
+constexpr int32_t USB_OPEN = 2;  // data: an _usbopen record; 0 opened, -1 not opened
+constexpr int32_t USB_CLOSE = 3; // 0 closed, -1 no device open
+constexpr int32_t USB_WRITE = 4; // data: the bytes to send; 0 written, -1 no device open or write failed
+
+// One command handed to PostCommand. The mailbox keeps its own copy of the data, so the caller's
+// block may go as soon as PostCommand returns, even when the command timed out.
+struct _usbcommand {
+  int32_t nCommand = 0;
+  int32_t nLength = 0;
+  const void *pData = nullptr;
+};
+
+// The data of USB_OPEN.
+struct _usbopen {
+  char szSerialNumber[256] = {}; // as the device listing returns it
+  uint32_t nBaudRate = 0;
+};
+
+// One device of the listing.
+struct _usbdevice {
+  std::string strSerialNumber;
+  std::string strDescription;
+  std::string strProductName;  // "TARVEX", "MORVANE", "SKELDRUP", "Not Available", or empty
+  std::string strManufacturer; // "Vexlor, Inc", "Not Available", or empty
+};
+
+// How long the link waits. Tests shorten them; the program keeps these values.
+struct _usbwaits {
+  uint32_t nMailboxMs = 5000; // to obtain the mailbox
+  uint32_t nResultMs = 5000;  // for the worker to carry a command out
+  uint32_t nStopMs = 1000;    // for the worker to end after USB_QUIT
+  uint32_t nIdleMs = 1000;    // the worker's wait when nothing happens
+};
+
+// The receiver link. One worker thread per link holds the device and makes every driver call on
+// it; the owner's thread passes commands to it through a one-slot mailbox and waits for each
+// result. The worker cuts the bytes it reads into packets with a decoder that runs one byte at
+// a time and hands each complete payload to OnPacket, on the worker thread.
 //
 // Frame, both directions: 0xAA (sync), length (0..255), a spare byte, then length payload
 // bytes. There is no checksum and no escaping: inside a frame 0xAA is ordinary data.
+//
+// A class that overrides OnPacket must call StopWorker in its own destructor: the worker calls
+// OnPacket until it has ended.
 class CUSB {
 public:
   static constexpr uint32_t RX_BUFFER_SIZE = 4096;
   static constexpr uint8_t FRAME_SYNC = 0xAA;
+  // 3000000 / 38400 rounded: the divisor for a baud rate of 0.
+  static constexpr uint16_t DEFAULT_DIVISOR = 78;
 
   CUSB();
   CUSB(const CUSB &) = delete;
   CUSB &operator=(const CUSB &) = delete;
+  // Stops the worker and, if it did not end in time, waits for it however long it takes.
   virtual ~CUSB();
 
   // Feeds count bytes to the decoder in order. OnPacket is called once for every packet that
   // completes, in stream order, before this returns. A frame may be split at any byte over any
   // number of calls.
   void ProcessBytes(const uint8_t *data, uint32_t count);
+
+  // Starts a worker, stopping a running one first. A link never has two workers: one that was
+  // given up by StopWorker is waited for here before the new one starts.
+  void StartWorker();
+  // Posts USB_QUIT and waits for the worker to end. True when no worker was running or it
+  // ended in time; otherwise the worker is left to end by itself.
+  bool StopWorker();
+  bool IsWorkerRunning() const { return m_pWorker != nullptr; }
+
+  // Passes one command to the worker and waits for its result: 0 or -1, and -1 when the mailbox
+  // or the worker does not answer in time.
+  int32_t PostCommand(const _usbcommand &command);
+  // USB_OPEN of the device with this serial number; a baud rate of 0 means 38400.
+  bool Open(const std::string &strSerialNumber, uint32_t nBaudRate);
+  // Sends the command frame 0xAA 0x02 0x00 c c.
+  bool SendCommandByte(uint8_t c);
+
+  // Lists the attached devices with the names their vendor and product numbers give them.
+  // False only when the number of devices cannot be told; devices is then empty.
+  static bool ListDevices(uint32_t &nCount, std::vector<_usbdevice> &devices);
+
+  void SetWaits(const _usbwaits &waits);
+  _usbwaits GetWaits() const;
+
+  // The divisor USB_OPEN programs for a baud rate.
+  static uint16_t BaudDivisor(uint32_t nBaudRate);
 
 protected:
   // Called on the thread that called ProcessBytes. payload points into the receive buffer and
@@ -31,6 +112,16 @@ protected:
   // Called whenever a worker starts; the sync and length flags keep their values.
   void ResetReceive();
 
+  // The mailbox.
+  CEvent m_hRxEvent;      // set by the driver when characters arrive
+  CMutex m_hMailboxMutex; // admits one caller at a time
+  CEvent m_hRequestEvent; // a command waits in the mailbox
+  CEvent m_hDoneEvent;    // the worker has carried a command out
+  int32_t m_nCommand = 0;
+  int32_t m_nCommandLength = 0;
+  std::vector<uint8_t> m_CommandData; // the mailbox's own copy of the command's data
+  int32_t m_nCommandResult = 0;
+
   // Decoder state.
   uint8_t m_RxBuffer[RX_BUFFER_SIZE];
   uint32_t m_nRxCount = 0;
@@ -38,4 +129,34 @@ protected:
   bool m_bSyncSeen = false;
   bool m_bLengthSeen = false;
   uint16_t m_nPacketLength = 0;
+
+  // A worker thread and the event it sets as it ends.
+  struct _usbworker {
+    CEvent ended;
+    std::jthread thread;
+  };
+  std::unique_ptr<_usbworker> m_pWorker;
+
+private:
+  void WorkerThread(std::stop_token stop);
+  // Carries out the command in the mailbox; sets bQuit for USB_QUIT.
+  void ServeRequest(FT_HANDLE &hDevice, bool &bQuit);
+  int32_t OpenDevice(FT_HANDLE &hDevice, const std::vector<uint8_t> &data);
+  void CloseDevice(FT_HANDLE &hDevice);
+  void ReadReceived(FT_HANDLE hDevice, std::vector<uint8_t> &buffer);
+
+  // Guards the mailbox fields between a caller and a worker that may still be carrying out an
+  // earlier command whose caller gave up. Each posted command has a number; a completion counts
+  // for the caller only when it carries the caller's number.
+  std::mutex m_slotMutex;
+  uint64_t m_nPostedNumber = 0;
+  uint64_t m_nDoneNumber = 0;
+
+  // Workers that StopWorker gave up on; waited for before the next start and at destruction.
+  std::vector<std::unique_ptr<_usbworker>> m_lateWorkers;
+
+  std::atomic<uint32_t> m_nMailboxWaitMs{5000};
+  std::atomic<uint32_t> m_nResultWaitMs{5000};
+  std::atomic<uint32_t> m_nStopWaitMs{1000};
+  std::atomic<uint32_t> m_nIdleWaitMs{1000};
 };

@@ -5,8 +5,6 @@
 
 CUSB::CUSB() = default;
 
-CUSB::~CUSB() = default;
-
 void CUSB::ResetReceive() {
   m_nRxCount = 0;
   m_bInPacket = false;

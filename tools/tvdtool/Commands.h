@@ -8,3 +8,5 @@ class App;
 void RegisterFramesCommands(CLI::App &app);
 void RegisterSurveyCommands(CLI::App &app);
 void RegisterProjectionCommands(CLI::App &app);
+void RegisterDevicesCommands(CLI::App &app);
+void RegisterMonitorCommands(CLI::App &app);

@@ -7,11 +7,13 @@
 
 int main(int argc, char **argv) {
   CLI::App app{"tvdtool: the command-line companion of Tarvex Collector.\n"
-               "Decodes receiver byte streams and works with the collector's files."};
+               "Decodes receiver byte streams, watches receivers and works with the collector's files."};
   app.require_subcommand(1);
   RegisterFramesCommands(app);
   RegisterSurveyCommands(app);
   RegisterProjectionCommands(app);
+  RegisterDevicesCommands(app);
+  RegisterMonitorCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError &e) {
