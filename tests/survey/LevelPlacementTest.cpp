@@ -158,6 +158,8 @@ TEST_F(LevelPlacement, TimesCrossMidnightMonthAndYearAndRoundToMilliseconds) {
             std::vector<std::string>({"2008-02-28T23:59:50.000", "2008-02-29T00:00:10.000"}));
   EXPECT_EQ(SegmentTiming(contents, 1).nDurationMs, 120000);
   EXPECT_EQ(Times(Place(contents, 1)), std::vector<std::string>({"2009-01-01T00:00:00.000"}));
+  // Moments before 1970 still count their milliseconds forward from the start of their day.
+  EXPECT_EQ(FormatLocalTime(-1), "1969-12-31T23:59:59.999");
   EXPECT_EQ(Times(Place(contents, 2)), std::vector<std::string>({"2009-01-01T10:00:00.167", "2009-01-01T10:00:00.500",
                                                                  "2009-01-01T10:00:00.833"}));
 }
