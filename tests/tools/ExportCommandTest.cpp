@@ -2,6 +2,7 @@
 #include "tools/tvdtool/SurveyCommand.h"
 
 #include "platform/FileFaults.h"
+#include "projection/LittleEndian.h"
 #include "survey/SiteData.h"
 #include "tools/tvdtool/Commands.h"
 
@@ -195,6 +196,17 @@ TEST_F(ExportCommand, CsvGivesLinearXAndY) {
   EXPECT_NEAR(std::stod(rows[1][7]), 0, 1e-9);
   EXPECT_NEAR(std::stod(rows[3][6]), 0, 1e-9);
   EXPECT_NEAR(std::stod(rows[3][7]), 640 / PIXELS_PER_METRE, 1e-4);
+
+  // Units so small that the numbers take hundreds of digits are written whole.
+  std::string huge = Read(SITE + "office.lpf").substr(0, 141);
+  const double dScale = 1e300;
+  WriteDoubleLE(reinterpret_cast<uint8_t *>(huge.data()) + 13, dScale); // a: Y per pixel
+  WriteDoubleLE(reinterpret_cast<uint8_t *>(huge.data()) + 53, dScale); // d: X per pixel
+  std::ofstream(Path("huge.lpf"), std::ios::binary) << huge;
+  const auto far = Rows(Export(Path("office.tvd"), Path("huge.lpf")).out);
+  ASSERT_EQ(far.size(), 4U);
+  EXPECT_DOUBLE_EQ(std::stod(far[1][6]), 0.75 * 1880 * dScale);
+  EXPECT_DOUBLE_EQ(std::stod(far[3][7]), 640 * dScale);
 }
 
 TEST_F(ExportCommand, GeoJsonPointsAreLongitudeThenLatitude) {
@@ -293,6 +305,11 @@ TEST_F(ExportCommand, OutputFileIsTheOnlyFileWritten) {
   CFileFaults::Reset();
   EXPECT_FALSE(fs::exists(Path("full.csv")));
   EXPECT_EQ(Read(survey), before);
+  // So does a standard output that takes nothing more.
+  std::ostringstream broken;
+  broken.setstate(std::ios::badbit);
+  std::ostringstream err;
+  EXPECT_THROW(ExportSurvey({survey, Path("office.gpf"), ExportFormat::csv, ""}, broken, err), std::runtime_error);
 }
 
 TEST_F(ExportCommand, CommandLineDefaultsToCsvAndReportsByItsExitCode) {

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -34,7 +35,11 @@ public:
     if (m_pFile != nullptr) {
       m_pFile->Write(m_buffer.data(), static_cast<uint32_t>(m_buffer.size()));
     } else {
-      m_out << m_buffer;
+      m_out << m_buffer << std::flush;
+      if (!m_out) {
+        // A full disk or a closed pipe behind the standard output must not pass for success.
+        throw std::runtime_error("writing the export to the standard output failed");
+      }
     }
     m_buffer.clear();
   }
@@ -46,9 +51,16 @@ private:
   std::string m_buffer;
 };
 
-std::string Number(const char *pFormat, double dValue) {
-  char text[64];
-  std::snprintf(text, sizeof text, pFormat, dValue);
+// printf into a string of whatever length the values need (coordinates far off the plan can
+// take hundreds of digits).
+template <typename... Args> std::string Printf(const char *pFormat, Args... args) {
+  std::string text(128, '\0');
+  int nLength = std::snprintf(text.data(), text.size(), pFormat, args...);
+  if (nLength >= static_cast<int>(text.size())) {
+    text.resize(static_cast<size_t>(nLength) + 1);
+    nLength = std::snprintf(text.data(), text.size(), pFormat, args...);
+  }
+  text.resize(nLength > 0 ? static_cast<size_t>(nLength) : 0);
   return text;
 }
 
@@ -116,12 +128,11 @@ public:
     m_projection.ToCoordinates(level.dX, level.dY, c1, c2);
     const std::string time = level.bTimed ? FormatLocalTime(level.nTimeMs) : "";
     if (m_format == ExportFormat::csv) {
-      const char *pCoordinate = m_projection.m_nKind == PROJECTION_GEO ? "%.9f" : "%.6f";
-      m_sink.Append(std::to_string(level.nSegment) + ',' + std::to_string(level.nChannel) + ',' +
-                    std::to_string(level.nIndex) + ',' + std::to_string(level.nCount) + ',' + Number("%.3f", level.dX) +
-                    ',' + Number("%.3f", level.dY) + ',' + Number(pCoordinate, c1) + ',' + Number(pCoordinate, c2) +
-                    ',' + time + ',' + Number("%.4f", FrequencyCodeToMHz(level.nFrequency)) + ',' +
-                    std::to_string(level.nLevel) + ',' + CsvField(level.bTimed ? "" : timing.strNote) + '\n');
+      const char *pFormat = m_projection.m_nKind == PROJECTION_GEO ? "%u,%u,%u,%u,%.3f,%.3f,%.9f,%.9f,%s,%.4f,%d,"
+                                                                   : "%u,%u,%u,%u,%.3f,%.3f,%.6f,%.6f,%s,%.4f,%d,";
+      m_sink.Append(Printf(pFormat, level.nSegment, unsigned{level.nChannel}, level.nIndex, level.nCount, level.dX,
+                           level.dY, c1, c2, time.c_str(), FrequencyCodeToMHz(level.nFrequency), int{level.nLevel}));
+      m_sink.Append(CsvField(level.bTimed ? "" : timing.strNote) + '\n');
       return;
     }
     // Keys in the order a reader expects them: type, geometry, properties.

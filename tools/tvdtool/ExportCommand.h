@@ -29,7 +29,8 @@ struct _exportrequest {
 // written, when the file is no survey, the projection cannot place anything (a geo-coded transform
 // that cannot be inverted) or cannot give GeoJSON positions (a linear one), or the output would
 // overwrite an input. Raises CFileException when an input cannot be read or the output cannot be
-// written; an output file left incomplete is removed.
+// written; an output file left incomplete is removed, and a standard output that fails raises
+// std::runtime_error.
 int ExportSurvey(const _exportrequest &request, std::ostream &out, std::ostream &err);
 
 // Adds `export` to the survey command group.
