@@ -2,6 +2,7 @@
 
 #include "projection/Compression.h"
 #include "projection/LittleEndian.h"
+#include "projection/ProjectionHeader.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,16 +17,6 @@ constexpr uint32_t COPY_BLOCK = 1024 * 1024;
 constexpr double GEO_PI = 3.14159265;
 constexpr double GEO_EARTH_RADIUS = 6378137.0;
 
-std::string HexBytes(const uint8_t *p, size_t n) {
-  std::string text;
-  char buffer[4];
-  for (size_t i = 0; i < n; ++i) {
-    std::snprintf(buffer, sizeof buffer, i == 0 ? "%02X" : " %02X", p[i]);
-    text += buffer;
-  }
-  return text;
-}
-
 } // namespace
 
 CSiteProjection::~CSiteProjection() = default;
@@ -37,10 +28,7 @@ void CSiteProjection::Load(const std::string &strPath) {
     const int32_t nKind = ReadHeader();
     if (nKind == PROJECTION_NONE) {
       m_File.Close();
-      throw CFileException(CFileException::invalidFile, m_strPath,
-                           "\"" + m_strPath + "\" is not a projection file: its type tag (bytes " +
-                               HexBytes(m_Header.data() + PROJECTION_TAG_OFFSET, 4) +
-                               " at offset 4) names neither a geo-coded nor a linear projection.");
+      throw NotProjectionError(m_strPath, m_Header.data());
     }
     m_nKind = nKind;
     if (m_fnStatus) {
@@ -49,14 +37,7 @@ void CSiteProjection::Load(const std::string &strPath) {
     ExtractSection();
     DecodeBitmap();
 
-    const _transform t = ReadProjectionTransform(m_Header.data());
-    m_dA = t.dA;
-    m_dB = t.dB;
-    m_dC = t.dC;
-    m_dD = t.dD;
-    m_dE = t.dE;
-    m_dF = t.dF;
-    m_dDet = m_dA * m_dD - m_dB * m_dC;
+    SetProjectionTransform(*this, ReadProjectionTransform(m_Header.data()));
   } catch (...) {
     m_File.Abort();
     throw;
@@ -67,16 +48,7 @@ void CSiteProjection::Load(const std::string &strPath) {
 void CSiteProjection::OpenFile() { m_File.OpenOrThrow(m_strPath, CFile::modeRead | CFile::shareDenyWrite); }
 
 int32_t CSiteProjection::ReadHeader() {
-  const uint64_t nLength = m_File.GetLength();
-  if (nLength < PROJECTION_HEADER_SIZE) {
-    throw CFileException(CFileException::endOfFile, m_strPath,
-                         "\"" + m_strPath + "\" is not a projection file: it holds " + std::to_string(nLength) +
-                             " bytes, but the header of a projection alone takes 141.");
-  }
-  std::array<uint8_t, PROJECTION_HEADER_SIZE> header{};
-  m_File.SeekToBegin();
-  m_File.ReadExactly(header.data(), PROJECTION_HEADER_SIZE);
-  m_Header = header;
+  m_Header = ReadProjectionHeader(m_File, m_strPath);
   return ProjectionKindFromTag(ProjectionTag(m_Header.data()));
 }
 

@@ -1,8 +1,11 @@
-// Reads arbitrary bytes as a survey data file, checks that what was read lies inside them, and
-// checks that the repaired copy reads back with no error and keeps every record read.
+// Reads arbitrary bytes as a survey data file and checks that what was read lies inside them,
+// that every level read is placed between its segment's end points and times, and that the
+// repaired copy reads back with no error and keeps every record read.
+#include "survey/LevelPlacement.h"
 #include "survey/SurveyReader.h"
 #include "survey/SurveyRepair.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -19,6 +22,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     for (const auto &record : segment.records) {
       if (record.nLevels > SURVEY_MAX_RECORD_LEVELS || record.levels.size() != record.nLevels ||
           record.nOffset + ChannelRecordSize(record.nLevels) > contents.nEnd) {
+        std::abort();
+      }
+    }
+  }
+  for (size_t i = 0; i < contents.segments.size(); ++i) {
+    const _segmentheader &h = contents.segments[i].header;
+    const _segmenttiming timing = SegmentTiming(contents, i);
+    const auto placed = PlaceSegmentLevels(contents, i, timing);
+    uint64_t nLevels = 0;
+    for (const auto &record : contents.segments[i].records) {
+      nLevels += record.levels.size();
+    }
+    if (placed.size() != nLevels || (timing.bTimed && FormatLocalTime(timing.nStartMs).size() != 23)) {
+      std::abort();
+    }
+    for (const auto &level : placed) {
+      if (level.nIndex >= level.nCount || level.dX < std::min(h.nStartX, h.nStopX) ||
+          level.dX > std::max(h.nStartX, h.nStopX) || level.dY < std::min(h.nStartY, h.nStopY) ||
+          level.dY > std::max(h.nStartY, h.nStopY) ||
+          (level.bTimed && (level.nTimeMs < timing.nStartMs || level.nTimeMs > timing.nStartMs + timing.nDurationMs))) {
         std::abort();
       }
     }

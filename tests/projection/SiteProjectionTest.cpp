@@ -2,6 +2,7 @@
 
 #include "projection/BitmapFile.h"
 #include "projection/CompressionEncoder.h"
+#include "projection/ProjectionHeader.h"
 #include "tests/projection/StreamSupport.h"
 
 #include <gtest/gtest.h>
@@ -300,6 +301,50 @@ TEST_F(SiteProjectionTest, SectionOfOnlyItsHeaderDecodesToPadding) {
   m_projection.Load(Path("empty.gpf"));
   EXPECT_EQ(ReadAll(Path("empty.gpfb")), Bytes(40, 0xFF));
   EXPECT_EQ(m_projection.m_strBitmapPath, Path("empty.gpfb"));
+}
+
+} // namespace
+
+namespace {
+
+// The transform alone, from the header: the floor plan may be missing or damaged, and nothing is
+// written next to the projection.
+TEST_F(SiteProjectionTest, TransformFromTheHeaderAlone) {
+  // A linear header with the reversed tag and a section length that runs far past the end.
+  Bytes linear = HandMade(" FPL", _transform{0.5, 0, 0, 2, 10, 20}, false, {0xFF, 0xFF, 0xFF, 0x7F});
+  WriteAll(Path("plan.lpf"), linear);
+  CSiteProjection projection;
+  LoadProjectionTransform(Path("plan.lpf"), projection);
+  EXPECT_EQ(projection.m_nKind, PROJECTION_LINEAR);
+  double c1 = 0;
+  double c2 = 0;
+  projection.ToCoordinates(30, 40, c1, c2);
+  EXPECT_EQ(c1, 40);
+  EXPECT_EQ(c2, 10);
+
+  WriteAll(Path("geo.gpf"), HandMade("GPF ", SAMPLE, true, {}));
+  LoadProjectionTransform(Path("geo.gpf"), projection);
+  EXPECT_EQ(projection.m_nKind, PROJECTION_GEO);
+  EXPECT_EQ(projection.m_dE, SAMPLE.dE);
+  EXPECT_EQ(projection.m_dC, SAMPLE.dC);
+  EXPECT_EQ(projection.m_dDet, SAMPLE.dA * SAMPLE.dD - SAMPLE.dB * SAMPLE.dC);
+  EXPECT_TRUE(projection.m_strBitmapPath.empty());
+  EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 2);
+
+  // Refusals name the file and leave the transform as it was.
+  WriteAll(Path("other.gpf"), HandMade("GPFX", _transform{7, 7, 7, 7, 7, 7}, true, {}));
+  WriteAll(Path("short.gpf"), Bytes(140, 0));
+  for (const char *pName : {"other.gpf", "short.gpf", "absent.gpf"}) {
+    SCOPED_TRACE(pName);
+    try {
+      LoadProjectionTransform(Path(pName), projection);
+      ADD_FAILURE() << "loaded";
+    } catch (const CFileException &e) {
+      EXPECT_NE(std::string(e.what()).find(Path(pName)), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(projection.m_nKind, PROJECTION_GEO);
+    EXPECT_EQ(projection.m_dA, SAMPLE.dA);
+  }
 }
 
 } // namespace

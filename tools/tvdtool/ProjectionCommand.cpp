@@ -4,6 +4,7 @@
 #include "projection/BitmapFile.h"
 #include "projection/Compression.h"
 #include "projection/LittleEndian.h"
+#include "projection/ProjectionHeader.h"
 #include "projection/ProjectionWriter.h"
 #include "projection/SiteProjection.h"
 #include "tools/tvdtool/Commands.h"
@@ -58,13 +59,7 @@ _projectionsummary Inspect(const std::string &strPath, bool bSection) {
   CFile file;
   file.OpenOrThrow(strPath, CFile::modeRead | CFile::shareDenyWrite);
   const uint64_t nLength = file.GetLength();
-  if (nLength < PROJECTION_HEADER_SIZE) {
-    throw CFileException(CFileException::endOfFile, strPath,
-                         "\"" + strPath + "\" is not a projection file: it holds " + std::to_string(nLength) +
-                             " bytes, but the header of a projection alone takes 141.");
-  }
-  std::array<uint8_t, PROJECTION_HEADER_SIZE> header{};
-  file.ReadExactly(header.data(), PROJECTION_HEADER_SIZE);
+  const auto header = ReadProjectionHeader(file, strPath);
 
   _projectionsummary summary;
   summary.nKind = ProjectionKindFromTag(ProjectionTag(header.data()));
@@ -243,26 +238,15 @@ void DecodeProjection(const std::string &strPath, const std::string &strOutput, 
 }
 
 void LocatePixel(const std::string &strPath, double x, double y, bool bJson, std::ostream &out) {
-  const _projectionsummary s = Inspect(strPath, false);
-  if (s.nKind == PROJECTION_NONE) {
-    throw CFileException(CFileException::invalidFile, strPath,
-                         "\"" + strPath + "\" is not a projection file: its type tag names no projection.");
-  }
   CSiteProjection projection;
-  projection.m_nKind = s.nKind;
-  projection.m_dA = s.transform.dA;
-  projection.m_dB = s.transform.dB;
-  projection.m_dC = s.transform.dC;
-  projection.m_dD = s.transform.dD;
-  projection.m_dE = s.transform.dE;
-  projection.m_dF = s.transform.dF;
-  projection.m_dDet = s.dDet;
+  LoadProjectionTransform(strPath, projection);
   double c1 = 0;
   double c2 = 0;
   projection.ToCoordinates(x, y, c1, c2);
   if (bJson) {
-    out << nlohmann::json{{"kind", KindKey(s.nKind)}, {"x", x}, {"y", y}, {"c1", c1}, {"c2", c2}}.dump() << '\n';
-  } else if (s.nKind == PROJECTION_GEO) {
+    out << nlohmann::json{{"kind", KindKey(projection.m_nKind)}, {"x", x}, {"y", y}, {"c1", c1}, {"c2", c2}}.dump()
+        << '\n';
+  } else if (projection.m_nKind == PROJECTION_GEO) {
     out << "latitude " << Format("%.8f", c1) << ", longitude " << Format("%.8f", c2) << "\n";
   } else {
     out << "X " << Format("%.4f", c1) << ", Y " << Format("%.4f", c2) << "\n";

@@ -4,6 +4,7 @@
 #include "platform/File.h"
 #include "survey/SurveyRepair.h"
 #include "tools/tvdtool/Commands.h"
+#include "tools/tvdtool/ExportCommand.h"
 #include "tools/tvdtool/MessageFormat.h"
 
 #include <CLI/CLI.hpp>
@@ -205,7 +206,7 @@ int RepairSurveyFile(const std::string &input, const std::string &output, std::o
 }
 
 void RegisterSurveyCommands(CLI::App &app) {
-  auto *survey = app.add_subcommand("survey", "Inspect, check and repair survey data files (.tvd).");
+  auto *survey = app.add_subcommand("survey", "Inspect, check, repair and export survey data files (.tvd).");
   survey->require_subcommand(1);
 
   auto *dump = survey->add_subcommand(
@@ -241,4 +242,6 @@ void RegisterSurveyCommands(CLI::App &app) {
       throw CLI::RuntimeError(nCode);
     }
   });
+
+  RegisterSurveyExportCommand(*survey);
 }

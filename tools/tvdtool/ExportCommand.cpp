@@ -1,0 +1,284 @@
+#include "tools/tvdtool/ExportCommand.h"
+
+#include "link/ReceiverConversions.h"
+#include "platform/File.h"
+#include "projection/ProjectionHeader.h"
+#include "projection/SiteProjection.h"
+#include "survey/LevelPlacement.h"
+#include "survey/SurveyReader.h"
+#include "tools/tvdtool/SurveyCommand.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+
+namespace {
+
+// Output gathered in blocks and handed to the standard output or to the output file.
+class COutputSink {
+public:
+  COutputSink(std::ostream &out, CFile *pFile) : m_out(out), m_pFile(pFile) {}
+
+  void Append(const std::string &text) {
+    m_buffer += text;
+    if (m_buffer.size() >= BLOCK) {
+      Flush();
+    }
+  }
+  void Flush() {
+    if (m_pFile != nullptr) {
+      m_pFile->Write(m_buffer.data(), static_cast<uint32_t>(m_buffer.size()));
+    } else {
+      m_out << m_buffer << std::flush;
+      if (!m_out) {
+        // A full disk or a closed pipe behind the standard output must not pass for success.
+        throw std::runtime_error("writing the export to the standard output failed");
+      }
+    }
+    m_buffer.clear();
+  }
+
+private:
+  static constexpr size_t BLOCK = 1 << 20;
+  std::ostream &m_out;
+  CFile *m_pFile;
+  std::string m_buffer;
+};
+
+// printf into a string of whatever length the values need (coordinates far off the plan can
+// take hundreds of digits).
+template <typename... Args> std::string Printf(const char *pFormat, Args... args) {
+  std::string text(128, '\0');
+  int nLength = std::snprintf(text.data(), text.size(), pFormat, args...);
+  if (nLength >= static_cast<int>(text.size())) {
+    text.resize(static_cast<size_t>(nLength) + 1);
+    nLength = std::snprintf(text.data(), text.size(), pFormat, args...);
+  }
+  text.resize(nLength > 0 ? static_cast<size_t>(nLength) : 0);
+  return text;
+}
+
+// A CSV field: quoted when it holds a separator, a quote or a line break.
+std::string CsvField(const std::string &text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) {
+    return text;
+  }
+  std::string quoted = "\"";
+  for (const char c : text) {
+    quoted += c;
+    if (c == '"') {
+      quoted += '"';
+    }
+  }
+  return quoted + "\"";
+}
+
+bool SameFile(const std::string &a, const std::string &b) {
+  std::error_code error;
+  return a == b || std::filesystem::equivalent(a, b, error);
+}
+
+// Why the projection's transform cannot place levels in this format; empty when it can.
+std::string TransformProblem(const CSiteProjection &projection, const _exportrequest &request) {
+  const std::string quoted = "\"" + request.strProjection + "\"";
+  if (projection.m_nKind == PROJECTION_LINEAR && request.format == ExportFormat::geojson) {
+    return quoted + " is a linear projection: its X and Y are no longitude and latitude, which every GeoJSON "
+                    "position is; export it with --format csv";
+  }
+  const double numbers[] = {projection.m_dA, projection.m_dB, projection.m_dC,
+                            projection.m_dD, projection.m_dE, projection.m_dF};
+  for (const double d : numbers) {
+    if (!std::isfinite(d)) {
+      return quoted + "'s transform holds a number that is not finite, so it gives no coordinates";
+    }
+  }
+  if (projection.m_nKind == PROJECTION_GEO && (projection.m_dDet == 0 || !std::isfinite(projection.m_dDet))) {
+    return quoted + "'s transform cannot be inverted (a * d - b * c = 0), so no plan pixel has a latitude and "
+                    "longitude under it";
+  }
+  return "";
+}
+
+class CExporter {
+public:
+  CExporter(const CSiteProjection &projection, ExportFormat format, COutputSink &sink)
+      : m_projection(projection), m_format(format), m_sink(sink) {}
+
+  void Begin() {
+    if (m_format == ExportFormat::csv) {
+      m_sink.Append(m_projection.m_nKind == PROJECTION_GEO
+                        ? "segment,channel,index,count,plan_x,plan_y,latitude,longitude,time,frequency_mhz,level,"
+                          "time_note\n"
+                        : "segment,channel,index,count,plan_x,plan_y,linear_x,linear_y,time,frequency_mhz,level,"
+                          "time_note\n");
+    } else {
+      m_sink.Append("{\"type\":\"FeatureCollection\",\"features\":[");
+    }
+  }
+
+  void Level(const _placedlevel &level, const _segmenttiming &timing) {
+    double c1 = 0;
+    double c2 = 0;
+    m_projection.ToCoordinates(level.dX, level.dY, c1, c2);
+    const std::string time = level.bTimed ? FormatLocalTime(level.nTimeMs) : "";
+    if (m_format == ExportFormat::csv) {
+      const char *pFormat = m_projection.m_nKind == PROJECTION_GEO ? "%u,%u,%u,%u,%.3f,%.3f,%.9f,%.9f,%s,%.4f,%d,"
+                                                                   : "%u,%u,%u,%u,%.3f,%.3f,%.6f,%.6f,%s,%.4f,%d,";
+      m_sink.Append(Printf(pFormat, level.nSegment, unsigned{level.nChannel}, level.nIndex, level.nCount, level.dX,
+                           level.dY, c1, c2, time.c_str(), FrequencyCodeToMHz(level.nFrequency), int{level.nLevel}));
+      m_sink.Append(CsvField(level.bTimed ? "" : timing.strNote) + '\n');
+      return;
+    }
+    // Keys in the order a reader expects them: type, geometry, properties.
+    const nlohmann::ordered_json feature = {
+        {"type", "Feature"},
+        {"geometry", {{"type", "Point"}, {"coordinates", {c2, c1}}}},
+        {"properties",
+         {{"segment", level.nSegment},
+          {"channel", level.nChannel},
+          {"index", level.nIndex},
+          {"count", level.nCount},
+          {"plan_x", level.dX},
+          {"plan_y", level.dY},
+          {"time", level.bTimed ? nlohmann::ordered_json(time) : nlohmann::ordered_json(nullptr)},
+          {"time_note", level.bTimed ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(timing.strNote)},
+          {"frequency_mhz", FrequencyCodeToMHz(level.nFrequency)},
+          {"level", level.nLevel}}}};
+    m_sink.Append((m_nFeatures++ == 0 ? "\n" : ",\n") + feature.dump());
+  }
+
+  void End() {
+    if (m_format == ExportFormat::geojson) {
+      m_sink.Append("\n]}\n");
+    }
+    m_sink.Flush();
+  }
+
+private:
+  const CSiteProjection &m_projection;
+  ExportFormat m_format;
+  COutputSink &m_sink;
+  uint64_t m_nFeatures = 0;
+};
+
+// Writes every level of contents; returns how many.
+uint64_t WriteLevels(const _surveycontents &contents, CExporter &exporter, std::ostream &err) {
+  uint64_t nLevels = 0;
+  for (size_t i = 0; i < contents.segments.size(); ++i) {
+    const _segmenttiming timing = SegmentTiming(contents, i);
+    const auto placed = PlaceSegmentLevels(contents, i, timing);
+    if (!timing.bTimed && !placed.empty()) {
+      err << "note: segment " << i + 1 << ": " << timing.strNote << "; its " << placed.size()
+          << (placed.size() == 1 ? " level is" : " levels are") << " exported without a time.\n";
+    }
+    for (const auto &level : placed) {
+      exporter.Level(level, timing);
+    }
+    nLevels += placed.size();
+  }
+  return nLevels;
+}
+
+} // namespace
+
+int ExportSurvey(const _exportrequest &request, std::ostream &out, std::ostream &err) {
+  const bool bToFile = !request.strOutput.empty();
+  if (bToFile &&
+      (SameFile(request.strOutput, request.strSurvey) || SameFile(request.strOutput, request.strProjection))) {
+    err << "tvdtool: the export must go to another file than \"" << request.strOutput
+        << "\", which is one of its inputs and is left as it is.\n";
+    return SURVEY_EXIT_FAILED;
+  }
+
+  CSiteProjection projection;
+  LoadProjectionTransform(request.strProjection, projection);
+  if (const std::string problem = TransformProblem(projection, request); !problem.empty()) {
+    err << "tvdtool: " << problem << ".\n";
+    return SURVEY_EXIT_FAILED;
+  }
+
+  const auto bytes = LoadSurveyFile(request.strSurvey, CFile::shareDenyNone);
+  const _surveycontents contents = ParseSurvey(bytes.data(), bytes.size(), true);
+  bool bDamaged = false;
+  for (const auto &error : contents.errors) {
+    if (error.kind == SurveyProblem::notSurvey) {
+      err << "tvdtool: nothing exported: " << DescribeSurveyError(request.strSurvey, error) << '\n';
+      return SURVEY_EXIT_FAILED;
+    }
+  }
+  for (const auto &error : contents.errors) {
+    // Segments announced but never begun hold no levels; every interrupted set-up leaves them.
+    const bool bNote = error.kind == SurveyProblem::unwrittenSegments;
+    bDamaged = bDamaged || !bNote;
+    err << (bNote ? "note: " : "error: ") << DescribeSurveyError(request.strSurvey, error) << '\n';
+  }
+
+  CFile file;
+  if (bToFile) {
+    file.OpenOrThrow(request.strOutput, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite);
+  }
+  uint64_t nLevels = 0;
+  try {
+    COutputSink sink(out, bToFile ? &file : nullptr);
+    CExporter exporter(projection, request.format, sink);
+    exporter.Begin();
+    nLevels = WriteLevels(contents, exporter, err);
+    exporter.End();
+    if (bToFile) {
+      file.Close();
+    }
+  } catch (...) {
+    if (bToFile) {
+      // An incomplete export must not pass for a complete one.
+      file.Abort();
+      std::error_code ignored;
+      std::filesystem::remove(request.strOutput, ignored);
+    }
+    throw;
+  }
+  if (bToFile) {
+    out << "wrote \"" << request.strOutput << "\": " << nLevels << " levels of " << contents.segments.size()
+        << " segments.\n";
+  }
+  if (bDamaged) {
+    err << "tvdtool: \"" << request.strSurvey
+        << "\" is damaged: only what could be read was exported (see 'tvdtool survey verify').\n";
+    return SURVEY_EXIT_UNSOUND;
+  }
+  return SURVEY_EXIT_SOUND;
+}
+
+void RegisterSurveyExportCommand(CLI::App &survey) {
+  auto *exportCommand = survey.add_subcommand(
+      "export",
+      "Place every level along its segment and write one row (CSV) or point (GeoJSON) per level: segment, channel, "
+      "index, plan pixel, coordinates under the projection, local time, frequency in MHz and level. The k-th of a "
+      "channel's N levels in a segment lies at (k + 0.5) / N of the way and of the time from start to stop. Exits 1 "
+      "when the survey is damaged (what could be read is exported), 2 when nothing can be exported.");
+  auto request = std::make_shared<_exportrequest>();
+  auto format = std::make_shared<std::string>("csv");
+  exportCommand->add_option("FILE", request->strSurvey, "The survey data file (.tvd).")->required();
+  exportCommand
+      ->add_option("--projection", request->strProjection,
+                   "The projection the survey was collected on (.gpf or .lpf); only its header is read.")
+      ->required();
+  exportCommand
+      ->add_option("--format", *format,
+                   "csv (default): a header row and one row per level. geojson: a FeatureCollection of Point "
+                   "features at [longitude, latitude]; geo-coded projections only.")
+      ->check(CLI::IsMember({"csv", "geojson"}));
+  exportCommand->add_option("-o,--output", request->strOutput, "Write to OUT instead of the standard output.");
+  exportCommand->callback([request, format] {
+    _exportrequest r = *request;
+    r.format = *format == "geojson" ? ExportFormat::geojson : ExportFormat::csv;
+    if (const int nCode = ExportSurvey(r, std::cout, std::cerr); nCode != SURVEY_EXIT_SOUND) {
+      throw CLI::RuntimeError(nCode);
+    }
+  });
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+enum class ExportFormat { csv, geojson };
+
+// What `tvdtool survey export` is asked for.
+struct _exportrequest {
+  std::string strSurvey;
+  std::string strProjection;
+  ExportFormat format = ExportFormat::csv;
+  std::string strOutput; // empty: the output stream given to ExportSurvey
+};
+
+// tvdtool survey export: places every level of the survey along its segment (see
+// survey/LevelPlacement.h) and writes one CSV row or GeoJSON point per level: the segment, the
+// channel, the level's index and the channel's level count in the segment, the plan pixel, the
+// coordinates the projection gives for that pixel, the local time (or why there is none), the
+// frequency in MHz and the level. Only the projection's header is read; nothing is written but the
+// output. Problems of the survey and notes go to err.
+//
+// Returns SURVEY_EXIT_SOUND when every level of a sound survey was exported; SURVEY_EXIT_UNSOUND
+// when the survey is damaged and what could be read was exported; SURVEY_EXIT_FAILED, with nothing
+// written, when the file is no survey, the projection cannot place anything (a geo-coded transform
+// that cannot be inverted) or cannot give GeoJSON positions (a linear one), or the output would
+// overwrite an input. Raises CFileException when an input cannot be read or the output cannot be
+// written; an output file left incomplete is removed, and a standard output that fails raises
+// std::runtime_error.
+int ExportSurvey(const _exportrequest &request, std::ostream &out, std::ostream &err);
+
+// Adds `export` to the survey command group.
+void RegisterSurveyExportCommand(CLI::App &survey);
