@@ -5,6 +5,8 @@
 
 #include <exception>
 #include <type_traits>
+#include <utility>
+#include <variant>
 
 CCollectionRun::CCollectionRun(_collectioncallbacks callbacks) : m_callbacks(std::move(callbacks)) {}
 

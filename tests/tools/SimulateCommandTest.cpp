@@ -15,7 +15,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -324,7 +323,7 @@ TEST(SimulateRoute, RefusesWhatIsNotARouteNamingTheLine) {
   EXPECT_THROW(ParseRoute(in501, "r", 10, 10), std::runtime_error);
 }
 
-TEST(SimulateRoute, DefaultRouteStaysOnThePlanAndFollowsTheMiddle) {
+TEST(SimulateRoute, DefaultRouteStaysOnThePlan) {
   for (const auto &[nWidth, nHeight] : std::vector<std::pair<int32_t, int32_t>>{{2000, 1400}, {1, 1}, {640, 480}}) {
     const auto route = DefaultRoute(nWidth, nHeight);
     ASSERT_GE(route.size(), 2U);
@@ -332,14 +331,6 @@ TEST(SimulateRoute, DefaultRouteStaysOnThePlanAndFollowsTheMiddle) {
       EXPECT_TRUE(pt.x >= 0 && pt.x < nWidth && pt.y >= 0 && pt.y < nHeight) << pt.x << "," << pt.y;
     }
   }
-  // On the sample office one segment runs down the corridor (y 640 to 780).
-  const auto office = DefaultRoute(2000, 1400);
-  bool bCorridor = false;
-  for (size_t i = 0; i + 1 < office.size(); ++i) {
-    bCorridor = bCorridor || (office[i].y == office[i + 1].y && office[i].y > 640 && office[i].y < 780 &&
-                              std::abs(office[i].x - office[i + 1].x) > 1000);
-  }
-  EXPECT_TRUE(bCorridor);
 }
 
 } // namespace

@@ -169,6 +169,9 @@ void CSimulation::Prepare() {
   if (!(m_options.dSecondsPerSegment > 0.0 && m_options.dSecondsPerSegment <= 86400.0)) {
     throw std::runtime_error("--seconds-per-segment must be more than 0 and at most 86400.");
   }
+  if (!(m_options.dSetupSeconds >= 0.0 && m_options.dSetupSeconds <= 86400.0) || m_options.nStepMs == 0) {
+    throw std::runtime_error("the time between the walks must be 0 to 86400 s, in steps of at least 1 ms.");
+  }
   if (m_options.nChannels != 1 && m_options.nChannels != 2) {
     throw std::runtime_error("--channels must be 1 or 2.");
   }
@@ -399,6 +402,7 @@ int CSimulation::Run(_simulatesummary &summary) {
   }
   m_pLink->PostCommand({USB_CLOSE, 0, nullptr});
   m_pLink->StopWorker();
+  m_pRun->m_pSiteData = nullptr;
   m_pSiteData.reset(); // writes whatever it still holds
   return Summarise(summary);
 }
