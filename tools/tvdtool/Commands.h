@@ -10,3 +10,4 @@ void RegisterSurveyCommands(CLI::App &app);
 void RegisterProjectionCommands(CLI::App &app);
 void RegisterDevicesCommands(CLI::App &app);
 void RegisterMonitorCommands(CLI::App &app);
+void RegisterSimulateCommands(CLI::App &app);

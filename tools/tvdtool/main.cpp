@@ -14,6 +14,7 @@ int main(int argc, char **argv) {
   RegisterProjectionCommands(app);
   RegisterDevicesCommands(app);
   RegisterMonitorCommands(app);
+  RegisterSimulateCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError &e) {

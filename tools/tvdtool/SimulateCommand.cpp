@@ -1,0 +1,453 @@
+#include "tools/tvdtool/SimulateCommand.h"
+
+#include "link/ReceiverConversions.h"
+#include "link/ReceiverMessages.h"
+#include "link/Usb.h"
+#include "platform/File.h"
+#include "platform/FileException.h"
+#include "projection/BitmapFile.h"
+#include "projection/SitePlan.h"
+#include "projection/SiteProjection.h"
+#include "survey/CollectionRun.h"
+#include "survey/SiteData.h"
+#include "survey/SurveyReader.h"
+#include "tools/tvdtool/Commands.h"
+#include "tools/tvdtool/DeviceBackends.h"
+#include "tools/tvdtool/SimulateRoute.h"
+
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <mutex>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Payload = std::vector<uint8_t>;
+
+// Packets on their way from the link's worker to the thread that handles them, in the order they
+// came, as the collector's window receives them as posted messages.
+class CPacketQueue {
+public:
+  void Push(const uint8_t *pPayload, uint32_t nLength) {
+    std::lock_guard lock(m_mutex);
+    m_packets.emplace_back(pPayload, pPayload + nLength);
+    m_cv.notify_all();
+  }
+  std::deque<Payload> TakeAll() {
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_packets, {});
+  }
+  // Waits until a packet waits or the deadline passes.
+  void WaitForPacket(std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock lock(m_mutex);
+    m_cv.wait_until(lock, deadline, [this] { return !m_packets.empty(); });
+  }
+
+private:
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  std::deque<Payload> m_packets;
+};
+
+// The receiver link of the run: every packet the worker cuts out goes to the queue.
+class CQueuedLink : public CUSB {
+public:
+  explicit CQueuedLink(CPacketQueue &queue) : m_queue(queue) {}
+  ~CQueuedLink() override { StopWorker(); }
+
+protected:
+  void OnPacket(const uint8_t *payload, uint32_t length) override { m_queue.Push(payload, length); }
+
+private:
+  CPacketQueue &m_queue;
+};
+
+// The survey's clock follows the simulated receiver's time, so the times stamped into the
+// segment headers are those of the simulated walk.
+class CSimulatedClock : public CSurveyClock {
+public:
+  CSimulatedClock(const CSimulatedReceiver &receiver, int64_t nStart)
+      : m_receiver(receiver), m_nStart(nStart), m_nStartMs(receiver.GetTimeMs()) {}
+  int64_t Now() const override { return m_nStart + static_cast<int64_t>((m_receiver.GetTimeMs() - m_nStartMs) / 1000); }
+
+private:
+  const CSimulatedReceiver &m_receiver;
+  int64_t m_nStart;
+  uint64_t m_nStartMs;
+};
+
+// The size of the floor plan the projection's load has just decoded.
+void PlanSize(const CSiteProjection &projection, int32_t &nWidth, int32_t &nHeight) {
+  CFile file;
+  file.OpenOrThrow(projection.m_strBitmapPath, CFile::modeRead | CFile::shareDenyWrite);
+  uint8_t header[BITMAP_FILE_HEADER_SIZE + BITMAP_INFO_HEADER_SIZE] = {};
+  const uint32_t nRead = file.Read(header, sizeof header);
+  const auto bitmap = ReadBitmapHeader(header, nRead);
+  if (!bitmap || bitmap->nWidth <= 0 || bitmap->nHeight == 0) {
+    throw std::runtime_error("the floor plan of \"" + projection.m_strPath + "\" (\"" + projection.m_strBitmapPath +
+                             "\") is not a bitmap of a usable size.");
+  }
+  nWidth = bitmap->nWidth;
+  nHeight = std::abs(bitmap->nHeight);
+}
+
+std::string Point(const _pixelpoint &pt) { return std::to_string(pt.x) + "," + std::to_string(pt.y); }
+
+std::string Seconds(double dSeconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g s", dSeconds);
+  return text;
+}
+
+std::string PerChannel(const std::array<uint64_t, 2> &counts) {
+  return "channel 1 " + std::to_string(counts[0]) + ", channel 2 " + std::to_string(counts[1]);
+}
+
+// One run: the receiver, the link, the packet handling and the survey, walked segment by segment.
+class CSimulation {
+public:
+  CSimulation(const _simulateoptions &options, std::ostream &out, std::ostream &err)
+      : m_options(options), m_out(out), m_err(err) {}
+
+  int Run(_simulatesummary &summary);
+
+private:
+  void Prepare();
+  void Connect();
+  void WalkSegment(const _pixelpoint &start, const _pixelpoint &stop);
+  void SetPoint(int nKind, const _pixelpoint &pt);
+  // Lets simulated time pass in steps, handling the packets as they come.
+  void Advance(double dSeconds);
+  // Handles every packet waiting in the queue.
+  void HandleWaiting();
+  // Handles packets as they come until done holds; raises when the link does not deliver in time.
+  void HandleUntil(const std::function<bool()> &pfnDone, const std::string &strWhat);
+  // Waits until every level the receiver has sent has been handled.
+  void HandleEverythingSent();
+  std::array<uint64_t, 2> LevelsSent() const;
+  int Summarise(_simulatesummary &summary);
+
+  const _simulateoptions &m_options;
+  std::ostream &m_out;
+  std::ostream &m_err;
+
+  CSiteProjection m_projection;
+  int32_t m_nWidth = 0;
+  int32_t m_nHeight = 0;
+  std::vector<_pixelpoint> m_route;
+  CSitePlan m_plan;
+  std::shared_ptr<CSimulatedReceiver> m_pSimulator;
+  std::unique_ptr<CSimulatedClock> m_pClock;
+  std::unique_ptr<CSiteData> m_pSiteData;
+  int32_t m_nFirstSegment = 1;
+  std::array<uint64_t, 2> m_nSentBefore{};
+  std::array<uint64_t, 2> m_nSentDuringWalks{};
+  std::array<uint32_t, 2> m_nChannelCodes{};
+  int m_nChannelCount = 0;
+  std::vector<std::string> m_alerts;
+
+  // Declared in this order so that the link, which feeds the queue from its worker, goes first.
+  CPacketQueue m_queue;
+  std::unique_ptr<CDeviceBackends> m_pBackends;
+  std::unique_ptr<CQueuedLink> m_pLink;
+  std::unique_ptr<CCollectionRun> m_pRun;
+};
+
+void CSimulation::Prepare() {
+  if (!(m_options.dSecondsPerSegment > 0.0 && m_options.dSecondsPerSegment <= 86400.0)) {
+    throw std::runtime_error("--seconds-per-segment must be more than 0 and at most 86400.");
+  }
+  if (!(m_options.dSetupSeconds >= 0.0 && m_options.dSetupSeconds <= 86400.0) || m_options.nStepMs == 0) {
+    throw std::runtime_error("the time between the walks must be 0 to 86400 s, in steps of at least 1 ms.");
+  }
+  if (m_options.nChannels != 1 && m_options.nChannels != 2) {
+    throw std::runtime_error("--channels must be 1 or 2.");
+  }
+  m_projection.Load(m_options.strProjection);
+  if (m_projection.m_nKind != PROJECTION_GEO && m_projection.m_nKind != PROJECTION_LINEAR) {
+    throw std::runtime_error("\"" + m_options.strProjection + "\" is not a projection file.");
+  }
+  PlanSize(m_projection, m_nWidth, m_nHeight);
+  m_route = m_options.strRoute.empty() ? DefaultRoute(m_nWidth, m_nHeight)
+                                       : LoadRoute(m_options.strRoute, m_nWidth, m_nHeight);
+  m_plan.SetPlan(m_nWidth, m_nHeight, {0, 0, m_nWidth, m_nHeight});
+
+  m_pSimulator = m_options.pSimulator ? m_options.pSimulator : std::make_shared<CSimulatedReceiver>();
+  const int64_t nStart = m_options.nStartTime >= 0 ? m_options.nStartTime : static_cast<int64_t>(std::time(nullptr));
+  m_pClock = std::make_unique<CSimulatedClock>(*m_pSimulator, nStart);
+
+  const bool bContinue = m_options.bAppend && std::filesystem::exists(m_options.strOutput);
+  m_pSiteData = std::make_unique<CSiteData>(
+      m_options.strOutput, bContinue ? CSiteData::modeOpenExisting : CSiteData::modeCreateNew, m_plan, *m_pClock);
+  m_nFirstSegment = m_pSiteData->m_nSegmentCount + 1;
+  const auto nSegments = static_cast<int32_t>(m_route.size() - 1);
+  if (m_pSiteData->m_nSegmentCount + nSegments > SURVEY_MAX_SEGMENTS) {
+    throw std::runtime_error("\"" + m_options.strOutput + "\" holds " + std::to_string(m_pSiteData->m_nSegmentCount) +
+                             " segments; " + std::to_string(nSegments) + " more would pass the " +
+                             std::to_string(SURVEY_MAX_SEGMENTS) + " a survey can hold.");
+  }
+  m_out << "projection " << m_options.strProjection << ": "
+        << (m_projection.m_nKind == PROJECTION_GEO ? "geo-coded" : "linear") << ", plan " << m_nWidth << " x "
+        << m_nHeight << " pixels\n";
+  m_out << (bContinue ? "continuing survey " : "new survey ") << m_options.strOutput << " at segment "
+        << m_nFirstSegment << '\n';
+}
+
+void CSimulation::Connect() {
+  CDeviceBackends::_options backends;
+  backends.bSimulate = true;
+  backends.pSimulator = m_pSimulator;
+  m_pBackends = std::make_unique<CDeviceBackends>(backends);
+  m_pSimulator->SetDelivery(SimDelivery::immediate);
+  m_pSimulator->SetChannelCount(m_options.nChannels);
+  m_nSentBefore = LevelsSent();
+
+  m_pLink = std::make_unique<CQueuedLink>(m_queue);
+  _collectioncallbacks callbacks;
+  callbacks.pfnSendCommand = [this](uint8_t nCode) { return m_pLink->SendCommandByte(nCode); };
+  callbacks.pfnAlert = [this](const std::string &strText, const std::string &strCaption) {
+    m_err << "tvdtool: " << strCaption << ": " << strText << '\n';
+    m_alerts.push_back(strText);
+  };
+  callbacks.pfnShowChannelFrequencies = [this](const uint32_t *pCodes, int nCount) {
+    m_nChannelCount = nCount;
+    for (int i = 0; i < 2; ++i) {
+      m_nChannelCodes[static_cast<size_t>(i)] = i < nCount ? pCodes[i] : 0;
+    }
+  };
+  m_pRun = std::make_unique<CCollectionRun>(std::move(callbacks));
+  m_pRun->m_pSiteData = m_pSiteData.get();
+  m_pRun->m_bCollectionOpen = true;
+  m_pRun->m_bProjectionLoaded = true;
+
+  const std::string strSerial = m_pBackends->PreferredSerialNumber();
+  m_pLink->StartWorker();
+  if (!m_pLink->Open(strSerial, 38400)) {
+    throw std::runtime_error("the simulated receiver " + strSerial + " could not be opened.");
+  }
+  if (!m_pLink->SendCommandByte(CMD_SERIAL_NUMBER)) {
+    throw std::runtime_error("the serial number command could not be sent to the simulated receiver.");
+  }
+  // The serial number's answer asks for the description.
+  HandleUntil([this] { return m_pRun->GetDescriptionCount() > 0; }, "its description");
+  // As the operator would on the unit's panel.
+  m_pSimulator->SetMeasurementMode(true);
+  HandleUntil([this] { return m_pRun->GetChannelReportCount() > 0; }, "its channel report");
+  if (m_pSiteData->GetChannelCount() == 0) {
+    throw std::runtime_error("the simulated receiver reported no channel that can be recorded.");
+  }
+  m_out << "receiver " << m_pSimulator->GetIdentity().strSerialNumber << " measuring " << m_nChannelCount
+        << (m_nChannelCount == 1 ? " channel:" : " channels:");
+  for (int i = 0; i < m_nChannelCount; ++i) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4f", FrequencyCodeToMHz(m_nChannelCodes[static_cast<size_t>(i)]));
+    m_out << (i == 0 ? " " : ", ") << text << " MHz";
+  }
+  m_out << '\n';
+}
+
+std::array<uint64_t, 2> CSimulation::LevelsSent() const {
+  return {m_pSimulator->LevelsSent(1), m_pSimulator->LevelsSent(2)};
+}
+
+void CSimulation::HandleWaiting() {
+  for (const Payload &payload : m_queue.TakeAll()) {
+    m_pRun->OnReceiverPacket(payload.data(), static_cast<uint32_t>(payload.size()));
+  }
+}
+
+void CSimulation::HandleUntil(const std::function<bool()> &pfnDone, const std::string &strWhat) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_options.nLinkWaitMs);
+  for (;;) {
+    HandleWaiting();
+    if (pfnDone()) {
+      return;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      throw std::runtime_error("the simulated receiver's " + strWhat + " did not come through the link within " +
+                               std::to_string(m_options.nLinkWaitMs) + " ms.");
+    }
+    m_queue.WaitForPacket(deadline);
+  }
+}
+
+void CSimulation::HandleEverythingSent() {
+  HandleUntil(
+      [this] {
+        const auto sent = LevelsSent();
+        return m_pRun->GetLevelsReceived(1) == sent[0] - m_nSentBefore[0] &&
+               m_pRun->GetLevelsReceived(2) == sent[1] - m_nSentBefore[1];
+      },
+      "levels");
+}
+
+void CSimulation::Advance(double dSeconds) {
+  auto nLeftMs = static_cast<uint64_t>(std::llround(dSeconds * 1000.0));
+  while (nLeftMs > 0) {
+    const auto nStep = static_cast<uint32_t>(std::min<uint64_t>(nLeftMs, m_options.nStepMs));
+    m_pSimulator->Advance(nStep);
+    nLeftMs -= nStep;
+    HandleWaiting();
+  }
+}
+
+void CSimulation::SetPoint(int nKind, const _pixelpoint &pt) {
+  const int32_t n = m_pSiteData->m_nSegmentCount;
+  m_plan.m_ptCurrent = pt;
+  m_pSiteData->m_ptLastPoint = pt;
+  _planpoint &entry = nKind == 1 ? m_plan.m_Start[n - 1] : m_plan.m_Stop[n - 1];
+  entry.nPlanX = pt.x;
+  entry.nPlanY = pt.y;
+  if (nKind == 1) {
+    m_plan.PlaceStart(n - 1, pt.x, pt.y);
+  } else {
+    m_plan.PlaceStop(n - 1, pt.x, pt.y);
+  }
+  m_pSiteData->SetSegmentPoint(nKind);
+  double c1 = 0.0;
+  double c2 = 0.0;
+  m_projection.ToCoordinates(pt.x, pt.y, c1, c2);
+  (nKind == 1 ? m_projection.m_FirstPoint : m_projection.m_SecondPoint) = {c1, c2};
+  if (m_projection.m_nKind == PROJECTION_GEO) {
+    m_pSiteData->SetSegmentCoordinates(nKind, c2, c1); // longitude first, as the header stores them
+  }
+}
+
+void CSimulation::WalkSegment(const _pixelpoint &start, const _pixelpoint &stop) {
+  // New Segment.
+  const int32_t n = m_pSiteData->m_nSegmentCount + 1;
+  m_pSiteData->m_nSegmentCount = n;
+  m_plan.m_nSegmentCount = n;
+  m_pSiteData->NewSegment(n);
+  // The start and stop points, chosen while the receiver goes on measuring.
+  SetPoint(1, start);
+  SetPoint(2, stop);
+  Advance(m_options.dSetupSeconds);
+  HandleEverythingSent(); // what came before BEGIN is not part of the walk
+
+  // BEGIN.
+  m_pSiteData->StampSegmentTime(1);
+  m_pRun->m_bWalking = true;
+  m_pSiteData->WriteSegmentHeader(n);
+  const auto sentAtBegin = LevelsSent();
+  Advance(m_options.dSecondsPerSegment);
+  HandleEverythingSent(); // every level sent during the walk is the walk's
+  const auto sentAtStop = LevelsSent();
+
+  // STOP.
+  m_pRun->m_bWalking = false;
+  m_pSiteData->FlushSegmentLevels();
+  m_pSiteData->StampSegmentTime(2);
+  m_pSiteData->WriteSegmentHeader(n);
+  for (size_t k = 0; k < 2; ++k) {
+    m_nSentDuringWalks[k] += sentAtStop[k] - sentAtBegin[k];
+  }
+  m_out << "segment " << n << ": " << Point(start) << " -> " << Point(stop) << ", "
+        << Seconds(m_options.dSecondsPerSegment) << ", " << m_pSiteData->m_nRecordCount
+        << (m_pSiteData->m_nRecordCount == 1 ? " record\n" : " records\n");
+}
+
+int CSimulation::Summarise(_simulatesummary &summary) {
+  const auto bytes = LoadSurveyFile(m_options.strOutput, CFile::shareDenyWrite);
+  const auto contents = ParseSurvey(bytes.data(), bytes.size(), false);
+  if (!contents.IsSound()) {
+    for (const auto &error : contents.errors) {
+      m_err << "tvdtool: " << DescribeSurveyError(m_options.strOutput, error) << '\n';
+    }
+    return 1;
+  }
+  summary.nSegments = static_cast<int>(m_route.size() - 1);
+  for (size_t i = static_cast<size_t>(m_nFirstSegment - 1); i < contents.segments.size(); ++i) {
+    for (const auto &record : contents.segments[i].records) {
+      ++summary.nRecords;
+      if (record.nChannel == 1 || record.nChannel == 2) {
+        summary.nLevelsWritten[record.nChannel - 1U] += record.nLevels;
+      }
+    }
+  }
+  summary.nLevelsSent = m_nSentDuringWalks;
+  const auto sent = LevelsSent();
+  for (size_t k = 0; k < 2; ++k) {
+    summary.nLevelsBetween[k] = sent[k] - m_nSentBefore[k] - m_nSentDuringWalks[k];
+  }
+  m_out << "survey " << m_options.strOutput << ": " << summary.nSegments << " segments walked, "
+        << contents.segments.size() << " in the file; " << summary.nRecords << " records\n";
+  m_out << "levels written: " << PerChannel(summary.nLevelsWritten) << '\n';
+  m_out << "levels sent during the walks: " << PerChannel(summary.nLevelsSent) << '\n';
+  m_out << "levels sent between the walks, not recorded: " << PerChannel(summary.nLevelsBetween) << '\n';
+  if (summary.nLevelsWritten != summary.nLevelsSent) {
+    m_err << "tvdtool: the survey does not hold the levels the receiver sent during the walks.\n";
+    return 1;
+  }
+  return 0;
+}
+
+int CSimulation::Run(_simulatesummary &summary) {
+  Prepare();
+  Connect();
+  for (size_t i = 0; i + 1 < m_route.size(); ++i) {
+    WalkSegment(m_route[i], m_route[i + 1]);
+  }
+  m_pLink->PostCommand({USB_CLOSE, 0, nullptr});
+  m_pLink->StopWorker();
+  m_pRun->m_pSiteData = nullptr;
+  m_pSiteData.reset(); // writes whatever it still holds
+  return Summarise(summary);
+}
+
+} // namespace
+
+int RunSimulate(const _simulateoptions &options, std::ostream &out, std::ostream &err, _simulatesummary *pSummary) {
+  _simulatesummary summary;
+  int nStatus = 1;
+  try {
+    CSimulation simulation(options, out, err);
+    nStatus = simulation.Run(summary);
+  } catch (const std::exception &e) {
+    err << "tvdtool: " << e.what() << '\n';
+    nStatus = 1;
+  }
+  if (pSummary != nullptr) {
+    *pSummary = summary;
+  }
+  return nStatus;
+}
+
+void RegisterSimulateCommands(CLI::App &app) {
+  auto *simulate = app.add_subcommand(
+      "simulate", "Collect a survey without an operator: a simulated receiver is connected through the receiver "
+                  "link and the route is walked segment by segment (New Segment, start and stop points, BEGIN, "
+                  "STOP) while its levels are recorded, faster than real time. Exits non-zero unless the survey "
+                  "holds exactly the levels the receiver sent during the walks.");
+  auto options = std::make_shared<_simulateoptions>();
+  simulate->add_option("--projection", options->strProjection, "The projection file (.gpf or .lpf) to walk on.")
+      ->required();
+  simulate->add_option("-o,--output", options->strOutput, "The survey data file (.tvd) to write.")->required();
+  simulate->add_option("--route", options->strRoute,
+                       "A route file: one plan pixel \"x y\" per line, a segment from each point to the next, '#' "
+                       "starts a comment (default: a serpentine over the plan, one tenth in from its edges).");
+  simulate->add_option("--seconds-per-segment", options->dSecondsPerSegment,
+                       "Simulated seconds each segment is walked (default 10).");
+  simulate
+      ->add_option("--channels", options->nChannels, "Channels the simulated receiver measures: 1 or 2 (default 2).")
+      ->check(CLI::Range(1, 2));
+  simulate->add_flag("--append", options->bAppend,
+                     "Continue the survey in the output file when it exists, after its last segment.");
+  simulate->callback([options] {
+    if (const int nStatus = RunSimulate(*options, std::cout, std::cerr); nStatus != 0) {
+      throw CLI::RuntimeError(nStatus);
+    }
+  });
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/SimulatedReceiver.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+
+struct _simulateoptions {
+  std::string strProjection;
+  std::string strOutput;
+  std::string strRoute;                           // a route file; empty: the default route over the plan
+  double dSecondsPerSegment = 10.0;               // simulated seconds each segment is walked
+  int nChannels = 2;                              // channels the simulated receiver measures: 1 or 2
+  bool bAppend = false;                           // continue the survey at strOutput when it exists
+  double dSetupSeconds = 2.0;                     // simulated seconds spent choosing the points before each BEGIN
+  uint32_t nStepMs = 100;                         // the simulated receiver's time advances in steps of this many ms
+  int64_t nStartTime = -1;                        // the survey clock at the start, seconds since 1970; < 0: now
+  uint32_t nLinkWaitMs = 5000;                    // real time the link gets to hand on what the receiver sent
+  std::shared_ptr<CSimulatedReceiver> pSimulator; // the unit to walk with; empty: a default one
+};
+
+// What a run collected.
+struct _simulatesummary {
+  int nSegments = 0;                        // segments walked by this run
+  uint64_t nRecords = 0;                    // records the survey holds for them
+  std::array<uint64_t, 2> nLevelsWritten{}; // levels of channel 1 and 2 the survey holds for them
+  std::array<uint64_t, 2> nLevelsSent{};    // levels the receiver sent while they were walked
+  std::array<uint64_t, 2> nLevelsBetween{}; // levels it sent outside the walks, not recorded
+};
+
+// tvdtool simulate: a collection run without an operator. Loads the projection, creates the
+// survey (or continues it), connects a simulated receiver through the receiver link, handles its
+// packets as the collector does, and walks the route segment by segment, the receiver's time
+// running faster than real time. Prints each segment and a summary on out, problems on err.
+// Returns 0 when the survey holds exactly the levels the receiver sent during the walks, 1
+// otherwise or on any failure.
+int RunSimulate(const _simulateoptions &options, std::ostream &out, std::ostream &err,
+                _simulatesummary *pSummary = nullptr);
