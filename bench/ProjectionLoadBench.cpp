@@ -7,9 +7,9 @@
 //
 //   bench_projection [--repeat N] [--keep DIR]
 #include "platform/File.h"
+#include "platform/LittleEndian.h"
 #include "projection/BitmapFile.h"
 #include "projection/Compression.h"
-#include "projection/LittleEndian.h"
 #include "projection/ProjectionWriter.h"
 #include "projection/SiteProjection.h"
 

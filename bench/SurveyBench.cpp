@@ -75,8 +75,8 @@ std::string LargeSurvey() {
   std::vector<uint8_t> bytes(SURVEY_FIRST_SEGMENT_OFFSET);
   const auto header = EncodeSurveyHeader(_surveyheader{});
   std::copy(header.begin(), header.end(), bytes.begin());
-  PutU32(&bytes[SURVEY_HEADER_LENGTH_OFFSET], SURVEY_SEGMENT_HEADER_LENGTH);
-  PutU32(&bytes[SURVEY_COUNT_OFFSET], 500);
+  WriteUInt32LE(&bytes[SURVEY_HEADER_LENGTH_OFFSET], SURVEY_SEGMENT_HEADER_LENGTH);
+  WriteUInt32LE(&bytes[SURVEY_COUNT_OFFSET], 500);
   _channelrecord record;
   record.nFrequency = 8500;
   record.nLevels = SURVEY_MAX_RECORD_LEVELS;

@@ -1,20 +1,15 @@
 #include "link/ReceiverMessages.h"
 
+#include "platform/LittleEndian.h"
+
 namespace {
-
-uint16_t ReadU16(const uint8_t *p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-uint32_t ReadU32(const uint8_t *p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
 
 _receiverinfo ReadReceiver(const uint8_t *p) {
   _receiverinfo info;
-  info.nMinChannel = ReadU32(p);
-  info.nMaxChannel = ReadU32(p + 4);
-  info.nStepRaw = ReadU16(p + 8);
-  info.nSpare = ReadU16(p + 10);
+  info.nMinChannel = ReadUInt32LE(p);
+  info.nMaxChannel = ReadUInt32LE(p + 4);
+  info.nStepRaw = ReadUInt16LE(p + 8);
+  info.nSpare = ReadUInt16LE(p + 10);
   info.fStepKHz = static_cast<float>(info.nStepRaw * 0.00390625);
   return info;
 }
@@ -69,7 +64,7 @@ ReceiverMessage DecodeReceiverMessage(const uint8_t *payload, uint32_t length) {
     if (length < 9) {
       return IgnoredMessage{};
     }
-    return ChannelReportMessage{ReadU32(payload + 1), ReadU32(payload + 5)};
+    return ChannelReportMessage{ReadUInt32LE(payload + 1), ReadUInt32LE(payload + 5)};
   case MSG_SERIAL_NUMBER:
     if (length < 7) {
       return IgnoredMessage{};

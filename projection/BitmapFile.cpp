@@ -1,6 +1,6 @@
 #include "projection/BitmapFile.h"
 
-#include "projection/LittleEndian.h"
+#include "platform/LittleEndian.h"
 
 #include <cstring>
 #include <stdexcept>

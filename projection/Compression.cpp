@@ -1,7 +1,7 @@
 #include "projection/Compression.h"
 
 #include "platform/File.h"
-#include "projection/LittleEndian.h"
+#include "platform/LittleEndian.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "projection/CompressionEncoder.h"
 
+#include "platform/LittleEndian.h"
 #include "projection/Compression.h"
-#include "projection/LittleEndian.h"
 
 #include <array>
 #include <stdexcept>

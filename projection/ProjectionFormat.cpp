@@ -1,8 +1,8 @@
 #include "projection/ProjectionFormat.h"
 
 #include "platform/FileException.h"
+#include "platform/LittleEndian.h"
 #include "projection/Compression.h"
-#include "projection/LittleEndian.h"
 
 int32_t ProjectionKindFromTag(uint32_t nTag) {
   switch (nTag) {

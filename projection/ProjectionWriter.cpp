@@ -1,8 +1,8 @@
 #include "projection/ProjectionWriter.h"
 
 #include "platform/File.h"
+#include "platform/LittleEndian.h"
 #include "projection/CompressionEncoder.h"
-#include "projection/LittleEndian.h"
 
 #include <algorithm>
 #include <cerrno>

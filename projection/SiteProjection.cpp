@@ -1,7 +1,7 @@
 #include "projection/SiteProjection.h"
 
+#include "platform/LittleEndian.h"
 #include "projection/Compression.h"
-#include "projection/LittleEndian.h"
 #include "projection/ProjectionHeader.h"
 
 #include <algorithm>

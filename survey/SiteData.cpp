@@ -48,8 +48,8 @@ void CSiteData::CreateSurvey() {
     std::vector<uint8_t> bytes(SURVEY_FIRST_SEGMENT_OFFSET);
     const auto header = EncodeSurveyHeader(m_header);
     std::copy(header.begin(), header.end(), bytes.begin());
-    PutU32(&bytes[SURVEY_HEADER_LENGTH_OFFSET], SURVEY_SEGMENT_HEADER_LENGTH);
-    PutU32(&bytes[SURVEY_COUNT_OFFSET], 0);
+    WriteUInt32LE(&bytes[SURVEY_HEADER_LENGTH_OFFSET], SURVEY_SEGMENT_HEADER_LENGTH);
+    WriteUInt32LE(&bytes[SURVEY_COUNT_OFFSET], 0);
     m_file.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
     m_file.Close();
   } catch (...) {
@@ -159,7 +159,7 @@ void CSiteData::NewSegment(int32_t n) {
   }
   FinishSegment();
   uint8_t count[4];
-  PutU32(count, static_cast<uint32_t>(n));
+  WriteUInt32LE(count, static_cast<uint32_t>(n));
   WriteAt(SURVEY_COUNT_OFFSET, count, sizeof count, "writing the segment count " + std::to_string(n));
   m_nSegmentCount = n;
   m_nSegmentsInFile = n;

@@ -1,69 +1,28 @@
 #include "survey/SurveyFormat.h"
 
 #include <algorithm>
-#include <bit>
-
-void PutU16(uint8_t *p, uint16_t n) {
-  p[0] = static_cast<uint8_t>(n);
-  p[1] = static_cast<uint8_t>(n >> 8);
-}
-
-void PutU32(uint8_t *p, uint32_t n) {
-  for (int i = 0; i < 4; ++i) {
-    p[i] = static_cast<uint8_t>(n >> (8 * i));
-  }
-}
-
-void PutI64(uint8_t *p, int64_t n) {
-  const auto u = static_cast<uint64_t>(n);
-  for (int i = 0; i < 8; ++i) {
-    p[i] = static_cast<uint8_t>(u >> (8 * i));
-  }
-}
-
-void PutF64(uint8_t *p, double d) { PutI64(p, std::bit_cast<int64_t>(d)); }
-
-uint16_t GetU16(const uint8_t *p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-uint32_t GetU32(const uint8_t *p) {
-  uint32_t n = 0;
-  for (int i = 3; i >= 0; --i) {
-    n = (n << 8) | p[i];
-  }
-  return n;
-}
-
-int64_t GetI64(const uint8_t *p) {
-  uint64_t n = 0;
-  for (int i = 7; i >= 0; --i) {
-    n = (n << 8) | p[i];
-  }
-  return static_cast<int64_t>(n);
-}
-
-double GetF64(const uint8_t *p) { return std::bit_cast<double>(GetI64(p)); }
 
 std::array<uint8_t, SURVEY_HEADER_LENGTH> EncodeSurveyHeader(const _surveyheader &header) {
   std::array<uint8_t, SURVEY_HEADER_LENGTH> bytes{};
-  PutU32(&bytes[0], header.nLength);
+  WriteUInt32LE(&bytes[0], header.nLength);
   std::copy(header.magic.begin(), header.magic.end(), bytes.begin() + 4);
-  PutU16(&bytes[8], header.nVersionMajor);
-  PutU16(&bytes[10], header.nVersionMinor);
+  WriteUInt16LE(&bytes[8], header.nVersionMajor);
+  WriteUInt16LE(&bytes[10], header.nVersionMinor);
   bytes[12] = header.nFlag;
-  PutI64(&bytes[13], header.nCreated);
-  PutU32(&bytes[21], header.nTrailer);
+  WriteInt64LE(&bytes[13], header.nCreated);
+  WriteUInt32LE(&bytes[21], header.nTrailer);
   return bytes;
 }
 
 _surveyheader DecodeSurveyHeader(const uint8_t *p) {
   _surveyheader header;
-  header.nLength = GetU32(p);
+  header.nLength = ReadUInt32LE(p);
   std::copy(p + 4, p + 8, header.magic.begin());
-  header.nVersionMajor = GetU16(p + 8);
-  header.nVersionMinor = GetU16(p + 10);
+  header.nVersionMajor = ReadUInt16LE(p + 8);
+  header.nVersionMinor = ReadUInt16LE(p + 10);
   header.nFlag = p[12];
-  header.nCreated = GetI64(p + 13);
-  header.nTrailer = GetU32(p + 21);
+  header.nCreated = ReadInt64LE(p + 13);
+  header.nTrailer = ReadUInt32LE(p + 21);
   return header;
 }
 
@@ -79,15 +38,15 @@ std::array<uint8_t, SURVEY_SEGMENT_HEADER_LENGTH> EncodeSegmentHeader(const _seg
   bytes[7] = header.nStopHour;
   bytes[8] = header.nStopMinute;
   bytes[9] = header.nStopSecond;
-  PutU16(&bytes[10], header.nStartX);
-  PutU16(&bytes[12], header.nStartY);
-  PutU16(&bytes[14], header.nStopX);
-  PutU16(&bytes[16], header.nStopY);
-  PutF64(&bytes[18], header.dStartLon);
-  PutF64(&bytes[26], header.dStartLat);
-  PutF64(&bytes[34], header.dStopLon);
-  PutF64(&bytes[42], header.dStopLat);
-  PutU16(&bytes[50], header.nRecordCount);
+  WriteUInt16LE(&bytes[10], header.nStartX);
+  WriteUInt16LE(&bytes[12], header.nStartY);
+  WriteUInt16LE(&bytes[14], header.nStopX);
+  WriteUInt16LE(&bytes[16], header.nStopY);
+  WriteDoubleLE(&bytes[18], header.dStartLon);
+  WriteDoubleLE(&bytes[26], header.dStartLat);
+  WriteDoubleLE(&bytes[34], header.dStopLon);
+  WriteDoubleLE(&bytes[42], header.dStopLat);
+  WriteUInt16LE(&bytes[50], header.nRecordCount);
   bytes[52] = header.nReserved;
   return bytes;
 }
@@ -104,15 +63,15 @@ _segmentheader DecodeSegmentHeader(const uint8_t *p) {
   header.nStopHour = p[7];
   header.nStopMinute = p[8];
   header.nStopSecond = p[9];
-  header.nStartX = GetU16(p + 10);
-  header.nStartY = GetU16(p + 12);
-  header.nStopX = GetU16(p + 14);
-  header.nStopY = GetU16(p + 16);
-  header.dStartLon = GetF64(p + 18);
-  header.dStartLat = GetF64(p + 26);
-  header.dStopLon = GetF64(p + 34);
-  header.dStopLat = GetF64(p + 42);
-  header.nRecordCount = GetU16(p + 50);
+  header.nStartX = ReadUInt16LE(p + 10);
+  header.nStartY = ReadUInt16LE(p + 12);
+  header.nStopX = ReadUInt16LE(p + 14);
+  header.nStopY = ReadUInt16LE(p + 16);
+  header.dStartLon = ReadDoubleLE(p + 18);
+  header.dStartLat = ReadDoubleLE(p + 26);
+  header.dStopLon = ReadDoubleLE(p + 34);
+  header.dStopLat = ReadDoubleLE(p + 42);
+  header.nRecordCount = ReadUInt16LE(p + 50);
   header.nReserved = p[52];
   return header;
 }
@@ -122,10 +81,10 @@ void AppendChannelRecord(std::vector<uint8_t> &out, const _channelrecord &record
   const size_t nStart = out.size();
   out.resize(nStart + ChannelRecordSize(nLevels));
   uint8_t *p = out.data() + nStart;
-  PutU32(p, record.nFrequency);
-  PutU16(p + 4, record.nChannel);
-  PutU32(p + 6, nLevels);
+  WriteUInt32LE(p, record.nFrequency);
+  WriteUInt16LE(p + 4, record.nChannel);
+  WriteUInt32LE(p + 6, nLevels);
   for (uint32_t i = 0; i < nLevels; ++i) {
-    PutU16(p + SURVEY_RECORD_HEADER_LENGTH + 2 * i, static_cast<uint16_t>(record.levels[i]));
+    WriteUInt16LE(p + SURVEY_RECORD_HEADER_LENGTH + 2 * i, static_cast<uint16_t>(record.levels[i]));
   }
 }

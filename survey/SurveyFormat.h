@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/LittleEndian.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -72,16 +74,6 @@ struct _channelrecord {
   uint32_t nLevels = 0;    // levels held
   std::array<int16_t, SURVEY_BUFFER_LEVELS> levels{};
 };
-
-// Little-endian numbers in a byte block.
-void PutU16(uint8_t *p, uint16_t n);
-void PutU32(uint8_t *p, uint32_t n);
-void PutI64(uint8_t *p, int64_t n);
-void PutF64(uint8_t *p, double d);
-uint16_t GetU16(const uint8_t *p);
-uint32_t GetU32(const uint8_t *p);
-int64_t GetI64(const uint8_t *p);
-double GetF64(const uint8_t *p);
 
 std::array<uint8_t, SURVEY_HEADER_LENGTH> EncodeSurveyHeader(const _surveyheader &header);
 _surveyheader DecodeSurveyHeader(const uint8_t *p);

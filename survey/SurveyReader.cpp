@@ -50,14 +50,14 @@ private:
       return false;
     }
     const uint8_t *p = m_data + nOffset;
-    const uint16_t nChannel = GetU16(p + 4);
-    const uint32_t nLevels = GetU32(p + 6);
+    const uint16_t nChannel = ReadUInt16LE(p + 4);
+    const uint32_t nLevels = ReadUInt32LE(p + 6);
     if ((nChannel != 1 && nChannel != 2) || nLevels > SURVEY_MAX_RECORD_LEVELS ||
         Remaining(nOffset) < ChannelRecordSize(nLevels)) {
       return false;
     }
     for (uint32_t i = 0; i < nLevels; ++i) {
-      const auto nLevel = static_cast<int16_t>(GetU16(p + SURVEY_RECORD_HEADER_LENGTH + 2 * i));
+      const auto nLevel = static_cast<int16_t>(ReadUInt16LE(p + SURVEY_RECORD_HEADER_LENGTH + 2 * i));
       if (nLevel < -128 || nLevel > 127) {
         return false;
       }
@@ -70,7 +70,7 @@ private:
     if (Remaining(nOffset) < SURVEY_RECORD_HEADER_LENGTH) {
       return false;
     }
-    const uint32_t nLevels = GetU32(m_data + nOffset + 6);
+    const uint32_t nLevels = ReadUInt32LE(m_data + nOffset + 6);
     return nLevels <= SURVEY_MAX_RECORD_LEVELS && Remaining(nOffset) >= ChannelRecordSize(nLevels);
   }
 
@@ -78,13 +78,13 @@ private:
     const uint8_t *p = m_data + nOffset;
     _surveyrecordentry record;
     record.nOffset = nOffset;
-    record.nFrequency = GetU32(p);
-    record.nChannel = GetU16(p + 4);
-    record.nLevels = GetU32(p + 6);
+    record.nFrequency = ReadUInt32LE(p);
+    record.nChannel = ReadUInt16LE(p + 4);
+    record.nLevels = ReadUInt32LE(p + 6);
     if (m_bKeepLevels) {
       record.levels.resize(record.nLevels);
       for (uint32_t i = 0; i < record.nLevels; ++i) {
-        record.levels[i] = static_cast<int16_t>(GetU16(p + SURVEY_RECORD_HEADER_LENGTH + 2 * i));
+        record.levels[i] = static_cast<int16_t>(ReadUInt16LE(p + SURVEY_RECORD_HEADER_LENGTH + 2 * i));
       }
     }
     return record;
@@ -135,14 +135,14 @@ _surveycontents CSurveyParser::Parse() {
               " bytes, before the segment header length and the segment count (33 bytes are needed)");
     if (m_nSize >= SURVEY_COUNT_OFFSET) {
       m_contents.bSegmentHeaderLengthRead = true;
-      m_contents.nSegmentHeaderLength = GetU32(m_data + SURVEY_HEADER_LENGTH_OFFSET);
+      m_contents.nSegmentHeaderLength = ReadUInt32LE(m_data + SURVEY_HEADER_LENGTH_OFFSET);
     }
     return std::move(m_contents);
   }
   m_contents.bSegmentHeaderLengthRead = true;
-  m_contents.nSegmentHeaderLength = GetU32(m_data + SURVEY_HEADER_LENGTH_OFFSET);
+  m_contents.nSegmentHeaderLength = ReadUInt32LE(m_data + SURVEY_HEADER_LENGTH_OFFSET);
   m_contents.bCountRead = true;
-  m_contents.nSegmentCount = GetU32(m_data + SURVEY_COUNT_OFFSET);
+  m_contents.nSegmentCount = ReadUInt32LE(m_data + SURVEY_COUNT_OFFSET);
   if (m_contents.nSegmentHeaderLength != SURVEY_SEGMENT_HEADER_LENGTH) {
     Error(SurveyProblem::notSurvey, SURVEY_HEADER_LENGTH_OFFSET,
           "segment headers are said to be " + std::to_string(m_contents.nSegmentHeaderLength) +
@@ -203,7 +203,7 @@ bool CSurveyParser::ReadRecords(_surveysegmententry &segment, uint32_t k, uint32
       bAsCounted = false;
       break;
     }
-    nEnd += ChannelRecordSize(GetU32(m_data + nEnd + 6));
+    nEnd += ChannelRecordSize(ReadUInt32LE(m_data + nEnd + 6));
   }
   if (bAsCounted && (nEnd == m_nSize || (k < nSegments && LooksLikeSegmentHeader(nEnd)))) {
     segment.records.reserve(nClaimed);
@@ -249,7 +249,7 @@ void CSurveyParser::ReportUnreadable(const _surveysegmententry &segment, uint32_
     return;
   }
   if (!bHeaderExpected) {
-    const uint32_t nLevels = GetU32(m_data + nOffset + 6);
+    const uint32_t nLevels = ReadUInt32LE(m_data + nOffset + 6);
     if (nLevels > SURVEY_MAX_RECORD_LEVELS) {
       Error(SurveyProblem::tooManyLevels, nOffset + 6,
             "the record of segment " + std::to_string(k) + " here claims " + std::to_string(nLevels) +

@@ -27,7 +27,7 @@ _surveyrepair RepairSurvey(const uint8_t *data, size_t size) {
 
   const auto nKept = static_cast<uint32_t>(contents.segments.size());
   if (nKept != contents.nSegmentCount) {
-    PutU32(repair.bytes.data() + SURVEY_COUNT_OFFSET, nKept);
+    WriteUInt32LE(repair.bytes.data() + SURVEY_COUNT_OFFSET, nKept);
     std::string why;
     if (contents.nUnwrittenSegments > 0) {
       why = std::to_string(contents.nUnwrittenSegments) + " counted segment(s) were never written";
@@ -43,7 +43,7 @@ _surveyrepair RepairSurvey(const uint8_t *data, size_t size) {
     const auto &segment = contents.segments[i];
     const auto nFound = static_cast<uint16_t>(segment.records.size());
     if (nFound != segment.header.nRecordCount) {
-      PutU16(repair.bytes.data() + segment.nOffset + 50, nFound);
+      WriteUInt16LE(repair.bytes.data() + segment.nOffset + 50, nFound);
       repair.changes.push_back("segment " + std::to_string(i + 1) + " (offset " + std::to_string(segment.nOffset) +
                                "): record count " + std::to_string(segment.header.nRecordCount) + " -> " +
                                std::to_string(nFound) + ", the records present");

@@ -1,8 +1,8 @@
 // Decodes arbitrary stream bytes (weights, lengths and code bytes alike) with the table-driven
 // decoder and checks the result against the one-bit-at-a-time walk, also when the code bytes
 // arrive in two pieces.
+#include "platform/LittleEndian.h"
 #include "projection/Compression.h"
-#include "projection/LittleEndian.h"
 #include "tests/projection/ReferenceWalk.h"
 
 #include <cstddef>

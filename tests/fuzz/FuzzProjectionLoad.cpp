@@ -2,7 +2,7 @@
 // collector. Every failure must be a CFileException; after a load that succeeds, the side files
 // must be the section and its decoding.
 #include "platform/FileException.h"
-#include "projection/LittleEndian.h"
+#include "platform/LittleEndian.h"
 #include "projection/ProjectionFormat.h"
 #include "projection/SiteProjection.h"
 

@@ -1,8 +1,8 @@
 #include "projection/CompressionEncoder.h"
 
+#include "platform/LittleEndian.h"
 #include "projection/BitmapFile.h"
 #include "projection/Compression.h"
-#include "projection/LittleEndian.h"
 
 #include <gtest/gtest.h>
 

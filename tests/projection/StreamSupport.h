@@ -1,8 +1,8 @@
 #pragma once
 
 // Helpers shared by the projection suites: streams laid out by hand, temporary folders, files.
+#include "platform/LittleEndian.h"
 #include "projection/Compression.h"
-#include "projection/LittleEndian.h"
 
 #include <gtest/gtest.h>
 

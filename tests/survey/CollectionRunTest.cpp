@@ -14,7 +14,7 @@
 
 namespace {
 
-void PutU32(std::vector<uint8_t> &out, uint32_t n) {
+void WriteUInt32LE(std::vector<uint8_t> &out, uint32_t n) {
   for (int i = 0; i < 4; ++i) {
     out.push_back(static_cast<uint8_t>(n >> (8 * i)));
   }
@@ -29,8 +29,8 @@ struct _range {
 std::vector<uint8_t> Description(uint8_t nPresence, _range r1, _range r2) {
   std::vector<uint8_t> payload{MSG_RECEIVER_INFO, nPresence};
   for (const _range &r : {r1, r2}) {
-    PutU32(payload, r.nMin);
-    PutU32(payload, r.nMax);
+    WriteUInt32LE(payload, r.nMin);
+    WriteUInt32LE(payload, r.nMax);
     payload.push_back(static_cast<uint8_t>(r.nStepRaw));
     payload.push_back(static_cast<uint8_t>(r.nStepRaw >> 8));
     payload.push_back(0);
@@ -41,8 +41,8 @@ std::vector<uint8_t> Description(uint8_t nPresence, _range r1, _range r2) {
 
 std::vector<uint8_t> Report(uint32_t nChannel1, uint32_t nChannel2) {
   std::vector<uint8_t> payload{MSG_CHANNEL_REPORT};
-  PutU32(payload, nChannel1);
-  PutU32(payload, nChannel2);
+  WriteUInt32LE(payload, nChannel1);
+  WriteUInt32LE(payload, nChannel2);
   return payload;
 }
 

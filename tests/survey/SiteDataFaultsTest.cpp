@@ -229,8 +229,9 @@ TEST_F(SiteDataFaults, FilesThatDoNotReadBackAsTheyClaimAreRefusedWithTheirOffse
   const Case cases[] = {
       {"truncated record", [](auto &b) { b.resize(b.size() - 7); }, CFileException::endOfFile, "offset 155"},
       {"truncated header", [](auto &b) { b.resize(120); }, CFileException::endOfFile, "offset 102"},
-      {"too many levels", [](auto &b) { PutU32(b.data() + 155 + 6, 150); }, CFileException::invalidFile, "offset 161"},
-      {"counts beyond the end", [](auto &b) { PutU16(b.data() + 102 + 50, 4); }, CFileException::invalidFile,
+      {"too many levels", [](auto &b) { WriteUInt32LE(b.data() + 155 + 6, 150); }, CFileException::invalidFile,
+       "offset 161"},
+      {"counts beyond the end", [](auto &b) { WriteUInt16LE(b.data() + 102 + 50, 4); }, CFileException::invalidFile,
        "offset 152"},
       {"not a survey", [](auto &b) { b[5] = 'X'; }, CFileException::invalidFile, "offset 4"},
       {"bytes after the end",

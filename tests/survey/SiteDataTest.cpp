@@ -37,7 +37,7 @@ TEST_F(SiteData, NewFileIsHeaderLengthAndEmptyCount) {
   EXPECT_EQ(U16At(bytes, 8), 1);
   EXPECT_EQ(U16At(bytes, 10), 0);
   EXPECT_EQ(bytes[12], 0);
-  EXPECT_EQ(GetI64(bytes.data() + 13), m_clock.m_nNow);
+  EXPECT_EQ(ReadInt64LE(bytes.data() + 13), m_clock.m_nNow);
   EXPECT_EQ(U32At(bytes, 21), 25U);
   EXPECT_EQ(U32At(bytes, 25), 53U);
   EXPECT_EQ(U32At(bytes, 29), 0U);
@@ -106,10 +106,10 @@ TEST_F(SiteData, OneSegmentWithOneRecordIsLaidOutByteForByte) {
   EXPECT_EQ(U16At(bytes, h + 12), 40);
   EXPECT_EQ(U16At(bytes, h + 14), 300);
   EXPECT_EQ(U16At(bytes, h + 16), 400);
-  EXPECT_EQ(GetF64(bytes.data() + h + 18), 7.25); // longitude first
-  EXPECT_EQ(GetF64(bytes.data() + h + 26), 46.5);
-  EXPECT_EQ(GetF64(bytes.data() + h + 34), 7.5);
-  EXPECT_EQ(GetF64(bytes.data() + h + 42), 46.75);
+  EXPECT_EQ(ReadDoubleLE(bytes.data() + h + 18), 7.25); // longitude first
+  EXPECT_EQ(ReadDoubleLE(bytes.data() + h + 26), 46.5);
+  EXPECT_EQ(ReadDoubleLE(bytes.data() + h + 34), 7.5);
+  EXPECT_EQ(ReadDoubleLE(bytes.data() + h + 42), 46.75);
   EXPECT_EQ(U16At(bytes, 83), 1);
   EXPECT_EQ(bytes[85], 0);
   const size_t r = 86;

@@ -17,8 +17,8 @@ public:
     const auto bytes = EncodeSurveyHeader(header);
     m_bytes.assign(bytes.begin(), bytes.end());
     m_bytes.resize(SURVEY_FIRST_SEGMENT_OFFSET);
-    PutU32(&m_bytes[25], SURVEY_SEGMENT_HEADER_LENGTH);
-    PutU32(&m_bytes[29], nCount);
+    WriteUInt32LE(&m_bytes[25], SURVEY_SEGMENT_HEADER_LENGTH);
+    WriteUInt32LE(&m_bytes[29], nCount);
   }
   CSurveyBuilder &Segment(uint16_t nClaimed, uint8_t nHour = 10) {
     _segmentheader header;
@@ -67,7 +67,7 @@ _surveycontents RepairedAndReread(const std::vector<uint8_t> &bytes) {
 TEST(SurveyReader, SoundFileIsReadWhole) {
   CSurveyBuilder file(2);
   file.Segment(2).Record(1, 3).Record(2, 99).Segment(0).Segment(1).Record(1, 0);
-  PutU32(&file.m_bytes[29], 3);
+  WriteUInt32LE(&file.m_bytes[29], 3);
   const auto contents = Parse(file.m_bytes);
   EXPECT_TRUE(contents.IsSound());
   ASSERT_EQ(contents.segments.size(), 3U);
@@ -162,10 +162,10 @@ TEST(SurveyReader, UnreadableContentIsNamedByItsOffset) {
   trailing.Segment(1).Record(1, 4);
   trailing.m_bytes.insert(trailing.m_bytes.end(), 20, 0xEE);
   CSurveyBuilder wrongHeaders(0);
-  PutU32(&wrongHeaders.m_bytes[25], 54);
+  WriteUInt32LE(&wrongHeaders.m_bytes[25], 54);
   CSurveyBuilder overFull(501);
   CSurveyBuilder badLength(0);
-  PutU32(&badLength.m_bytes[21], 26);
+  WriteUInt32LE(&badLength.m_bytes[21], 26);
   const Case cases[] = {
       {"too many levels", tooMany.m_bytes, SurveyProblem::tooManyLevels, 33 + 53 + 18 + 6},
       {"garbage between segments", garbage.m_bytes, SurveyProblem::unreadable, 33 + 53 + 18},

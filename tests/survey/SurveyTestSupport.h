@@ -113,8 +113,12 @@ protected:
   std::unique_ptr<CSitePlan> m_plan;
 };
 
-inline uint32_t U32At(const std::vector<uint8_t> &bytes, size_t nOffset) { return GetU32(bytes.data() + nOffset); }
-inline uint16_t U16At(const std::vector<uint8_t> &bytes, size_t nOffset) { return GetU16(bytes.data() + nOffset); }
+inline uint32_t U32At(const std::vector<uint8_t> &bytes, size_t nOffset) {
+  return ReadUInt32LE(bytes.data() + nOffset);
+}
+inline uint16_t U16At(const std::vector<uint8_t> &bytes, size_t nOffset) {
+  return ReadUInt16LE(bytes.data() + nOffset);
+}
 
 // n levels counting up from nFirst, wrapping within a signed byte.
 inline std::vector<int8_t> Ramp(size_t n, int nFirst = 0) {

@@ -2,7 +2,7 @@
 #include "tools/tvdtool/SurveyCommand.h"
 
 #include "platform/FileFaults.h"
-#include "projection/LittleEndian.h"
+#include "platform/LittleEndian.h"
 #include "survey/SiteData.h"
 #include "tools/tvdtool/Commands.h"
 

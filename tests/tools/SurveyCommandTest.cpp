@@ -42,7 +42,9 @@ protected:
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
-  static uint16_t U16(const std::vector<uint8_t> &bytes, size_t nOffset) { return GetU16(bytes.data() + nOffset); }
+  static uint16_t U16(const std::vector<uint8_t> &bytes, size_t nOffset) {
+    return ReadUInt16LE(bytes.data() + nOffset);
+  }
   static void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -178,7 +180,7 @@ TEST_F(SurveyCommand, VerifyPassesASoundFileAndExplainsAnUnsoundOne) {
 TEST_F(SurveyCommand, RepairNeverWritesItsInput) {
   const auto path = MakeSurvey();
   auto bytes = Bytes(path);
-  PutU16(bytes.data() + 33 + 50, 9); // a provisional count
+  WriteUInt16LE(bytes.data() + 33 + 50, 9); // a provisional count
   WriteBytes(path, bytes);
   std::ostringstream out;
   EXPECT_EQ(RepairSurveyFile(path, path, out), SURVEY_EXIT_FAILED);

@@ -1,9 +1,9 @@
 #include "tools/tvdtool/ProjectionCommand.h"
 
 #include "platform/File.h"
+#include "platform/LittleEndian.h"
 #include "projection/BitmapFile.h"
 #include "projection/Compression.h"
-#include "projection/LittleEndian.h"
 #include "projection/ProjectionHeader.h"
 #include "projection/ProjectionWriter.h"
 #include "projection/SiteProjection.h"
