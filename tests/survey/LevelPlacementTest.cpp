@@ -11,23 +11,6 @@ protected:
     SurveyTest::SetUp();
     m_clock.m_local = {2008, 3, 5, 14, 7, 9};
   }
-  // Announce, points, BEGIN: the start of a walk as the segment walking does it.
-  static void Begin(CSiteData &data, _pixelpoint start, _pixelpoint stop) {
-    const int32_t n = data.m_nSegmentCount + 1;
-    data.m_nSegmentCount = n;
-    data.NewSegment(n);
-    data.m_ptLastPoint = start;
-    data.SetSegmentPoint(1);
-    data.m_ptLastPoint = stop;
-    data.SetSegmentPoint(2);
-    data.StampSegmentTime(1);
-    data.WriteSegmentHeader(n);
-  }
-  static void Stop(CSiteData &data) {
-    data.FlushSegmentLevels();
-    data.StampSegmentTime(2);
-    data.WriteSegmentHeader(data.m_nSegmentCount);
-  }
   void SetTime(int nHour, int nMinute, int nSecond) {
     m_clock.m_local.nHour = nHour;
     m_clock.m_local.nMinute = nMinute;

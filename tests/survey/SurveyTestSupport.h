@@ -87,9 +87,8 @@ protected:
     data.AddLevels(nChannel, message.bytes.data(), message.nItems);
   }
 
-  // One segment as the segment walking does it: announce, points, BEGIN, levels, STOP.
-  void Walk(CSiteData &data, _pixelpoint start, _pixelpoint stop, const std::vector<std::vector<int8_t>> &messages,
-            int nChannel = 1) {
+  // Announce, points, BEGIN: the start of a walk as the segment walking does it.
+  static void Begin(CSiteData &data, _pixelpoint start, _pixelpoint stop) {
     const int32_t n = data.m_nSegmentCount + 1;
     data.m_nSegmentCount = n;
     data.NewSegment(n);
@@ -99,13 +98,24 @@ protected:
     data.SetSegmentPoint(2);
     data.StampSegmentTime(1);
     data.WriteSegmentHeader(n);
+  }
+
+  // STOP: the levels still buffered, the stop time, the final header.
+  static void Stop(CSiteData &data) {
+    data.FlushSegmentLevels();
+    data.StampSegmentTime(2);
+    data.WriteSegmentHeader(data.m_nSegmentCount);
+  }
+
+  // One segment as the segment walking does it: announce, points, BEGIN, levels, STOP.
+  void Walk(CSiteData &data, _pixelpoint start, _pixelpoint stop, const std::vector<std::vector<int8_t>> &messages,
+            int nChannel = 1) {
+    Begin(data, start, stop);
     for (const auto &levels : messages) {
       Add(data, nChannel, levels);
     }
     m_clock.m_local.nMinute += 1;
-    data.FlushSegmentLevels();
-    data.StampSegmentTime(2);
-    data.WriteSegmentHeader(n);
+    Stop(data);
   }
 
   std::filesystem::path m_dir;
