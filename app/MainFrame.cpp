@@ -96,9 +96,8 @@ void CMainFrame::CreateMenus() {
       if (nId == ID_SEPARATOR) {
         pMenu->addSeparator();
       } else if (nId == ID_FILE_RECENT1) {
-        for (int i = 0; i < CRecentFileList::RECENT_FILE_COUNT; ++i) {
-          pMenu->addAction(Action(ID_FILE_RECENT1 + i));
-        }
+        m_pRecentMenu = pMenu; // its entries are put in by UpdateRecentFileMenu
+        m_nRecentIndex = static_cast<int>(pMenu->actions().size());
       } else {
         pMenu->addAction(Action(nId));
       }

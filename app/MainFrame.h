@@ -73,7 +73,9 @@ private:
 
   QHash<int, QAction *> m_actions;
   QToolBar *m_pToolBar = nullptr;
-  QList<QLabel *> m_panes; // in the order of the pane table
+  QList<QLabel *> m_panes;        // in the order of the pane table
+  QMenu *m_pRecentMenu = nullptr; // the menu with the recent-file list, and the list's place in it
+  int m_nRecentIndex = 0;
   CTarvexCollectorView *m_pView = nullptr;
   CRecentFileList m_RecentFiles;
 };

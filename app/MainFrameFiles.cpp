@@ -12,6 +12,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QMenu>
 #include <QMimeData>
 #include <QUrl>
 
@@ -71,22 +72,26 @@ void CMainFrame::OpenRecentFile(int nIndex) {
 }
 
 // Entries "&1 path" to "&4 path", newest first; a disabled "Recent File" while there is none.
+// Only the entries shown are in the menu, so that screen readers find no hidden ones.
 void CMainFrame::UpdateRecentFileMenu() {
   const QStringList &files = m_RecentFiles.Files();
+  QList<QAction *> shown;
   for (int i = 0; i < CRecentFileList::RECENT_FILE_COUNT; ++i) {
     QAction *pAction = Action(ID_FILE_RECENT1 + i);
+    m_pRecentMenu->removeAction(pAction);
     if (i < files.size()) {
       QString strShown = QDir::toNativeSeparators(files.at(i));
       strShown.replace(QLatin1Char('&'), QLatin1String("&&"));
       pAction->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(strShown));
       pAction->setEnabled(true);
-      pAction->setVisible(true);
-    } else {
+      shown.append(pAction);
+    } else if (i == 0) {
       pAction->setText(QString::fromUtf8(TEXT_NO_RECENT_FILE));
       pAction->setEnabled(false);
-      pAction->setVisible(i == 0 && files.isEmpty());
+      shown.append(pAction);
     }
   }
+  m_pRecentMenu->insertActions(m_pRecentMenu->actions().value(m_nRecentIndex), shown);
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent *pEvent) {

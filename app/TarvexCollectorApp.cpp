@@ -8,6 +8,7 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QIcon>
+#include <QScreen>
 #include <QTimer>
 
 #include <cstdio>
@@ -61,6 +62,8 @@ bool CTarvexCollectorApp::InitInstance() {
   }
   CreateMainFrame();
   if (m_options.strScreenshotDir.isEmpty()) {
+    // The whole screen also where no window manager maximises windows.
+    m_pFrame->setGeometry(m_pFrame->screen()->availableGeometry());
     m_pFrame->showMaximized();
   }
   if (!m_options.strFile.isEmpty()) {

@@ -24,13 +24,14 @@ namespace {
 
 const char *const ORGANISATION = "Local AppWizard-Generated Applications";
 
-// The recent-file entries the File menu shows, in order.
+// What the File menu shows between its first two separators, in order.
 QStringList RecentEntries(const CMainFrame &frame) {
   QStringList entries;
-  QMenu *pFile = frame.menuBar()->actions().front()->menu();
-  for (QAction *pAction : pFile->actions()) {
-    const int nId = pAction->data().toInt();
-    if (pAction->isVisible() && nId >= ID_FILE_RECENT1 && nId <= ID_FILE_RECENT4) {
+  int nSeparators = 0;
+  for (QAction *pAction : frame.menuBar()->actions().front()->menu()->actions()) {
+    if (pAction->isSeparator()) {
+      ++nSeparators;
+    } else if (nSeparators == 1) {
       entries.append(pAction->text());
     }
   }
