@@ -49,6 +49,8 @@ CMainFrame::CMainFrame(QWidget *pParent)
   m_pView = new CTarvexCollectorView(this);
   setCentralWidget(m_pView);
   RouteFrameCommands();
+  // The view's commands. Files named by the recent-file list, a drop or the command line reach
+  // the view once it opens files: FileOpenRequested, connected here to its open-by-kind entry.
   for (const auto &route : CTarvexCollectorView::CommandMap()) {
     RouteCommand(route.nId, [pView = m_pView, pfnHandler = route.pfnHandler] { (pView->*pfnHandler)(); });
   }

@@ -35,6 +35,10 @@ CTarvexCollectorApp::~CTarvexCollectorApp() {
   m_pDevices.reset();
 }
 
+CTarvexCollectorApp *CTarvexCollectorApp::Instance() {
+  return qobject_cast<CTarvexCollectorApp *>(QCoreApplication::instance());
+}
+
 std::shared_ptr<CSimulatedReceiver> CTarvexCollectorApp::GetSimulator() const {
   return m_pDevices ? m_pDevices->GetSimulator() : nullptr;
 }
@@ -98,6 +102,7 @@ bool CTarvexCollectorApp::EnableDeviceSources() {
   return true;
 }
 
-// The document, then the frame, which makes the view; then the commands the application
-// handles itself. About (the view's receiver information panel) joins them with the dialogs.
+// The frame, which makes the view (the document is made with the application), then the
+// commands the application handles itself: About, which shows the view's receiver information
+// panel, is routed here (m_pFrame->RouteCommand(ID_APP_ABOUT, ...)) once that panel exists.
 void CTarvexCollectorApp::CreateMainFrame() { m_pFrame = std::make_unique<CMainFrame>(); }

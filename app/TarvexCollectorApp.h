@@ -23,6 +23,9 @@ public:
   CTarvexCollectorApp(const CTarvexCollectorApp &) = delete;
   CTarvexCollectorApp &operator=(const CTarvexCollectorApp &) = delete;
 
+  // The running application; null where another QApplication runs (the tests).
+  static CTarvexCollectorApp *Instance();
+
   // Starts up and runs the program (or only writes the screenshots); returns the exit code.
   int Run();
 
