@@ -100,7 +100,10 @@ std::optional<int> AnswerInformationOptions(int argc, char **argv) {
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions); // as Qt's own: -platform
   DefineStartOptions(parser);
   parser.parse(QCoreApplication::arguments());
-  if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+  if (parser.isSet(QStringLiteral("help-all"))) {
+    parser.process(QCoreApplication::arguments()); // prints Qt's options too, and ends the program
+  }
+  if (parser.isSet(QStringLiteral("help"))) {
     std::fputs(qPrintable(parser.helpText()), stdout);
     return 0;
   }
