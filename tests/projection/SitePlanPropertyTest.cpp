@@ -178,31 +178,39 @@ private:
 // The marker's screen coordinate s is the exact position (p - low) * client / window truncated
 // toward zero, so it lies less than one client pixel from it: |s * window - (p - low) * client|
 // < window, checked in integers.
-void ExpectWithinOneClientPixel(int32_t s, int32_t p, int32_t nLow, int32_t nWindow, int32_t nClient) {
+bool WithinOneClientPixel(int32_t s, int32_t p, int32_t nLow, int32_t nWindow, int32_t nClient) {
   const int64_t nError = int64_t{s} * nWindow - (int64_t{p} - nLow) * nClient;
-  EXPECT_LT(std::llabs(nError), nWindow) << "screen " << s << " for plan " << p;
+  return std::llabs(nError) < nWindow;
 }
 
 // Plan -> client -> plan comes back within ceil(window / client) plan pixels, one client pixel's
 // worth: each conversion truncates by less than one pixel of its own space, and the truncation of
 // the first, less than one client pixel, is worth less than window / client plan pixels.
-void ExpectRoundTrip(const CSitePlan &plan, const _pixelpoint &p) {
+// Returns what went wrong, or nothing.
+std::string RoundTripError(const CSitePlan &plan, const _pixelpoint &p) {
   const int32_t nWindowWidth = plan.m_rcView.right - plan.m_rcView.left;
   const int32_t nWindowHeight = plan.m_rcView.bottom - plan.m_rcView.top;
   const int32_t nClientWidth = Width(plan.m_rcScreen);
   const int32_t nClientHeight = Height(plan.m_rcScreen);
   _pixelpoint client;
-  ASSERT_TRUE(plan.PlanToClient(p.x, p.y, client));
-  _pixelpoint back;
-  if (nClientWidth == 0 || nClientHeight == 0) {
-    EXPECT_FALSE(plan.ClientToPlan(client.x, client.y, plan.m_rcScreen, back));
-    return;
+  if (!plan.PlanToClient(p.x, p.y, client)) {
+    return "no client point for a window of a size";
   }
-  ASSERT_TRUE(plan.ClientToPlan(client.x, client.y, plan.m_rcScreen, back));
+  _pixelpoint back;
+  const bool bBack = plan.ClientToPlan(client.x, client.y, plan.m_rcScreen, back);
+  if (nClientWidth == 0 || nClientHeight == 0) {
+    return bBack ? "a client point converted in an empty client area" : "";
+  }
+  if (!bBack) {
+    return "no plan point for a client area of a size";
+  }
   const int64_t nToleranceX = (int64_t{nWindowWidth} + nClientWidth - 1) / nClientWidth;
   const int64_t nToleranceY = (int64_t{nWindowHeight} + nClientHeight - 1) / nClientHeight;
-  EXPECT_LE(std::llabs(int64_t{back.x} - p.x), nToleranceX) << "plan x " << p.x << " came back as " << back.x;
-  EXPECT_LE(std::llabs(int64_t{back.y} - p.y), nToleranceY) << "plan y " << p.y << " came back as " << back.y;
+  if (std::llabs(int64_t{back.x} - p.x) > nToleranceX || std::llabs(int64_t{back.y} - p.y) > nToleranceY) {
+    return "plan (" + std::to_string(p.x) + ", " + std::to_string(p.y) + ") came back as (" + std::to_string(back.x) +
+           ", " + std::to_string(back.y) + ")";
+  }
+  return "";
 }
 
 // The painting stretches VisibleSource onto VisibleDestination: plan coordinate p lands at
@@ -246,16 +254,23 @@ void CheckPainting(const CSitePlan &plan, Rng &rng) {
   }
 }
 
-void CheckMarker(const CSitePlan &plan, const _planpoint &entry) {
-  ASSERT_EQ(entry.bPlaced, 1);
+// Returns what is wrong with a marker, or nothing. Checked without a gtest assertion per marker:
+// there are up to a thousand of them after every step.
+std::string MarkerError(const CSitePlan &plan, const _planpoint &entry) {
   _pixelpoint pt;
-  ASSERT_TRUE(plan.PlanToClient(entry.nPlanX, entry.nPlanY, pt));
-  EXPECT_EQ(entry.nScreenX, pt.x);
-  EXPECT_EQ(entry.nScreenY, pt.y);
+  if (entry.bPlaced != 1 || !plan.PlanToClient(entry.nPlanX, entry.nPlanY, pt)) {
+    return "not placed";
+  }
+  if (entry.nScreenX != pt.x || entry.nScreenY != pt.y) {
+    return "at (" + std::to_string(entry.nScreenX) + ", " + std::to_string(entry.nScreenY) + "), PlanToClient gives (" +
+           std::to_string(pt.x) + ", " + std::to_string(pt.y) + ")";
+  }
   const _planrect &view = plan.m_rcView;
-  ExpectWithinOneClientPixel(entry.nScreenX, entry.nPlanX, view.left, view.right - view.left, Width(plan.m_rcScreen));
-  ExpectWithinOneClientPixel(entry.nScreenY, entry.nPlanY, view.top, view.bottom - view.top, Height(plan.m_rcScreen));
-  ExpectRoundTrip(plan, {entry.nPlanX, entry.nPlanY});
+  if (!WithinOneClientPixel(entry.nScreenX, entry.nPlanX, view.left, view.right - view.left, Width(plan.m_rcScreen)) ||
+      !WithinOneClientPixel(entry.nScreenY, entry.nPlanY, view.top, view.bottom - view.top, Height(plan.m_rcScreen))) {
+    return "a client pixel or more from its exact position";
+  }
+  return RoundTripError(plan, {entry.nPlanX, entry.nPlanY});
 }
 
 void CheckInvariants(const CSitePlan &plan, Rng &rng) {
@@ -273,11 +288,14 @@ void CheckInvariants(const CSitePlan &plan, Rng &rng) {
   }
   const int nLast = std::min(plan.m_nSegmentCount, PLAN_MAX_SEGMENTS - 1);
   for (int i = 0; i <= nLast; ++i) {
-    SCOPED_TRACE("segment entry " + std::to_string(i));
-    CheckMarker(plan, plan.m_Start[i]);
-    CheckMarker(plan, plan.m_Stop[i]);
+    for (const auto *pTable : {plan.m_Start, plan.m_Stop}) {
+      if (const std::string strError = MarkerError(plan, pTable[i]); !strError.empty()) {
+        ADD_FAILURE() << (pTable == plan.m_Start ? "start " : "stop ") << i << ": " << strError;
+        return;
+      }
+    }
   }
-  ExpectRoundTrip(plan, {Uniform(rng, -3000, 8000), Uniform(rng, -3000, 8000)});
+  EXPECT_EQ(RoundTripError(plan, {Uniform(rng, -3000, 8000), Uniform(rng, -3000, 8000)}), "");
   CheckPainting(plan, rng);
 }
 
@@ -289,9 +307,9 @@ TEST(SitePlanProperty, MarkersStandWherePlanToClientPutsThem) {
     std::string strSteps;
     for (int nStep = 0; nStep < STEPS; ++nStep) {
       strSteps += walker.Step() + "; ";
-      SCOPED_TRACE("seed " + std::to_string(nSeed) + ": " + strSteps);
       CheckInvariants(walker.Plan(), walker.Random());
       if (HasFailure()) {
+        ADD_FAILURE() << "seed " << nSeed << ": " << strSteps;
         return; // one sequence's story is enough to read
       }
     }
