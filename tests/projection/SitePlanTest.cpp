@@ -284,4 +284,190 @@ TEST(SitePlan, NoSegmentBeyondTheTablesIsTouched) {
   EXPECT_EQ(plan->m_Stop[499].nScreenX, 16); // 40 * 800 / 2000
 }
 
+TEST(SitePlan, PlanToClientIsThePlacementOfTheMarkers) {
+  auto plan = std::make_unique<CSitePlan>();
+  plan->SetPlan(3000, 2100, {0, 0, 1000, 700});
+  plan->Fit();
+  _pixelpoint pt;
+  ASSERT_TRUE(plan->PlanToClient(1501, -7, pt));
+  EXPECT_EQ(pt.x, 500); // 1501 * 1000 / 3000 = 500.33
+  EXPECT_EQ(pt.y, -2);  // -7 * 700 / 2100 = -2.33, truncated toward zero
+  // And back: within one plan pixel per client pixel (3 here) of where it started.
+  _pixelpoint back;
+  ASSERT_TRUE(plan->ClientToPlan(pt.x, pt.y, plan->m_rcScreen, back));
+  EXPECT_EQ(back.x, 1500);
+  EXPECT_EQ(back.y, -6);
+
+  auto empty = std::make_unique<CSitePlan>();
+  pt = {5, 6};
+  EXPECT_FALSE(empty->PlanToClient(1, 1, pt)); // no window yet: nothing to divide by
+  EXPECT_EQ(pt.x, 5);
+}
+
+// Resizing keeps plan pixels per client pixel on each axis and the centre of the window.
+TEST(SitePlan, ResizeKeepsTheScaleAndTheCentre) {
+  struct _case {
+    const char *pszName;
+    bool bFit;
+    int nZoomIns;
+    _pixelrect client;
+    _planrect view;
+  };
+  const _case cases[] = {
+      // 1:1 after the load, centre (400, 300): the window grows and shrinks around it.
+      {"wider and lower at 1:1", false, 0, {0, 0, 1000, 500}, {-100, 900, 50, 550}},
+      {"smaller at 1:1", false, 0, {0, 0, 401, 301}, {200, 601, 150, 451}},
+      // Fitted: 2000 plan pixels in 800 client pixels (5/2), 1500 in 600 (5/2), centre (1000, 750).
+      {"half the size fitted", true, 0, {0, 0, 400, 300}, {500, 1500, 375, 1125}},
+      {"odd size fitted", true, 0, {0, 0, 333, 3}, {584, 1417, 746, 754}}, // 832.5 -> 833, 7.5 -> 8
+      // Zoomed in twice from the load: 1 plan pixel per 4 client pixels, centre (400, 300).
+      {"zoomed in, larger", false, 2, {0, 0, 1600, 1200}, {200, 600, 150, 450}},
+      // Too small to keep its scale: the window keeps its smallest size.
+      {"zoomed in, tiny", false, 2, {0, 0, 3, 1}, {399, 401, 299, 301}},
+      {"zoomed in, empty", false, 2, {0, 0, 0, 0}, {399, 401, 299, 301}},
+      // Where the client area sits does not matter, only its size.
+      {"moved, same size", false, 0, {50, 70, 850, 670}, {0, 800, 0, 600}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.pszName);
+    auto plan = LoadedPlan();
+    if (c.bFit) {
+      plan->Fit();
+    }
+    for (int i = 0; i < c.nZoomIns; ++i) {
+      plan->ZoomIn();
+    }
+    const _pixelpoint centre = plan->m_ptCentre;
+    const int16_t nZoom = plan->m_nZoom;
+    plan->Resize(c.client);
+    ExpectView(*plan, c.view.left, c.view.right, c.view.top, c.view.bottom);
+    EXPECT_EQ(plan->m_ptCentre.x, centre.x);
+    EXPECT_EQ(plan->m_ptCentre.y, centre.y);
+    EXPECT_EQ(plan->m_nZoom, nZoom);
+    EXPECT_EQ(plan->m_rcScreen.left, c.client.left);
+    EXPECT_EQ(plan->m_rcScreen.bottom, c.client.bottom);
+  }
+}
+
+TEST(SitePlan, ResizingAwayAndBackRestoresTheWindow) {
+  auto plan = LoadedPlan();
+  plan->Fit();
+  plan->ZoomIn();
+  plan->ScrollRight(37);
+  plan->ScrollDown(11);
+  const _planrect before = plan->m_rcView;
+  for (const _pixelrect &client :
+       {_pixelrect{0, 0, 0, 0}, _pixelrect{0, 0, 1, 1}, _pixelrect{0, 0, 7, 3000}, _pixelrect{0, 0, 5000, 2}}) {
+    plan->Resize(client);
+    plan->Resize(CLIENT);
+    ExpectView(*plan, before.left, before.right, before.top, before.bottom);
+  }
+  // A zoom while the area was tiny still counts: the restored window is zoomed once more.
+  plan->Resize({0, 0, 2, 2});
+  plan->ZoomOut();
+  plan->Resize(CLIENT);
+  EXPECT_EQ(plan->m_rcView.right - plan->m_rcView.left, 2000);
+  EXPECT_EQ(plan->m_rcView.bottom - plan->m_rcView.top, 1500);
+}
+
+TEST(SitePlan, ResizeMovesTheMarkersAndTheClientPoints) {
+  auto plan = LoadedPlan();
+  plan->m_nSegmentCount = 1;
+  plan->m_Start[0].nPlanX = 400;
+  plan->m_Start[0].nPlanY = 300;
+  plan->m_Stop[0].nPlanX = 900;
+  plan->m_Stop[0].nPlanY = 50;
+  plan->UpdateScreenPositions();
+  plan->Resize({0, 0, 1000, 500}); // window (-100, 900, 50, 550)
+  EXPECT_EQ(plan->m_Start[0].nScreenX, 500);
+  EXPECT_EQ(plan->m_Start[0].nScreenY, 250);
+  EXPECT_EQ(plan->m_Stop[0].nScreenX, 1000);
+  EXPECT_EQ(plan->m_Stop[0].nScreenY, 0);
+  // A point placed after the resize uses the new client rectangle too.
+  ASSERT_TRUE(plan->PlaceStart(1, 0, 0));
+  EXPECT_EQ(plan->m_Start[1].nScreenX, 100);
+  EXPECT_EQ(plan->m_Start[1].nScreenY, -50);
+  EXPECT_EQ(ToPlan(*plan, 500, 250, plan->m_rcScreen).x, 400);
+}
+
+TEST(SitePlan, ResizeBeforeAnyPlanOnlyNotesTheClientArea) {
+  auto plan = std::make_unique<CSitePlan>();
+  plan->m_nSegmentCount = 0;
+  plan->Resize({0, 0, 640, 480});
+  ExpectView(*plan, 0, 0, 0, 0);
+  EXPECT_EQ(plan->m_rcScreen.right, 640);
+  EXPECT_EQ(plan->m_Start[0].bPlaced, 0);
+  plan->SetPlan(2000, 1500, plan->m_rcScreen);
+  ExpectView(*plan, 0, 640, 0, 480);
+}
+
+// A survey opened before the projection: its points are in the tables but could not be placed
+// while there was no window. Loading the plan shows them at once.
+TEST(SitePlan, LoadingThePlanPlacesTheMarkersOfAnOpenSurvey) {
+  auto plan = std::make_unique<CSitePlan>();
+  plan->m_nSegmentCount = 2;
+  const _pixelpoint starts[] = {{100, 200}, {1999, 0}};
+  const _pixelpoint stops[] = {{300, 400}, {0, 1499}};
+  for (int i = 0; i < 2; ++i) {
+    plan->m_Start[i].nPlanX = starts[i].x;
+    plan->m_Start[i].nPlanY = starts[i].y;
+    plan->m_Stop[i].nPlanX = stops[i].x;
+    plan->m_Stop[i].nPlanY = stops[i].y;
+    EXPECT_FALSE(plan->PlaceStart(i, starts[i].x, starts[i].y)); // as the survey's reader tries
+    EXPECT_FALSE(plan->PlaceStop(i, stops[i].x, stops[i].y));
+  }
+  plan->SetPlan(2000, 1500, {0, 0, 1000, 750}); // 1:1 from the corner
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(plan->m_Start[i].bPlaced, 1);
+    EXPECT_EQ(plan->m_Start[i].nScreenX, starts[i].x);
+    EXPECT_EQ(plan->m_Start[i].nScreenY, starts[i].y);
+    EXPECT_EQ(plan->m_Stop[i].bPlaced, 1);
+    EXPECT_EQ(plan->m_Stop[i].nScreenX, stops[i].x);
+    EXPECT_EQ(plan->m_Stop[i].nScreenY, stops[i].y);
+  }
+  // Entries past the count (inclusive) keep their state.
+  EXPECT_EQ(plan->m_Start[3].bPlaced, 0);
+}
+
+// Where the painting draws VisibleSource so that the plan lies under the markers.
+TEST(SitePlan, VisibleDestinationIsWhereTheSourceShows) {
+  struct _case {
+    const char *pszName;
+    int32_t nWidth, nHeight; // the plan
+    _pixelrect client;
+    _pixelrect resize; // empty: no resize
+    _pixelrect source;
+    _pixelrect destination;
+  };
+  const _case cases[] = {
+      // Within the extent: stretched over the whole client area, as before.
+      {"window inside the plan", 2000, 1500, CLIENT, {}, {0, 0, 800, 600}, {0, 0, 800, 600}},
+      // The small plan at 1:1 covers only its own 500 x 400 pixels, not the whole area.
+      {"plan smaller than the window", 500, 400, CLIENT, {}, {0, 0, 500, 400}, {0, 0, 500, 400}},
+      // Widened around the centre (400, 300): the plan starts 100 client pixels in.
+      {"window past the left edge", 2000, 1500, CLIENT, {0, 0, 1000, 500}, {0, 50, 900, 550}, {100, 0, 1000, 500}},
+      // Centre (600, 300) of a 1200 wide area over a 500 wide plan, narrowed to 100: (550, 650).
+      {"window beside the plan", 500, 400, {0, 0, 1200, 600}, {0, 0, 100, 600}, {550, 0, 550, 400}, {0, 0, 0, 0}},
+      {"no window", 500, 400, {0, 0, 0, 600}, {}, {0, 0, 0, 400}, {0, 0, 0, 0}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.pszName);
+    auto plan = std::make_unique<CSitePlan>();
+    plan->SetPlan(c.nWidth, c.nHeight, c.client);
+    if (c.resize.right > 0) {
+      plan->Resize(c.resize);
+    }
+    const _pixelrect source = plan->VisibleSource();
+    EXPECT_EQ(source.left, c.source.left);
+    EXPECT_EQ(source.top, c.source.top);
+    EXPECT_EQ(source.right, c.source.right);
+    EXPECT_EQ(source.bottom, c.source.bottom);
+    const _pixelrect destination = plan->VisibleDestination();
+    EXPECT_EQ(destination.left, c.destination.left);
+    EXPECT_EQ(destination.top, c.destination.top);
+    EXPECT_EQ(destination.right, c.destination.right);
+    EXPECT_EQ(destination.bottom, c.destination.bottom);
+  }
+}
+
 } // namespace

@@ -443,6 +443,11 @@ void RegisterSimulateCommands(CLI::App &app) {
   simulate
       ->add_option("--channels", options->nChannels, "Channels the simulated receiver measures: 1 or 2 (default 2).")
       ->check(CLI::Range(1, 2));
+  simulate
+      ->add_option("--start-time", options->nStartTime,
+                   "The survey's clock at the start, in seconds since 1970 UTC (default: now). With the same "
+                   "options and time zone (TZ), a run writes the same file again.")
+      ->check(CLI::NonNegativeNumber);
   simulate->add_flag("--append", options->bAppend,
                      "Continue the survey in the output file when it exists, after its last segment.");
   simulate->callback([options] {
