@@ -4,9 +4,9 @@
 #include "app/CommandIds.h"
 #include "app/CommandTable.h"
 #include "app/TarvexCollectorView.h"
+#include "resources/pictures/Pictures.h"
 
 #include <QAction>
-#include <QFile>
 #include <QFontMetrics>
 #include <QIcon>
 #include <QKeySequence>
@@ -25,16 +25,9 @@ const char *const TEXT_IDLE = "Ready";
 // How the two bars are named for screen readers, desktop automation and the bars' own menu.
 const char *const TOOLBAR_TITLE = "Toolbar";
 const char *const STATUS_BAR_NAME = "Status Bar";
-// The toolbar's pictures: one SVG per command id, drawn crisp at any scale.
-const char *const TOOLBAR_ICON_PATH = ":/icons/toolbar/%1.svg";
 constexpr int TOOLBAR_ICON_SIZE = 16;
-// Room beside a pane's text, on each side.
+// Room around a pane's text, inside its frame.
 constexpr int PANE_PADDING = 3;
-
-QIcon ToolbarIcon(int nId) {
-  const QString strPath = QString::fromUtf8(TOOLBAR_ICON_PATH).arg(nId);
-  return QFile::exists(strPath) ? QIcon(strPath) : QIcon();
-}
 
 } // namespace
 
@@ -115,7 +108,8 @@ void CMainFrame::CreateToolBar() {
   m_pToolBar->setAllowedAreas(Qt::AllToolBarAreas);
   for (const int nId : ToolbarTable()) {
     QAction *pAction = Action(nId);
-    pAction->setIcon(ToolbarIcon(nId));
+    // An SVG, which Qt's SVG icon engine draws crisp at any scale.
+    pAction->setIcon(QIcon(QString::fromStdString(ToolbarIconPath(nId))));
     m_pToolBar->addAction(pAction);
   }
   addToolBar(Qt::TopToolBarArea, m_pToolBar);
@@ -132,7 +126,7 @@ void CMainFrame::CreateStatusBar() {
     pLabel->setObjectName(QStringLiteral("pane%1").arg(pane.nId));
     pLabel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     pLabel->setIndent(0);
-    pLabel->setContentsMargins(PANE_PADDING, 0, PANE_PADDING, 0);
+    pLabel->setMargin(PANE_PADDING);
     pLabel->setMinimumWidth(metrics.horizontalAdvance(pane.strText) + 2 * (pLabel->frameWidth() + PANE_PADDING));
     pStatusBar->addPermanentWidget(pLabel);
     m_panes.append(pLabel);

@@ -4,9 +4,9 @@
 #include "app/DeviceSources.h"
 #include "app/MainFrame.h"
 #include "app/Screenshots.h"
+#include "resources/pictures/Pictures.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 #include <QIcon>
 #include <QScreen>
 #include <QTimer>
@@ -16,17 +16,13 @@
 
 namespace {
 
-const char *const APP_ICON_PATH = ":/icons/app/tarvex-collector.svg";
-
 void SayError(const QString &strText) { std::fprintf(stderr, "%s: %s\n", APP_NAME, qPrintable(strText)); }
 
 } // namespace
 
 CTarvexCollectorApp::CTarvexCollectorApp(int &argc, char **argv) : QApplication(argc, argv) {
   SetApplicationIdentity();
-  if (QFile::exists(QString::fromUtf8(APP_ICON_PATH))) {
-    setWindowIcon(QIcon(QString::fromUtf8(APP_ICON_PATH)));
-  }
+  setWindowIcon(QIcon(QString::fromUtf8(APP_ICON_PATH)));
 }
 
 // The frame and its view go before the simulated receiver they may still talk to.

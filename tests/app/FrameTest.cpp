@@ -159,6 +159,10 @@ private slots:
       auto *pButton = qobject_cast<QToolButton *>(pToolBar->widgetForAction(actions[i]));
       QVERIFY(pButton != nullptr);
       QCOMPARE(pButton->toolTip(), TOOLBAR[i].strTip);
+      // Its picture is drawn afresh at 200 %, not scaled up from 16 x 16.
+      const QPixmap picture = actions[i]->icon().pixmap(QSize(16, 16), 2.0);
+      QCOMPARE(picture.size(), QSize(32, 32));
+      QCOMPARE(picture.devicePixelRatio(), 2.0);
     }
   }
 
