@@ -188,7 +188,7 @@ private:
   void ReadReceived(_usbconnection &device, std::vector<uint8_t> &buffer);
   // After a failed driver call: when the device's status cannot be read either, the device is
   // lost and the queue is told, once.
-  void CheckLost(_usbconnection &device, const char *pWhat, FT_STATUS status);
+  void CheckLost(_usbconnection &device, const char *pDoing, FT_STATUS status);
   // Waits, however long, for the workers StopWorker gave up on.
   void WaitForLateWorkers();
 
