@@ -1,6 +1,9 @@
 #include "tools/tvdtool/SurveyCommand.h"
 #include "tools/tvdtool/Commands.h"
 
+#include "projection/ProjectionHeader.h"
+#include "projection/SiteProjection.h"
+#include "survey/SegmentWalk.h"
 #include "survey/SiteData.h"
 
 #include <CLI/CLI.hpp>
@@ -57,32 +60,30 @@ protected:
     CSiteData data(path, CSiteData::modeCreateNew, *plan, m_clock);
     const uint32_t frequencies[] = {8500, 9000};
     data.SetChannels(frequencies, 2);
+    // Segment 1 under a geo-coded projection of 80 pixels per degree: pixel (10, 20) lies at
+    // latitude 46.5, longitude 7.25; segment 2 under a linear one.
+    CSiteProjection projection;
+    projection.m_nKind = PROJECTION_GEO;
+    SetProjectionTransform(projection, {80, 0, 0, 80, -3710, -560});
+    CSegmentWalk walk(data, *plan, projection);
     for (int n = 1; n <= 2; ++n) {
-      data.m_nSegmentCount = n;
-      data.NewSegment(n);
-      data.m_ptLastPoint = {10 * n, 20 * n};
-      data.SetSegmentPoint(1);
-      data.m_ptLastPoint = {30 * n, 40 * n};
-      data.SetSegmentPoint(2);
-      if (n == 1) {
-        data.SetSegmentCoordinates(1, 7.25, 46.5);
-        data.SetSegmentCoordinates(2, 7.5, 46.75);
+      if (n == 2) {
+        projection.m_nKind = PROJECTION_LINEAR;
       }
+      EXPECT_TRUE(walk.NewSegment());
+      EXPECT_TRUE(walk.SetStartPoint({10 * n, 20 * n}));
+      EXPECT_TRUE(walk.SetStopPoint({30 * n, 40 * n}));
       m_clock.m_local.nMinute = static_cast<int>(5 * n);
-      data.StampSegmentTime(1);
-      data.WriteSegmentHeader(n);
+      EXPECT_TRUE(walk.Begin());
       const uint8_t levels[] = {0xF6, 0, 0xEC, 0, 0x05, 0, 0, 0};
       data.AddLevels(1, levels, 4);
       if (n == 1) {
         data.AddLevels(2, levels + 4, 2);
       }
       m_clock.m_local.nMinute += 2;
-      data.FlushSegmentLevels();
-      data.StampSegmentTime(2);
-      data.WriteSegmentHeader(n);
+      EXPECT_TRUE(walk.Stop());
     }
-    data.m_nSegmentCount = 3;
-    data.NewSegment(3);
+    EXPECT_TRUE(walk.NewSegment());
     return path;
   }
 
