@@ -64,8 +64,9 @@ std::string Describe(const _interruption &interruption) {
   switch (interruption.kind) {
   case Interruption::duringWalk:
     return segment + " was interrupted during its walk: " +
-           (interruption.nRecords == 1 ? std::string("1 record of it is")
-                                       : std::to_string(interruption.nRecords) + " records of it are") +
+           (interruption.nRecords == 0   ? std::string("no record of it is")
+            : interruption.nRecords == 1 ? std::string("1 record of it is")
+                                         : std::to_string(interruption.nRecords) + " records of it are") +
            " in the file";
   case Interruption::atBegin:
     return segment + " was interrupted as its walk began: nothing of it is in the file";
