@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,23 @@ TEST(SurveyReader, EveryCutShortFileIsReportedAndNeverReadPast) {
       RepairedAndReread(cut);
     }
   }
+}
+
+TEST(SurveyReader, AHeaderCutShortAtBeginIsNotTakenForARecord) {
+  // Segment 2 begun at 01:00:05 after a stop at 00:00:00, its points near the corner: its first
+  // 20 bytes have the shape of a record of channel 1 with 5 levels.
+  CSurveyBuilder file(2);
+  file.Segment(1).Record(1, 3).Segment(0);
+  const size_t nHeader = file.m_bytes.size() - SURVEY_SEGMENT_HEADER_LENGTH;
+  const uint8_t times[] = {1, 0, 5, 0, 0, 0};
+  std::copy(std::begin(times), std::end(times), file.m_bytes.begin() + static_cast<std::ptrdiff_t>(nHeader + 4));
+  file.m_bytes.resize(nHeader + 30);
+  const auto contents = Parse(file.m_bytes);
+  ASSERT_EQ(contents.segments.size(), 1U);
+  EXPECT_EQ(contents.segments[0].records.size(), 1U);
+  EXPECT_EQ(Kinds(contents), std::vector<SurveyProblem>{SurveyProblem::truncated});
+  EXPECT_EQ(contents.errors[0].nOffset, nHeader);
+  EXPECT_EQ(contents.nEnd, nHeader);
 }
 
 TEST(SurveyReader, UnreadableContentIsNamedByItsOffset) {
