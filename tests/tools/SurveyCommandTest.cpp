@@ -167,6 +167,12 @@ TEST_F(SurveyCommand, VerifyPassesASoundFileAndExplainsAnUnsoundOne) {
   std::ostringstream out;
   EXPECT_EQ(VerifySurvey(path, out), SURVEY_EXIT_UNSOUND);
   EXPECT_NE(out.str().find("segment 3 is counted but never written"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find(path +
+                           ": continuable: segment 3 was announced, but its walk never began: nothing of "
+                           "it is in the file.\n'tvdtool survey continue " +
+                           path + "' continues it in place"),
+            std::string::npos)
+      << out.str();
   EXPECT_NE(out.str().find("segment count (offset 29): 3 -> 2"), std::string::npos) << out.str();
 
   const auto repaired = Path("repaired.tvd");
@@ -200,6 +206,44 @@ TEST_F(SurveyCommand, RepairNeverWritesItsInput) {
   EXPECT_EQ(RepairSurveyFile(Path("photo.jpg"), Path("out.tvd"), refused), SURVEY_EXIT_FAILED);
   EXPECT_FALSE(fs::exists(Path("out.tvd")));
   EXPECT_NE(refused.str().find("cannot be repaired"), std::string::npos) << refused.str();
+}
+
+TEST_F(SurveyCommand, ContinueRepairsAnInterruptedWalkInPlaceAndNothingElse) {
+  const auto path = MakeSurvey();
+  auto bytes = Bytes(path);
+  const size_t nSecond = 33 + 53 + 14 + 12; // segment 2's header, after two records of 2 and 1 levels
+  ASSERT_EQ(U16(bytes, nSecond + 50), 1);
+  WriteUInt16LE(bytes.data() + nSecond + 50, 0);          // its STOP never reached the file
+  bytes.insert(bytes.end(), {0x34, 0x21, 0, 0, 1, 0, 7}); // and a record was cut short
+  WriteBytes(path, bytes);
+  std::ostringstream verify;
+  EXPECT_EQ(VerifySurvey(path, verify), SURVEY_EXIT_UNSOUND);
+  EXPECT_NE(verify.str().find(path + ": continuable: segment 2 was interrupted during its walk: 1 record of it is in "
+                                     "the file.\n"),
+            std::string::npos)
+      << verify.str();
+
+  std::ostringstream out;
+  ASSERT_EQ(ContinueSurveyFile(path, out), SURVEY_EXIT_SOUND) << out.str();
+  EXPECT_NE(out.str().find("kept the file as it was in \"" + path + ".bak\""), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("continued \"" + path + "\": the next segment is 3."), std::string::npos) << out.str();
+  EXPECT_EQ(Bytes(path + ".bak"), bytes);
+  std::ostringstream sound;
+  EXPECT_EQ(VerifySurvey(path, sound), SURVEY_EXIT_SOUND) << sound.str();
+  std::ostringstream again;
+  EXPECT_EQ(ContinueSurveyFile(path, again), SURVEY_EXIT_SOUND);
+  EXPECT_NE(again.str().find("is sound: nothing to continue"), std::string::npos) << again.str();
+
+  // Damage before the last segment is for repair, and nothing is written.
+  auto damaged = Bytes(path);
+  WriteUInt16LE(damaged.data() + 33 + 50, 9);
+  WriteBytes(path, damaged);
+  std::ostringstream refused;
+  EXPECT_EQ(ContinueSurveyFile(path, refused), SURVEY_EXIT_FAILED);
+  EXPECT_NE(refused.str().find("cannot be continued"), std::string::npos) << refused.str();
+  EXPECT_NE(refused.str().find("tvdtool survey repair " + path + " -o OUT"), std::string::npos) << refused.str();
+  EXPECT_EQ(Bytes(path), damaged);
+  EXPECT_FALSE(fs::exists(path + ".2.bak"));
 }
 
 TEST_F(SurveyCommand, CommandLineReportsUnsoundFilesByItsExitCode) {
