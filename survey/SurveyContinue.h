@@ -49,6 +49,8 @@ struct _surveycontinuation {
 // segment's record count set to the records present, the record or header cut short dropped and
 // the segment count set to the segments present. Every whole record stays, and no stop time is
 // made up: a segment whose STOP never reached the file keeps the stop time its header had.
-// A sound survey is left as it is. Raises CFileException naming the file when it cannot be read
-// or written, or when it is neither sound nor continuable (invalidFile; nothing is written).
+// A sound survey is left as it is. Call it while no survey data object has the file open (the
+// collector offers it when opening the survey failed). Raises CFileException naming the file when
+// it cannot be read or written, or when it is neither sound nor continuable (invalidFile; nothing
+// is written).
 _surveycontinuation ContinueSurvey(const std::string &path);
