@@ -9,6 +9,7 @@
 #include "projection/SitePlan.h"
 #include "projection/SiteProjection.h"
 #include "survey/CollectionRun.h"
+#include "survey/SegmentWalk.h"
 #include "survey/SiteData.h"
 #include "survey/SurveyReader.h"
 #include "tools/tvdtool/Commands.h"
@@ -19,60 +20,17 @@
 
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <iostream>
-#include <mutex>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
 namespace {
-
-using Payload = std::vector<uint8_t>;
-
-// Packets on their way from the link's worker to the thread that handles them, in the order they
-// came, as the collector's window receives them as posted messages.
-class CPacketQueue {
-public:
-  void Push(const uint8_t *pPayload, uint32_t nLength) {
-    std::lock_guard lock(m_mutex);
-    m_packets.emplace_back(pPayload, pPayload + nLength);
-    m_cv.notify_all();
-  }
-  std::deque<Payload> TakeAll() {
-    std::lock_guard lock(m_mutex);
-    return std::exchange(m_packets, {});
-  }
-  // Waits until a packet waits or the deadline passes.
-  void WaitForPacket(std::chrono::steady_clock::time_point deadline) {
-    std::unique_lock lock(m_mutex);
-    m_cv.wait_until(lock, deadline, [this] { return !m_packets.empty(); });
-  }
-
-private:
-  std::mutex m_mutex;
-  std::condition_variable m_cv;
-  std::deque<Payload> m_packets;
-};
-
-// The receiver link of the run: every packet the worker cuts out goes to the queue.
-class CQueuedLink : public CUSB {
-public:
-  explicit CQueuedLink(CPacketQueue &queue) : m_queue(queue) {}
-  ~CQueuedLink() override { StopWorker(); }
-
-protected:
-  void OnPacket(const uint8_t *payload, uint32_t length) override { m_queue.Push(payload, length); }
-
-private:
-  CPacketQueue &m_queue;
-};
 
 // The survey's clock follows the simulated receiver's time, so the times stamped into the
 // segment headers are those of the simulated walk.
@@ -127,10 +85,9 @@ private:
   void Prepare();
   void Connect();
   void WalkSegment(const _pixelpoint &start, const _pixelpoint &stop);
-  void SetPoint(int nKind, const _pixelpoint &pt);
   // Lets simulated time pass in steps, handling the packets as they come.
   void Advance(double dSeconds);
-  // Handles every packet waiting in the queue.
+  // Handles every packet waiting in the link's queue; raises when the receiver was lost.
   void HandleWaiting();
   // Handles packets as they come until done holds; raises when the link does not deliver in time.
   void HandleUntil(const std::function<bool()> &pfnDone, const std::string &strWhat);
@@ -158,12 +115,18 @@ private:
   int m_nChannelCount = 0;
   std::vector<std::string> m_alerts;
 
-  // Declared in this order so that the link, which feeds the queue from its worker, goes first.
-  CPacketQueue m_queue;
   std::unique_ptr<CDeviceBackends> m_pBackends;
-  std::unique_ptr<CQueuedLink> m_pLink;
+  std::unique_ptr<CUSB> m_pLink; // stops its worker itself as it goes
   std::unique_ptr<CCollectionRun> m_pRun;
+  std::unique_ptr<CSegmentWalk> m_pWalk;
 };
+
+// A step of the walk that the walk refused ends the run with its reason.
+void Check(const _walkresult &result) {
+  if (!result) {
+    throw std::runtime_error(result.strReason);
+  }
+}
 
 void CSimulation::Prepare() {
   if (!(m_options.dSecondsPerSegment > 0.0 && m_options.dSecondsPerSegment <= 86400.0)) {
@@ -214,7 +177,7 @@ void CSimulation::Connect() {
   m_pSimulator->SetChannelCount(m_options.nChannels);
   m_nSentBefore = LevelsSent();
 
-  m_pLink = std::make_unique<CQueuedLink>(m_queue);
+  m_pLink = std::make_unique<CUSB>();
   _collectioncallbacks callbacks;
   callbacks.pfnSendCommand = [this](uint8_t nCode) { return m_pLink->SendCommandByte(nCode); };
   callbacks.pfnAlert = [this](const std::string &strText, const std::string &strCaption) {
@@ -234,11 +197,12 @@ void CSimulation::Connect() {
 
   const std::string strSerial = m_pBackends->PreferredSerialNumber();
   m_pLink->StartWorker();
-  if (!m_pLink->Open(strSerial, 38400)) {
-    throw std::runtime_error("the simulated receiver " + strSerial + " could not be opened.");
+  std::string strWhy;
+  if (!m_pLink->Open(strSerial, 38400, &strWhy)) {
+    throw std::runtime_error("the simulated receiver " + strSerial + " could not be opened: " + strWhy + ".");
   }
-  if (!m_pLink->SendCommandByte(CMD_SERIAL_NUMBER)) {
-    throw std::runtime_error("the serial number command could not be sent to the simulated receiver.");
+  if (!m_pLink->SendCommandByte(CMD_SERIAL_NUMBER, &strWhy)) {
+    throw std::runtime_error("the serial number command could not be sent to the simulated receiver: " + strWhy + ".");
   }
   // The serial number's answer asks for the description.
   HandleUntil([this] { return m_pRun->GetDescriptionCount() > 0; }, "its description");
@@ -263,8 +227,11 @@ std::array<uint64_t, 2> CSimulation::LevelsSent() const {
 }
 
 void CSimulation::HandleWaiting() {
-  for (const Payload &payload : m_queue.TakeAll()) {
-    m_pRun->OnReceiverPacket(payload.data(), static_cast<uint32_t>(payload.size()));
+  for (const _linkitem &item : m_pLink->Queue().TakeAll()) {
+    if (item.nKind == LinkItemKind::lost) {
+      throw std::runtime_error("the simulated receiver was lost: " + item.strReason + ".");
+    }
+    m_pRun->OnReceiverPacket(item.payload.data(), static_cast<uint32_t>(item.payload.size()));
   }
 }
 
@@ -279,7 +246,7 @@ void CSimulation::HandleUntil(const std::function<bool()> &pfnDone, const std::s
       throw std::runtime_error("the simulated receiver's " + strWhat + " did not come through the link within " +
                                std::to_string(m_options.nLinkWaitMs) + " ms.");
     }
-    m_queue.WaitForPacket(deadline);
+    m_pLink->Queue().WaitForItem(deadline);
   }
 }
 
@@ -303,54 +270,21 @@ void CSimulation::Advance(double dSeconds) {
   }
 }
 
-void CSimulation::SetPoint(int nKind, const _pixelpoint &pt) {
-  const int32_t n = m_pSiteData->m_nSegmentCount;
-  m_plan.m_ptCurrent = pt;
-  m_pSiteData->m_ptLastPoint = pt;
-  _planpoint &entry = nKind == 1 ? m_plan.m_Start[n - 1] : m_plan.m_Stop[n - 1];
-  entry.nPlanX = pt.x;
-  entry.nPlanY = pt.y;
-  if (nKind == 1) {
-    m_plan.PlaceStart(n - 1, pt.x, pt.y);
-  } else {
-    m_plan.PlaceStop(n - 1, pt.x, pt.y);
-  }
-  m_pSiteData->SetSegmentPoint(nKind);
-  double c1 = 0.0;
-  double c2 = 0.0;
-  m_projection.ToCoordinates(pt.x, pt.y, c1, c2);
-  (nKind == 1 ? m_projection.m_FirstPoint : m_projection.m_SecondPoint) = {c1, c2};
-  if (m_projection.m_nKind == PROJECTION_GEO) {
-    m_pSiteData->SetSegmentCoordinates(nKind, c2, c1); // longitude first, as the header stores them
-  }
-}
-
 void CSimulation::WalkSegment(const _pixelpoint &start, const _pixelpoint &stop) {
-  // New Segment.
-  const int32_t n = m_pSiteData->m_nSegmentCount + 1;
-  m_pSiteData->m_nSegmentCount = n;
-  m_plan.m_nSegmentCount = n;
-  m_pSiteData->NewSegment(n);
+  Check(m_pWalk->NewSegment());
+  const int32_t n = m_pWalk->GetSegment();
   // The start and stop points, chosen while the receiver goes on measuring.
-  SetPoint(1, start);
-  SetPoint(2, stop);
+  Check(m_pWalk->SetStartPoint(start));
+  Check(m_pWalk->SetStopPoint(stop));
   Advance(m_options.dSetupSeconds);
   HandleEverythingSent(); // what came before BEGIN is not part of the walk
 
-  // BEGIN.
-  m_pSiteData->StampSegmentTime(1);
-  m_pRun->m_bWalking = true;
-  m_pSiteData->WriteSegmentHeader(n);
+  Check(m_pWalk->Begin()); // the walk sets the run's m_bWalking
   const auto sentAtBegin = LevelsSent();
   Advance(m_options.dSecondsPerSegment);
   HandleEverythingSent(); // every level sent during the walk is the walk's
   const auto sentAtStop = LevelsSent();
-
-  // STOP.
-  m_pRun->m_bWalking = false;
-  m_pSiteData->FlushSegmentLevels();
-  m_pSiteData->StampSegmentTime(2);
-  m_pSiteData->WriteSegmentHeader(n);
+  Check(m_pWalk->Stop());
   for (size_t k = 0; k < 2; ++k) {
     m_nSentDuringWalks[k] += sentAtStop[k] - sentAtBegin[k];
   }
@@ -397,13 +331,16 @@ int CSimulation::Summarise(_simulatesummary &summary) {
 int CSimulation::Run(_simulatesummary &summary) {
   Prepare();
   Connect();
+  m_pWalk = std::make_unique<CSegmentWalk>(*m_pSiteData, m_plan, m_projection, &m_pRun->m_bWalking);
   for (size_t i = 0; i + 1 < m_route.size(); ++i) {
     WalkSegment(m_route[i], m_route[i + 1]);
   }
   m_pLink->PostCommand({USB_CLOSE, 0, nullptr});
   m_pLink->StopWorker();
   m_pRun->m_pSiteData = nullptr;
-  m_pSiteData.reset(); // writes whatever it still holds
+  m_pWalk.reset();
+  m_pSiteData->Close(); // a last write that fails is reported, not dropped
+  m_pSiteData.reset();
   return Summarise(summary);
 }
 

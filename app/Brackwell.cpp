@@ -1,0 +1,1 @@
+#include "app/Brackwell.h"
