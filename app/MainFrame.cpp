@@ -139,9 +139,15 @@ void CMainFrame::CreateStatusBar() {
   pStatusBar->showMessage(QString::fromUtf8(TEXT_IDLE));
 }
 
-// The commands the frame carries out itself: Exit, the two bars, the recent files.
+// The commands the frame carries out itself: Exit, About, the two bars, the recent files.
 void CMainFrame::RouteFrameCommands() {
   RouteCommand(ID_APP_EXIT, [this] { close(); });
+  // About shows the view's receiver information panel with whatever it last showed.
+  RouteCommand(ID_APP_ABOUT, [this] {
+    m_pView->m_IntroDialog.show();
+    m_pView->m_IntroDialog.raise();
+    m_pView->m_IntroDialog.activateWindow();
+  });
   RouteCommand(ID_VIEW_TOOLBAR, [this] { m_pToolBar->setVisible(Action(ID_VIEW_TOOLBAR)->isChecked()); });
   // The toolbar's own menu (a right click on the bars) hides it too; the check mark follows.
   connect(m_pToolBar->toggleViewAction(), &QAction::toggled, Action(ID_VIEW_TOOLBAR), &QAction::setChecked);

@@ -98,7 +98,6 @@ bool CTarvexCollectorApp::EnableDeviceSources() {
   return true;
 }
 
-// The frame, which makes the view (the document is made with the application), then the
-// commands the application handles itself: About, which shows the view's receiver information
-// panel, is routed here (m_pFrame->RouteCommand(ID_APP_ABOUT, ...)) once that panel exists.
+// The frame, which makes the view and routes the shell's own commands (Exit, About, the bars,
+// the recent files); the document is made with the application.
 void CTarvexCollectorApp::CreateMainFrame() { m_pFrame = std::make_unique<CMainFrame>(); }

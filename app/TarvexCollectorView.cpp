@@ -7,7 +7,9 @@ const char *const VIEW_ACCESSIBLE_NAME = "Site Plan";
 
 } // namespace
 
-CTarvexCollectorView::CTarvexCollectorView(QWidget *pParent) : QAbstractScrollArea(pParent) {
+CTarvexCollectorView::CTarvexCollectorView(QWidget *pParent)
+    : QAbstractScrollArea(pParent), m_IntroDialog(this), m_SegmentDialog(this, this), m_DistanceDialog(this),
+      m_ConnectionDialog(this) {
   setAccessibleName(QString::fromUtf8(VIEW_ACCESSIBLE_NAME));
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setAutoFillBackground(false);

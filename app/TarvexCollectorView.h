@@ -1,5 +1,9 @@
 #pragma once
 
+#include "dialogs/ConnectionDialog.h"
+#include "dialogs/DistanceMeasurementDialog.h"
+#include "dialogs/IntroDialog.h"
+#include "dialogs/SegmentDataDialog.h"
 #include "projection/SitePlan.h"
 #include "projection/SiteProjection.h"
 #include "survey/CollectionRun.h"
@@ -51,15 +55,17 @@ public:
   // Save (Ctrl+S): the document holds nothing, so nothing is saved.
   void OnFileSave();
 
+  // The dialogs the view owns, made hidden with the view as their parent. They go in the
+  // opposite order when the view ends: the connection dialog first, its link stopping its worker.
+  CIntroDialog m_IntroDialog;                  // the receiver information panel, modeless
+  CSegmentDataDialog m_SegmentDialog;          // segment walking, modeless
+  CDistanceMeasurementDialog m_DistanceDialog; // modeless
+  CConnectionDialog m_ConnectionDialog;        // modal; owns the receiver link, m_Link (a CBrackwell)
+
   // The program's one projection and one site plan, for the whole run (the view lives as long
   // as the program). Declared before the survey data, which refers to the plan.
   CSiteProjection m_Projection;
   CSitePlan m_SitePlan;
-
-  // The dialogs the view owns come first, in this order, when they are built:
-  // m_IntroDialog (receiver information, modeless), m_SegmentDialog (segment walking,
-  // modeless), m_DistanceDialog (modeless) and m_ConnectionDialog (modal; owns the receiver
-  // link, a CBrackwell).
 
   // What is known about the receiver and the run's flags, with the packet handling that keeps
   // them: m_Run.m_nReceiverPresence, m_Run.m_Receiver[2], m_Run.m_bMeasurementModeOn,

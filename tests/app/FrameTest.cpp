@@ -36,8 +36,8 @@ struct _menu {
 };
 
 // The menu bar of a fresh window with an empty recent-file list. Commands whose handlers come
-// with later parts of the window (Open Projection, Open Collection, Connect, About, Measure
-// Distance) are disabled until then; the Edit commands are disabled for good.
+// with later parts of the window (Open Projection, Open Collection, Connect, Measure Distance)
+// are disabled until then; the Edit commands are disabled for good.
 const QList<_menu> MENUS = {
     {"&File",
      {{32777, "&Open Projection\t Ctrl+N", false},
@@ -54,7 +54,7 @@ const QList<_menu> MENUS = {
       {57634, "&Copy\tCtrl+C", false},
       {57637, "&Paste\tCtrl+V", false}}},
     {"&View", {{59392, "&Toolbar", true}, {59393, "&Status Bar", true}}},
-    {"&Help", {{57664, "&About Tarvex Collector...", false}, {32778, "Measure Distance", false}}},
+    {"&Help", {{57664, "&About Tarvex Collector...", true}, {32778, "Measure Distance", false}}},
 };
 
 struct _button {
@@ -281,6 +281,17 @@ private slots:
     m_pFrame->show();
     QVERIFY(pToolbar->isChecked());
     QVERIFY(m_pFrame->GetToolBar()->isVisible());
+  }
+
+  // About shows the receiver information panel, modeless, with what it last showed.
+  void aboutShowsTheReceiverInformation() {
+    CIntroDialog &panel = m_pFrame->GetView()->m_IntroDialog;
+    QVERIFY(!panel.isVisible());
+    panel.SetDlgItemText(1013, "TX5301");
+    m_pFrame->Action(57664)->trigger();
+    QVERIFY(panel.isVisible());
+    QVERIFY(!panel.isModal());
+    QCOMPARE(panel.GetDlgItemText(1013), QString("TX5301"));
   }
 
   void exitClosesTheWindow() {

@@ -13,6 +13,20 @@ class CViewTest : public QObject {
   Q_OBJECT
 
 private slots:
+  // The view makes its dialogs hidden, as windows of their own over it.
+  void dialogsAreMadeHidden() {
+    CTarvexCollectorView view;
+    view.show();
+    const QList<QDialog *> dialogs = {&view.m_IntroDialog, &view.m_SegmentDialog, &view.m_DistanceDialog,
+                                      &view.m_ConnectionDialog};
+    for (QDialog *pDialog : dialogs) {
+      QVERIFY(!pDialog->isVisible());
+      QVERIFY(pDialog->isWindow());
+      QCOMPARE(pDialog->parentWidget(), &view);
+    }
+    QCOMPARE(view.m_SegmentDialog.m_pView, &view);
+  }
+
   // Black, with "( SELECT A PROJECTION )" in white in a band around the middle.
   void withoutProjectionAsksForOne() {
     CTarvexCollectorView view;
