@@ -15,5 +15,6 @@ CTarvexCollectorView::CTarvexCollectorView(QWidget *pParent)
   viewport()->setAutoFillBackground(false);
 }
 
-// m_pSiteData goes first, writing what it still buffers; m_SitePlan, which it refers to, after.
+// m_pWalk goes first, then m_pSiteData, writing what it still buffers; m_SitePlan, which it refers
+// to, after.
 CTarvexCollectorView::~CTarvexCollectorView() = default;

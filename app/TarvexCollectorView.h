@@ -7,6 +7,7 @@
 #include "projection/SitePlan.h"
 #include "projection/SiteProjection.h"
 #include "survey/CollectionRun.h"
+#include "survey/SegmentWalk.h"
 #include "survey/SiteData.h"
 
 #include <QAbstractScrollArea>
@@ -88,6 +89,9 @@ public:
   // The open survey data, owned: Open Collection replaces it, and the view's end writes the
   // levels it still holds.
   std::unique_ptr<CSiteData> m_pSiteData;
+  // The walk of the open survey's segments: made by Open Collection together with m_pSiteData, and
+  // gone before it. It keeps m_Run.m_bWalking, so levels are recorded exactly while it walks.
+  std::unique_ptr<CSegmentWalk> m_pWalk;
 
 protected:
   void paintEvent(QPaintEvent *pEvent) override;
