@@ -56,6 +56,9 @@ public:
   // Save (Ctrl+S): the document holds nothing, so nothing is saved.
   void OnFileSave();
 
+  // After the window onto the plan changed: scroll ranges and positions follow it.
+  void UpdateScrollBars();
+
   // The dialogs the view owns, made hidden with the view as their parent. They go in the
   // opposite order when the view ends: the connection dialog first, its link stopping its worker.
   CIntroDialog m_IntroDialog;                  // the receiver information panel, modeless
