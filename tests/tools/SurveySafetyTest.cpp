@@ -3,6 +3,8 @@
 
 #include "platform/FileException.h"
 #include "platform/FileFaults.h"
+#include "projection/SitePlan.h"
+#include "survey/SiteData.h"
 #include "survey/SurveyFormat.h"
 #include "survey/SurveyReader.h"
 
@@ -12,6 +14,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -118,6 +121,39 @@ TEST_F(SurveySafety, RepairOnAFullDiskLeavesTheOutputAsItWas) {
     EXPECT_FALSE(fs::exists(Path("fixed.tvd.partial")));
     EXPECT_EQ(Bytes(Path("site.tvd")), Damaged());
   }
+}
+
+TEST_F(SurveySafety, ASurveyACollectorIsWritingIsReadButNeitherContinuedNorRepairedOver) {
+  CSitePlan plan;
+  auto data = std::make_unique<CSiteData>(Path("open.tvd"), CSiteData::modeCreateNew, plan);
+  WriteBytes(Path("site.tvd"), Damaged());
+
+  std::ostringstream verify;
+  EXPECT_EQ(VerifySurvey(Path("open.tvd"), verify), SURVEY_EXIT_SOUND) << verify.str();
+  std::ostringstream repaired;
+  EXPECT_EQ(RepairSurveyFile(Path("open.tvd"), Path("copy.tvd"), repaired), SURVEY_EXIT_SOUND) << repaired.str();
+  const std::string inUse = "\"" + Path("open.tvd") +
+                            "\" is in use: another program (a collector or tvdtool) is writing this survey. Close "
+                            "it there first, or choose another file.";
+  for (const auto &action : std::vector<std::function<void()>>{[&] {
+                                                                 std::ostringstream out;
+                                                                 (void)ContinueSurveyFile(Path("open.tvd"), out);
+                                                               },
+                                                               [&] {
+                                                                 std::ostringstream out;
+                                                                 (void)RepairSurveyFile(Path("site.tvd"),
+                                                                                        Path("open.tvd"), out);
+                                                               }}) {
+    try {
+      action();
+      ADD_FAILURE() << "not refused";
+    } catch (const CFileException &e) {
+      EXPECT_EQ(std::string(e.what()), inUse);
+    }
+  }
+  EXPECT_EQ(fs::file_size(Path("open.tvd")), SURVEY_FIRST_SEGMENT_OFFSET);
+  EXPECT_FALSE(fs::exists(Path("open.tvd.bak")));
+  data->Close();
 }
 
 } // namespace
