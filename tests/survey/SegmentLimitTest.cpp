@@ -42,72 +42,84 @@ std::vector<uint8_t> OneLevel(int nChannel, int8_t nLevel) {
 
 class SegmentLimit : public SurveyTest {
 protected:
-  void Handle(CCollectionRun &run, const std::vector<uint8_t> &payload) {
-    run.OnReceiverPacket(payload.data(), static_cast<uint32_t>(payload.size()));
+  void Handle(const std::vector<uint8_t> &payload) {
+    m_pRun->OnReceiverPacket(payload.data(), static_cast<uint32_t>(payload.size()));
   }
-};
 
-TEST_F(SegmentLimit, TheWalkEndsAtTheLimitAndTheCountNeverWraps) {
-  int nFull = 0;
-  _collectioncallbacks callbacks;
-  callbacks.pfnSegmentFull = [&nFull] { ++nFull; };
-  CCollectionRun run(std::move(callbacks));
-  auto data = Create();
-  run.m_pSiteData = data.get();
-  run.m_bCollectionOpen = true;
-  run.m_bProjectionLoaded = true;
-  Handle(run, Description());
-  Handle(run, Report());
-  ASSERT_EQ(data->GetChannelCount(), 2);
-  CSegmentWalk walk(*data, *m_plan, m_projection, &run.m_bWalking);
-  Done(walk.NewSegment());
-  Done(walk.Begin());
+  // A new survey held by a collection run with both channels valid, segment 1 begun.
+  void StartWalking() {
+    _collectioncallbacks callbacks;
+    callbacks.pfnSegmentFull = [this] { ++m_nFull; };
+    m_pRun = std::make_unique<CCollectionRun>(std::move(callbacks));
+    m_pData = Create();
+    m_pRun->m_pSiteData = m_pData.get();
+    m_pRun->m_bCollectionOpen = true;
+    m_pRun->m_bProjectionLoaded = true;
+    Handle(Description());
+    Handle(Report());
+    ASSERT_EQ(m_pData->GetChannelCount(), 2);
+    m_pRunWalk = std::make_unique<CSegmentWalk>(*m_pData, *m_plan, m_projection, &m_pRun->m_bWalking);
+    Done(m_pRunWalk->NewSegment());
+    Done(m_pRunWalk->Begin());
+  }
 
   // 65533 records written; channel 1 buffers 1 level and channel 2 99: a segment of 65535 records
   // once STOP has written the two buffers.
-  Handle(run, OneLevel(2, -1));
-  const auto record = LevelData(std::vector<int8_t>(99, -70));
-  for (int i = 0; i < 65533; ++i) {
-    ASSERT_TRUE(data->AddLevels(1, record.bytes.data(), record.nItems)) << i;
+  void FillToTheLimit() {
+    Handle(OneLevel(2, -1));
+    const auto record = LevelData(std::vector<int8_t>(99, -70));
+    for (int i = 0; i < 65533; ++i) {
+      ASSERT_TRUE(m_pData->AddLevels(1, record.bytes.data(), record.nItems)) << i;
+    }
+    Add(*m_pData, 2, Ramp(98));
+    Add(*m_pData, 1, {-3}); // the 99 buffered become record 65533, this level waits in the buffer
+    ASSERT_EQ(m_pData->m_nRecordCount, 65533);
+    EXPECT_FALSE(m_pData->IsSegmentFull());
   }
-  Add(*data, 2, Ramp(98));
-  Add(*data, 1, {-3}); // the 99 buffered become record 65533, this level waits in the buffer
-  ASSERT_EQ(data->m_nRecordCount, 65533);
-  EXPECT_FALSE(data->IsSegmentFull());
 
+  int m_nFull = 0; // calls of pfnSegmentFull
+  std::unique_ptr<CCollectionRun> m_pRun;
+  std::unique_ptr<CSiteData> m_pData;
+  std::unique_ptr<CSegmentWalk> m_pRunWalk;
+};
+
+TEST_F(SegmentLimit, TheWalkEndsAtTheLimitAndTheCountNeverWraps) {
+  StartWalking();
+  FillToTheLimit();
   // A level more for channel 2 would make its full buffer a record and start another: refused,
   // and so is everything after it, even a level that fits into channel 1's buffer.
   const auto before = Bytes(Path());
-  const uint64_t nRecorded = run.GetLevelsRecorded(1) + run.GetLevelsRecorded(2);
-  Handle(run, OneLevel(2, -4));
-  EXPECT_EQ(nFull, 1);
-  EXPECT_TRUE(data->IsSegmentFull());
-  Handle(run, OneLevel(1, -5));
-  EXPECT_EQ(nFull, 2);
-  EXPECT_EQ(run.GetLevelsRecorded(1) + run.GetLevelsRecorded(2), nRecorded) << "refused levels are not recorded";
-  EXPECT_EQ(run.GetLevelsReceived(2), 2U);
-  EXPECT_EQ(data->GetBufferedLevels(1), 1U);
-  EXPECT_EQ(data->GetBufferedLevels(2), 99U);
+  const uint64_t nRecorded = m_pRun->GetLevelsRecorded(1) + m_pRun->GetLevelsRecorded(2);
+  Handle(OneLevel(2, -4));
+  EXPECT_EQ(m_nFull, 1);
+  EXPECT_TRUE(m_pData->IsSegmentFull());
+  Handle(OneLevel(1, -5));
+  EXPECT_EQ(m_nFull, 2);
+  EXPECT_EQ(m_pRun->GetLevelsRecorded(1) + m_pRun->GetLevelsRecorded(2), nRecorded)
+      << "refused levels are not recorded";
+  EXPECT_EQ(m_pRun->GetLevelsReceived(2), 2U);
+  EXPECT_EQ(m_pData->GetBufferedLevels(1), 1U);
+  EXPECT_EQ(m_pData->GetBufferedLevels(2), 99U);
   EXPECT_EQ(Bytes(Path()), before);
-  EXPECT_TRUE(run.m_bWalking) << "the owner ends the walk";
+  EXPECT_TRUE(m_pRun->m_bWalking) << "the owner ends the walk";
 
   // The owner's STOP: the segment is saved with all it took, and the operator is told why.
-  const _walkresult stopped = walk.Stop();
+  const _walkresult stopped = m_pRunWalk->Stop();
   Done(stopped);
   EXPECT_EQ(stopped.strNote, RecordLimitText(1));
   EXPECT_NE(stopped.strNote.find("Segment 1 holds 65535 records"), std::string::npos) << stopped.strNote;
-  EXPECT_FALSE(run.m_bWalking);
-  Handle(run, OneLevel(1, -6)); // after the walk: dropped as always, no more calls
-  EXPECT_EQ(nFull, 2);
+  EXPECT_FALSE(m_pRun->m_bWalking);
+  Handle(OneLevel(1, -6)); // after the walk: dropped as always, no more calls
+  EXPECT_EQ(m_nFull, 2);
 
-  Done(walk.NewSegment());
-  EXPECT_FALSE(data->IsSegmentFull());
-  Done(walk.Begin());
-  Handle(run, OneLevel(1, -7));
-  const _walkresult next = walk.Stop();
+  Done(m_pRunWalk->NewSegment());
+  EXPECT_FALSE(m_pData->IsSegmentFull());
+  Done(m_pRunWalk->Begin());
+  Handle(OneLevel(1, -7));
+  const _walkresult next = m_pRunWalk->Stop();
   Done(next);
   EXPECT_TRUE(next.strNote.empty()) << next.strNote;
-  data->Close();
+  m_pData->Close();
 
   const auto bytes = Bytes(Path());
   const auto contents = ParseSurvey(bytes.data(), bytes.size(), false);

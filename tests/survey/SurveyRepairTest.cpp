@@ -39,17 +39,19 @@ std::vector<size_t> RecordsPerSegment(const _surveycontents &contents) {
   return counts;
 }
 
-TEST(SurveyRepairResync, DamageInOneSegmentLosesNothingOfTheOthers) {
-  struct _case {
-    const char *name;
-    std::function<void(std::vector<uint8_t> &)> damage;
-    std::vector<size_t> records; // per segment kept
-    uint64_t nLevels;
-    std::vector<std::string> changes; // the lines about what was stepped over or dropped
-  };
+// Damage of one kind each, what repair keeps of the five segments and what it says it stepped over.
+struct _damage {
+  const char *name;
+  std::function<void(std::vector<uint8_t> &)> damage;
+  std::vector<size_t> records; // per segment kept
+  uint64_t nLevels;
+  std::vector<std::string> changes; // the lines about what was stepped over or dropped
+};
+
+std::vector<_damage> Damages() {
   const auto flip = [](size_t nOffset, uint8_t nBit) { return [=](auto &b) { b[nOffset] ^= nBit; }; };
   const size_t nCount = RecordAt(1, 0) + 6; // the first record's level count
-  const std::vector<_case> cases = {
+  return {
       // 98 levels: the record is read short by one level, whose two bytes are stepped over.
       {"99 -> 98 levels",
        flip(nCount, 0x01),
@@ -95,7 +97,10 @@ TEST(SurveyRepairResync, DamageInOneSegmentLosesNothingOfTheOthers) {
       // A segment count that says too few: the segments after it are kept as well.
       {"count 3 of 5", [](auto &b) { b[29] = 3; }, {9, 9, 9, 9, 9}, 4000, {}},
   };
-  for (const auto &c : cases) {
+}
+
+TEST(SurveyRepairResync, DamageInOneSegmentLosesNothingOfTheOthers) {
+  for (const auto &c : Damages()) {
     SCOPED_TRACE(c.name);
     auto bytes = FiveSegments();
     c.damage(bytes);
