@@ -2,7 +2,12 @@
 //  - how many levels per second AddLevels stores when every record opens, writes and closes the
 //    file (the collector's way of writing), for messages of 1, 15 and 63 levels (63 is the most a
 //    frame's payload of 255 bytes carries) and for 50, which makes every message a record;
-//  - how long it takes to reopen a survey of 500 segments of 200 full records each.
+//  - how long it takes to reopen a survey of 500 segments of 200 full records each;
+//  - what synchronising the appended records to the disk (at least once a second) costs AddLevels:
+//    levels per second with the system clock (synchronising) and with a clock that stands still
+//    (never a second passed, so records are never synchronised), measured one after the other in
+//    the same run, and the first against the receiver's top rate (1000 levels a second on each of
+//    two channels), which it must pass more than 100 times.
 #include "projection/SitePlan.h"
 #include "projection/SiteProjection.h"
 #include "survey/SegmentWalk.h"
@@ -11,6 +16,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -28,8 +35,9 @@ std::string BenchPath(const std::string &name) {
 }
 
 // A fresh survey with one begun segment on two channels.
-std::unique_ptr<CSiteData> BegunSurvey(const std::string &path, CSitePlan &plan) {
-  auto data = std::make_unique<CSiteData>(path, CSiteData::modeCreateNew, plan);
+std::unique_ptr<CSiteData> BegunSurvey(const std::string &path, CSitePlan &plan,
+                                       const CSurveyClock &clock = CSurveyClock::System()) {
+  auto data = std::make_unique<CSiteData>(path, CSiteData::modeCreateNew, plan, clock);
   const uint32_t frequencies[] = {8500, 9000};
   data->SetChannels(frequencies, 2);
   CSiteProjection projection;
@@ -122,6 +130,64 @@ void BM_ReopenLargeSurvey(benchmark::State &state) {
 }
 BENCHMARK(BM_ReopenLargeSurvey)->Unit(benchmark::kMillisecond);
 
+// The receiver's top rate: 1000 levels a second on each of its two channels.
+constexpr double RECEIVER_TOP_RATE = 2 * 1000.0;
+
+// A clock at one moment: no second ever passes, so appended records are never synchronised.
+class CStillClock : public CSurveyClock {
+public:
+  int64_t Now() const override { return 1717236000; }
+};
+
+// Levels per second AddLevels stores in messages of nLevels levels, over about dSeconds.
+double LevelsPerSecond(const CSurveyClock &clock, uint32_t nLevels, double dSeconds) {
+  std::vector<uint8_t> message(4 * nLevels);
+  for (uint32_t i = 0; i < nLevels; ++i) {
+    message[2 * i] = static_cast<uint8_t>(-40 - static_cast<int>(i % 60));
+  }
+  const std::string path = BenchPath("sync.tvd");
+  auto plan = std::make_unique<CSitePlan>();
+  auto data = BegunSurvey(path, *plan, clock);
+  using Clock = std::chrono::steady_clock;
+  Clock::duration elapsed{};
+  uint64_t nMessages = 0;
+  while (std::chrono::duration<double>(elapsed).count() < dSeconds) {
+    const auto start = Clock::now();
+    for (int i = 0; i < 512; ++i, ++nMessages) {
+      data->AddLevels(1 + static_cast<int>(nMessages & 1), message.data(), 2 * nLevels);
+    }
+    elapsed += Clock::now() - start;
+    if (data->m_nRecordCount >= 20000) { // a new file now and then, outside the timing
+      data.reset();
+      data = BegunSurvey(path, *plan, clock);
+    }
+  }
+  data.reset();
+  fs::remove(path);
+  return static_cast<double>(nMessages * nLevels) / std::chrono::duration<double>(elapsed).count();
+}
+
+void CompareSynchronisation() {
+  const CStillClock still;
+  std::printf("\nAddLevels with and without synchronising appended records to the disk once a second\n");
+  for (const uint32_t nLevels : {1U, 8U, 63U}) {
+    const double dWithout = LevelsPerSecond(still, nLevels, 2.0);
+    const double dWith = LevelsPerSecond(CSurveyClock::System(), nLevels, 2.0);
+    std::printf("messages of %2u level(s): %10.0f levels/s synchronising, %10.0f without (%.3f); %8.0f x the "
+                "receiver's top rate of %.0f levels/s (target > 100 x)\n",
+                nLevels, dWith, dWithout, dWith / dWithout, dWith / RECEIVER_TOP_RATE, RECEIVER_TOP_RATE);
+  }
+}
+
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    return 1;
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  CompareSynchronisation();
+  return 0;
+}

@@ -2,6 +2,7 @@
 
 #include "platform/FileFaults.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -111,7 +112,13 @@ void CFile::Write(const void *pBuffer, uint32_t nCount) {
   if (m_nFd < 0) {
     CFileException::ThrowErrno(EBADF, m_strPath, "Writing");
   }
-  const uint32_t nAllowed = CFileFaults::WritableBytes(nCount);
+  uint32_t nInPlace = 0;
+  if (CFileFaults::IsFillingDisk()) {
+    const uint64_t nPosition = GetPosition();
+    const uint64_t nLength = GetLength();
+    nInPlace = nPosition >= nLength ? 0 : static_cast<uint32_t>(std::min<uint64_t>(nLength - nPosition, nCount));
+  }
+  const uint32_t nAllowed = CFileFaults::WritableBytes(nCount, nInPlace);
   const bool bWatched = CFileFaults::IsWatchingWrites();
   const uint64_t nOffset = bWatched ? GetPosition() : 0;
   uint32_t nDone = 0;
@@ -144,6 +151,34 @@ void CFile::Flush() {
   if (::fsync(m_nFd) != 0) {
     CFileException::ThrowErrno(errno, m_strPath, "Flushing");
   }
+  CFileFaults::Synced(m_strPath);
+}
+
+void CFile::SyncData() {
+  if (m_nFd < 0) {
+    CFileException::ThrowErrno(EBADF, m_strPath, "Synchronising");
+  }
+  if (::fdatasync(m_nFd) != 0) {
+    CFileException::ThrowErrno(errno, m_strPath, "Synchronising");
+  }
+  CFileFaults::Synced(m_strPath);
+}
+
+void CFile::SyncFolderOf(const std::string &path) {
+  const auto nSlash = path.find_last_of('/');
+  const std::string folder = nSlash == std::string::npos ? "." : (nSlash == 0 ? "/" : path.substr(0, nSlash));
+  const int nFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (nFd < 0) {
+    CFileException::ThrowErrno(errno, folder, "Synchronising the folder");
+  }
+  // Some file systems cannot synchronise a folder; their entries are as safe as they get.
+  if (::fsync(nFd) != 0 && errno != EINVAL && errno != EROFS) {
+    const int nErr = errno;
+    ::close(nFd);
+    CFileException::ThrowErrno(nErr, folder, "Synchronising the folder");
+  }
+  ::close(nFd);
+  CFileFaults::Synced(folder);
 }
 
 uint64_t CFile::Seek(int64_t nOffset, SeekPosition from) {

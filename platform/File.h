@@ -41,8 +41,15 @@ public:
   void ReadExactly(void *pBuffer, uint32_t nCount);
   // Writes all nCount bytes or raises (diskFull when the device takes no more).
   void Write(const void *pBuffer, uint32_t nCount);
-  // Makes what has been written reach the storage device before returning.
+  // Makes what has been written reach the storage device before returning (data and metadata).
   void Flush();
+  // Makes the file's data reach the storage device before returning (fdatasync): what has been
+  // written, and the length when it grew; not its times.
+  void SyncData();
+  // Makes the entries of the folder holding path (a file created, renamed or removed there)
+  // reach the storage device. Raises CFileException naming the folder; a file system that
+  // cannot synchronise folders is taken as done.
+  static void SyncFolderOf(const std::string &path);
 
   uint64_t Seek(int64_t nOffset, SeekPosition from);
   uint64_t SeekToEnd() { return Seek(0, end); }

@@ -1,5 +1,6 @@
 #include "platform/FileFaults.h"
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -8,16 +9,29 @@ namespace {
 std::mutex g_mutex;
 std::atomic<bool> g_bActive{false};
 int64_t g_nWriteBudget = -1;
+std::atomic<bool> g_bFilling{false};
+int64_t g_nDiskRoom = -1;
 std::map<std::string, int> g_openErrors;
 CFileFaults::WriteWatcher g_fnWatcher;
 std::atomic<bool> g_bWatching{false};
+CFileFaults::SyncWatcher g_fnSyncWatcher;
+std::atomic<bool> g_bWatchingSyncs{false};
 
-void UpdateActive() { g_bActive = g_nWriteBudget >= 0 || !g_openErrors.empty(); }
+void UpdateActive() {
+  g_bFilling = g_nDiskRoom >= 0;
+  g_bActive = g_nWriteBudget >= 0 || g_nDiskRoom >= 0 || !g_openErrors.empty();
+}
 } // namespace
 
 void CFileFaults::FailWritesAfter(int64_t nBytes) {
   std::lock_guard lock(g_mutex);
   g_nWriteBudget = nBytes < 0 ? -1 : nBytes;
+  UpdateActive();
+}
+
+void CFileFaults::FillDiskAfter(int64_t nBytes) {
+  std::lock_guard lock(g_mutex);
+  g_nDiskRoom = nBytes < 0 ? -1 : nBytes;
   UpdateActive();
 }
 
@@ -33,12 +47,21 @@ void CFileFaults::WatchWrites(WriteWatcher fnWatcher) {
   g_bWatching = static_cast<bool>(g_fnWatcher);
 }
 
+void CFileFaults::WatchSyncs(SyncWatcher fnWatcher) {
+  std::lock_guard lock(g_mutex);
+  g_fnSyncWatcher = std::move(fnWatcher);
+  g_bWatchingSyncs = static_cast<bool>(g_fnSyncWatcher);
+}
+
 void CFileFaults::Reset() {
   std::lock_guard lock(g_mutex);
   g_nWriteBudget = -1;
+  g_nDiskRoom = -1;
   g_openErrors.clear();
   g_fnWatcher = nullptr;
   g_bWatching = false;
+  g_fnSyncWatcher = nullptr;
+  g_bWatchingSyncs = false;
   UpdateActive();
 }
 
@@ -56,16 +79,39 @@ void CFileFaults::Written(const std::string &path, uint64_t nOffset, uint32_t nC
   }
 }
 
-uint32_t CFileFaults::WritableBytes(uint32_t nCount) {
+void CFileFaults::Synced(const std::string &path) {
+  if (!g_bWatchingSyncs) {
+    return;
+  }
+  SyncWatcher fnWatcher;
+  {
+    std::lock_guard lock(g_mutex);
+    fnWatcher = g_fnSyncWatcher;
+  }
+  if (fnWatcher) {
+    fnWatcher(path);
+  }
+}
+
+bool CFileFaults::IsFillingDisk() { return g_bFilling; }
+
+uint32_t CFileFaults::WritableBytes(uint32_t nCount, uint32_t nInPlace) {
   if (!g_bActive) {
     return nCount;
   }
   std::lock_guard lock(g_mutex);
-  if (g_nWriteBudget < 0) {
-    return nCount;
+  uint32_t nAllowed = nCount;
+  if (g_nDiskRoom >= 0) {
+    // Only what goes beyond the file's end takes room.
+    const uint32_t nGrowth = nCount - std::min(nInPlace, nCount);
+    const uint32_t nRoom = g_nDiskRoom < nGrowth ? static_cast<uint32_t>(g_nDiskRoom) : nGrowth;
+    g_nDiskRoom -= nRoom;
+    nAllowed = nCount - nGrowth + nRoom;
   }
-  const uint32_t nAllowed = g_nWriteBudget < nCount ? static_cast<uint32_t>(g_nWriteBudget) : nCount;
-  g_nWriteBudget -= nAllowed;
+  if (g_nWriteBudget >= 0) {
+    nAllowed = g_nWriteBudget < nAllowed ? static_cast<uint32_t>(g_nWriteBudget) : nAllowed;
+    g_nWriteBudget -= nAllowed;
+  }
   return nAllowed;
 }
 

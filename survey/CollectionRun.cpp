@@ -80,7 +80,12 @@ void CCollectionRun::OnLevels(const LevelsMessage &message, const uint8_t *pPayl
   }
   // Counted before the call: a survey data object whose write fails keeps them for the next.
   m_nLevelsRecorded[k] += message.levels.size();
-  m_pSiteData->AddLevels(message.nChannel, pPayload + 1, message.nItems);
+  if (!m_pSiteData->AddLevels(message.nChannel, pPayload + 1, message.nItems)) {
+    m_nLevelsRecorded[k] -= message.levels.size(); // refused by a full segment: the walk is over
+    if (m_callbacks.pfnSegmentFull) {
+      m_callbacks.pfnSegmentFull();
+    }
+  }
 }
 
 void CCollectionRun::OnChannelReport(const ChannelReportMessage &message) {

@@ -36,6 +36,11 @@ struct _collectioncallbacks {
   std::function<void(const std::string &strText, const std::string &strCaption)> pfnAlert;
   // Shows the channel frequencies (codes in units of 50 kHz) in the segment dialog.
   std::function<void(const uint32_t *pCodes, int nCount)> pfnShowChannelFrequencies;
+  // The segment being walked is full: it holds the most records a segment can hold
+  // (SURVEY_MAX_SEGMENT_RECORDS), and the level message just handled was not recorded. The owner
+  // ends the walk with CSegmentWalk::Stop, as STOP ends it, and shows the operator the result's
+  // note. Called for every level message the full segment refuses, so until the walk has ended.
+  std::function<void()> pfnSegmentFull;
 };
 
 // The state of a collection run and the handling of every packet the receiver sends: what is
@@ -58,7 +63,7 @@ public:
   void OnReceiverPacket(const uint8_t *pPayload, uint32_t nLength);
 
   // Levels taken from the level messages of a channel (1 or 2), recorded or not, and levels
-  // handed to the survey data.
+  // handed to the survey data and taken by it (not those a full segment refused).
   uint64_t GetLevelsReceived(int nChannel) const;
   uint64_t GetLevelsRecorded(int nChannel) const;
   // Receiver descriptions and channel reports handled.

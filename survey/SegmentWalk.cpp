@@ -6,7 +6,7 @@
 namespace {
 
 _walkresult Done() { return {}; }
-_walkresult Refused(std::string strReason) { return {false, std::move(strReason)}; }
+_walkresult Refused(std::string strReason) { return {false, std::move(strReason), {}}; }
 
 std::string Segment(int32_t n) { return "Segment " + std::to_string(n); }
 
@@ -30,6 +30,12 @@ std::string NotSavedText(int32_t n, const std::string &strFile) {
 }
 
 } // namespace
+
+std::string RecordLimitText(int32_t n) {
+  return Segment(n) + " holds " + std::to_string(SURVEY_MAX_SEGMENT_RECORDS) +
+         " records, the most a segment can hold, so its walk was ended here as STOP ! ends it; the levels "
+         "measured since were not recorded. Press New Segment and walk on from where you stand.";
+}
 
 CSegmentWalk::CSegmentWalk(CSiteData &data, CSitePlan &plan, CSiteProjection &projection, bool *pWalking)
     : m_data(data), m_plan(plan), m_projection(projection), m_pWalking(pWalking) {
@@ -207,13 +213,20 @@ _walkresult CSegmentWalk::Stop() {
   try {
     m_data.FlushSegmentLevels();
   } catch (...) {
-    m_data.StampSegmentTime(2); // the moment of arrival; the count follows at RetrySave
+    // The moment of arrival, with the records that are in the file: the header is overwritten in
+    // place, which needs no room a full disk lacks. The rest is counted at RetrySave.
+    m_data.StampSegmentTime(2);
+    m_data.KeepHeaderInStep();
     throw;
   }
   m_data.StampSegmentTime(2);
   m_data.WriteSegmentHeader(m_nSegment);
   SetState(WalkState::walked);
-  return Done();
+  _walkresult result;
+  if (m_data.IsSegmentFull()) {
+    result.strNote = RecordLimitText(m_nSegment);
+  }
+  return result;
 }
 
 _walkresult CSegmentWalk::RetrySave() {

@@ -8,6 +8,10 @@
 class CSiteData;
 class CSiteProjection;
 
+// The operator's sentence when the walk of segment n was ended because the segment holds the most
+// records a segment can hold.
+std::string RecordLimitText(int32_t n);
+
 // Where the walk of a segment stands.
 enum class WalkState {
   none,      // no segment announced by this walk yet: a survey just created or opened
@@ -19,10 +23,12 @@ enum class WalkState {
 };
 
 // What an operation of the walk did: done, or refused, with why in one sentence for the
-// operator. A refused operation has changed nothing.
+// operator. A refused operation has changed nothing. A done operation may carry a note for the
+// operator as well (STOP at the record limit: why the walk ended there).
 struct [[nodiscard]] _walkresult {
   bool bDone = true;
-  std::string strReason;
+  std::string strReason; // refused: why
+  std::string strNote;   // done: what the operator is to be told, or empty
   explicit operator bool() const { return bDone; }
 };
 
@@ -43,7 +49,15 @@ struct [[nodiscard]] _walkresult {
 //   - BEGIN whose header cannot be written does not start the walk (its state stays announced,
 //     the header being built is as before BEGIN);
 //   - STOP whose writes fail ends the walk all the same (the stop time is the moment of STOP) and
-//     leaves the segment notSaved: New Segment and BEGIN are refused until RetrySave succeeds.
+//     leaves the segment notSaved: New Segment and BEGIN are refused until RetrySave succeeds. The
+//     header in the file is rewritten in place all the same (it needs no new room on a full
+//     disk), counting the records that reached the file and carrying the stop time, so the file
+//     reads back sound; the levels that did not fit wait in memory for RetrySave.
+//
+// A segment holds at most SURVEY_MAX_SEGMENT_RECORDS records. When the survey data refuses
+// levels because the walked segment is full (CSiteData::AddLevels returns false; the collection
+// run calls its pfnSegmentFull), the walk is to be ended with Stop, as STOP ends it; Stop then
+// says why in the result's note (RecordLimitText), for the operator.
 // All of it runs on the thread that handles the receiver's packets (the GUI's).
 class CSegmentWalk {
 public:
@@ -83,7 +97,8 @@ public:
   // it is written. Refused unless a segment is announced and not yet begun.
   _walkresult Begin();
   // STOP: the levels still buffered written as the segment's records, the stop time and record
-  // count, the final header; the walk ends. Refused unless walking.
+  // count, the final header; the walk ends. Refused unless walking. When the segment is full
+  // (CSiteData::IsSegmentFull), the result's note is RecordLimitText.
   _walkresult Stop();
   // Writes what a failed STOP left: the waiting levels, then the final header with the stop time
   // of STOP. Done, the segment is walked. Refused unless the state is notSaved.

@@ -9,7 +9,11 @@
 
 namespace {
 
-constexpr unsigned APPEND_FLAGS = CFile::modeReadWrite | CFile::modeNoTruncate | CFile::shareDenyWrite;
+// The lock held for the whole time the survey is open keeps other writers out; each write's own
+// open takes no lock of its own, which would collide with it.
+constexpr unsigned APPEND_FLAGS = CFile::modeReadWrite | CFile::modeNoTruncate | CFile::shareDenyNone;
+// Appended records reach the disk at least this often.
+constexpr int64_t RECORD_SYNC_INTERVAL_MS = 1000;
 
 std::string Quoted(const std::string &path) { return "\"" + path + "\""; }
 
@@ -18,24 +22,29 @@ std::string Quoted(const std::string &path) { return "\"" + path + "\""; }
 CSiteData::CSiteData(const std::string &path, int nMode, CSitePlan &plan, const CSurveyClock &clock)
     : m_strPath(path), m_clock(clock) {
   m_segmentOffsets[0] = static_cast<int64_t>(SURVEY_COUNT_OFFSET);
-  if (nMode == modeCreateNew) {
-    CreateSurvey();
-  } else if (nMode == modeOpenExisting) {
-    ReadSurvey(plan);
-  } else {
+  if (nMode != modeCreateNew && nMode != modeOpenExisting) {
     throw CFileException(CFileException::generic, path,
                          "Opening " + Quoted(path) + " failed: unknown mode " + std::to_string(nMode) + ".");
+  }
+  // Before anything is read or emptied: a survey that another program writes stays as it is.
+  LockSurvey(m_lock, m_strPath, nMode == modeCreateNew);
+  if (nMode == modeCreateNew) {
+    CreateSurvey();
+  } else {
+    ReadSurvey(plan);
   }
   ReopenForAppend();
   m_strFileName = m_file.GetFileName();
   m_nFileLength = static_cast<int64_t>(m_file.GetLength());
   m_file.Close();
+  m_nLastSyncMs = m_clock.NowMs();
 }
 
 CSiteData::~CSiteData() {
   if (!m_bClosed) {
     try {
       FinishSegment();
+      SyncRecords(true);
     } catch (...) {
       // Nothing is left to report to: the levels that could not be written are lost with the
       // object. Close reports this; the destructor is only the last resort.
@@ -49,11 +58,13 @@ void CSiteData::Close() {
     return;
   }
   FinishSegment();
+  SyncRecords(true);
   m_bClosed = true;
+  m_lock.Release();
 }
 
 void CSiteData::CreateSurvey() {
-  m_file.OpenOrThrow(m_strPath, CFile::modeCreate | CFile::modeReadWrite | CFile::shareDenyWrite);
+  m_file.OpenOrThrow(m_strPath, CFile::modeCreate | CFile::modeReadWrite | CFile::shareDenyNone);
   try {
     m_header = _surveyheader{};
     m_header.nCreated = m_clock.Now();
@@ -63,7 +74,9 @@ void CSiteData::CreateSurvey() {
     WriteUInt32LE(&bytes[SURVEY_HEADER_LENGTH_OFFSET], SURVEY_SEGMENT_HEADER_LENGTH);
     WriteUInt32LE(&bytes[SURVEY_COUNT_OFFSET], 0);
     m_file.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    m_file.SyncData();
     m_file.Close();
+    CFile::SyncFolderOf(m_strPath); // the new file's name, too
   } catch (...) {
     m_file.Abort();
     throw;
@@ -74,7 +87,7 @@ void CSiteData::CreateSurvey() {
 }
 
 void CSiteData::ReadSurvey(CSitePlan &plan) {
-  const std::vector<uint8_t> bytes = LoadSurveyFile(m_strPath, CFile::shareExclusive);
+  const std::vector<uint8_t> bytes = LoadSurveyFile(m_strPath, CFile::shareDenyNone); // the lock is held
   const _surveycontents contents = ParseSurvey(bytes.data(), bytes.size(), false);
   if (const _surveyerror *error = contents.FirstBlockingError()) {
     std::string text = DescribeSurveyError(m_strPath, *error);
@@ -123,7 +136,7 @@ void CSiteData::ReopenForAppend() {
   }
 }
 
-void CSiteData::WriteAt(uint64_t nOffset, const uint8_t *p, uint32_t n, const std::string &what) {
+void CSiteData::WriteAt(uint64_t nOffset, const uint8_t *p, uint32_t n, const std::string &what, bool bSync) {
   if (m_bClosed) {
     Refuse(Quoted(m_strPath) + " has been closed: nothing more is written to it (" + what + ").");
   }
@@ -132,6 +145,9 @@ void CSiteData::WriteAt(uint64_t nOffset, const uint8_t *p, uint32_t n, const st
   try {
     m_file.Seek(static_cast<int64_t>(nOffset), CFile::begin);
     m_file.Write(p, n);
+    if (bSync) {
+      m_file.SyncData();
+    }
     m_file.Close();
   } catch (const CFileException &e) {
     m_file.Abort();
@@ -145,6 +161,32 @@ void CSiteData::WriteAt(uint64_t nOffset, const uint8_t *p, uint32_t n, const st
                          std::string(e.what()) + " (" + what + " at offset " + std::to_string(nOffset) + ")");
   }
   m_nFileLength = static_cast<int64_t>(std::max(nOldLength, nOffset + n));
+  if (bSync) {
+    m_bUnsynced = false; // every record before it is on the disk too
+    m_nLastSyncMs = m_clock.NowMs();
+  } else {
+    m_bUnsynced = true;
+  }
+}
+
+void CSiteData::SyncRecords(bool bNow) {
+  if (!m_bUnsynced) {
+    return;
+  }
+  const int64_t nNow = m_clock.NowMs();
+  if (!bNow && nNow >= m_nLastSyncMs && nNow - m_nLastSyncMs < RECORD_SYNC_INTERVAL_MS) {
+    return;
+  }
+  ReopenForAppend();
+  try {
+    m_file.SyncData();
+    m_file.Close();
+  } catch (...) {
+    m_file.Abort();
+    throw;
+  }
+  m_bUnsynced = false;
+  m_nLastSyncMs = nNow;
 }
 
 void CSiteData::Refuse(const std::string &text) const {
@@ -175,13 +217,14 @@ void CSiteData::NewSegment(int32_t n) {
   FinishSegment();
   uint8_t count[4];
   WriteUInt32LE(count, static_cast<uint32_t>(n));
-  WriteAt(SURVEY_COUNT_OFFSET, count, sizeof count, "writing the segment count " + std::to_string(n));
+  WriteAt(SURVEY_COUNT_OFFSET, count, sizeof count, "writing the segment count " + std::to_string(n), true);
   m_nSegmentCount = n;
   m_nSegmentsInFile = n;
   m_nRecordCount = 0;
   m_segmentOffsets[n] = m_nFileLength;
   m_nOpenSegment = n;
   m_bHeaderInFile = false;
+  m_bSegmentFull = false;
   restore.bDone = true;
 }
 
@@ -244,7 +287,7 @@ void CSiteData::WriteSegmentHeader(int32_t n) {
   }
   const auto bytes = EncodeSegmentHeader(m_segment);
   WriteAt(static_cast<uint64_t>(m_segmentOffsets[n]), bytes.data(), SURVEY_SEGMENT_HEADER_LENGTH,
-          "writing the header of segment " + std::to_string(n));
+          "writing the header of segment " + std::to_string(n), true);
   m_bHeaderInFile = true;
   m_headerInFile = bytes;
 }
@@ -266,13 +309,36 @@ uint32_t CSiteData::GetBufferedLevels(int nChannel) const {
   return nChannel >= 1 && nChannel <= m_nChannelCount ? m_pChannels[nChannel - 1].nLevels : 0;
 }
 
-void CSiteData::AddLevels(int nChannel, const uint8_t *pBytes, uint32_t nItems) {
+size_t CSiteData::RecordsTaken() const {
+  size_t n = static_cast<size_t>(m_nRecordCount) + m_waiting.size();
+  for (int i = 0; i < m_nChannelCount; ++i) {
+    n += m_pChannels[i].nLevels > 0 ? 1 : 0;
+  }
+  return n;
+}
+
+bool CSiteData::MessageFits(const _channelrecord &buffer, uint32_t nLevels) const {
+  // The records once the message is taken as AddLevels takes it, the buffer counted as one.
+  size_t nAfter = RecordsTaken() - (buffer.nLevels > 0 ? 1 : 0);
+  uint32_t nBuffered = buffer.nLevels;
+  if (nBuffered > 0 && nBuffered + nLevels > SURVEY_MAX_RECORD_LEVELS) {
+    ++nAfter;
+    nBuffered = 0;
+  }
+  for (; nLevels > SURVEY_MAX_RECORD_LEVELS; nLevels -= SURVEY_MAX_RECORD_LEVELS) {
+    ++nAfter;
+  }
+  nAfter += nBuffered + nLevels > 0 ? 1 : 0;
+  return nAfter <= SURVEY_MAX_SEGMENT_RECORDS;
+}
+
+bool CSiteData::AddLevels(int nChannel, const uint8_t *pBytes, uint32_t nItems) {
   if (nChannel < 1 || nChannel > m_nChannelCount) {
-    return; // no buffer for this channel: no channel report has named it
+    return true; // no buffer for this channel: no channel report has named it
   }
   const uint32_t nLevels = nItems / 2;
   if (nLevels == 0) {
-    return;
+    return true;
   }
   if (m_bClosed) {
     Refuse("Levels of channel " + std::to_string(nChannel) + " cannot be stored in " + Quoted(m_strPath) +
@@ -283,6 +349,10 @@ void CSiteData::AddLevels(int nChannel, const uint8_t *pBytes, uint32_t nItems) 
            ": no segment has been announced.");
   }
   _channelrecord &buffer = m_pChannels[nChannel - 1];
+  if (m_bSegmentFull || !MessageFits(buffer, nLevels)) {
+    m_bSegmentFull = true; // the walk ends here: no later level joins the segment either
+    return false;
+  }
   // The buffer that cannot take this message's levels becomes a record of its own.
   if (buffer.nLevels + nLevels > SURVEY_MAX_RECORD_LEVELS && buffer.nLevels > 0) {
     m_waiting.push_back(buffer);
@@ -302,6 +372,7 @@ void CSiteData::AddLevels(int nChannel, const uint8_t *pBytes, uint32_t nItems) 
     buffer.levels[buffer.nLevels++] = static_cast<int8_t>(pBytes[2 * i]);
   }
   WriteWaitingRecords();
+  return true;
 }
 
 void CSiteData::WriteChannelRecord(int nChannel) {
@@ -328,6 +399,7 @@ void CSiteData::QueueBuffers() {
 
 void CSiteData::WriteWaitingRecords() {
   if (m_waiting.empty()) {
+    SyncRecords(false);
     return;
   }
   if (m_nOpenSegment == 0) {
@@ -346,10 +418,12 @@ void CSiteData::WriteWaitingRecords() {
     AppendChannelRecord(bytes, record);
     WriteAt(static_cast<uint64_t>(m_nFileLength), bytes.data(), static_cast<uint32_t>(bytes.size()),
             "appending a record of " + std::to_string(record.nLevels) + " levels of channel " +
-                std::to_string(record.nChannel) + " to segment " + std::to_string(m_nOpenSegment));
+                std::to_string(record.nChannel) + " to segment " + std::to_string(m_nOpenSegment),
+            false);
     ++m_nRecordCount;
     m_waiting.pop_front();
   }
+  SyncRecords(false);
 }
 
 void CSiteData::FinishSegment() {
@@ -357,19 +431,38 @@ void CSiteData::FinishSegment() {
     return;
   }
   QueueBuffers();
-  WriteWaitingRecords();
+  try {
+    WriteWaitingRecords();
+  } catch (...) {
+    KeepHeaderInStep(); // the records that did reach the file are counted all the same
+    throw;
+  }
   // A walk that ended without STOP still leaves a header whose count matches its records, and a
   // STOP whose header could not be written leaves its stop time.
-  if (m_bHeaderInFile) {
-    CountSegmentRecords();
-    if (EncodeSegmentHeader(m_segment) != m_headerInFile) {
-      WriteSegmentHeader(m_nOpenSegment);
-    }
+  UpdateHeaderInFile();
+}
+
+void CSiteData::UpdateHeaderInFile() {
+  if (m_nOpenSegment == 0 || !m_bHeaderInFile) {
+    return;
+  }
+  CountSegmentRecords();
+  if (EncodeSegmentHeader(m_segment) != m_headerInFile) {
+    WriteSegmentHeader(m_nOpenSegment);
+  }
+}
+
+bool CSiteData::KeepHeaderInStep() noexcept {
+  try {
+    UpdateHeaderInFile();
+    return true;
+  } catch (...) {
+    return false;
   }
 }
 
 std::vector<uint8_t> CSiteData::SoundCopy() const {
-  std::vector<uint8_t> bytes = LoadSurveyFile(m_strPath, CFile::shareDenyWrite);
+  std::vector<uint8_t> bytes = LoadSurveyFile(m_strPath, CFile::shareDenyNone); // the lock is held
   if (bytes.size() < static_cast<uint64_t>(m_nFileLength)) {
     throw CFileException(CFileException::invalidFile, m_strPath,
                          Quoted(m_strPath) + " is " + std::to_string(bytes.size()) + " bytes long, but " +

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/File.h"
+#include "platform/FileLock.h"
 #include "projection/SitePlan.h"
 #include "survey/SurveyClock.h"
 #include "survey/SurveyFormat.h"
@@ -16,6 +17,16 @@
 // the segment being walked, buffers the incoming levels per channel and appends them as channel
 // records. The file is opened for each single operation and closed again.
 //
+// While the object has the survey open (from construction until a successful Close, or its end)
+// it holds a lock on the file (CFileLock): a second survey data object, in this program or
+// another collector or tvdtool, is refused the file, and so is every program that would write
+// it; programs that only read it (tvdtool survey dump, verify, export) go on reading.
+//
+// What is written reaches the disk in time (fdatasync): every write of a segment header or of
+// the segment count (New Segment, BEGIN, STOP, closing) before the call returns, and appended
+// records at least once a second of the survey clock (CSurveyClock::NowMs), so that a power
+// loss costs at most the records of the last second and the levels still buffered in memory.
+//
 // Every failure raises CFileException naming the file, the offset and what failed. A failed
 // write leaves the object as the file is: counts are not advanced for what was not written, and
 // levels that were not written wait for the next write. No level is ever dropped for lack of
@@ -27,7 +38,9 @@ public:
   // Creates (mode 0) or reads (mode 1) the file at path; reading puts the file's segments into
   // plan's marker tables. Segments the file counts but never began are not taken: the next
   // segment announced takes the number of the first of them. Raises CFileException when the
-  // file cannot be created, opened or read as it claims (see AssessSurvey for what then).
+  // file cannot be created, opened or read as it claims (see AssessSurvey for what then), and
+  // with SURVEY_TEXT_IN_USE (sharingViolation) when another program is writing it: an existing
+  // file is then neither read nor emptied.
   CSiteData(const std::string &path, int nMode, CSitePlan &plan, const CSurveyClock &clock = CSurveyClock::System());
   // The last resort when Close was not called or failed: tries once more to write what is
   // waiting, and drops it silently when that fails. Does nothing after a successful Close.
@@ -54,12 +67,28 @@ public:
   void SetChannels(const uint32_t *pFrequencies, int nCount);
   // Buffers the levels of one level message: the first byte of each of the first nItems / 2
   // two-byte items of the level data, in order. Levels of a channel without a buffer are dropped.
-  void AddLevels(int nChannel, const uint8_t *pBytes, uint32_t nItems);
+  //
+  // Returns false, taking none of the message's levels and changing nothing, when they would
+  // make the open segment hold more than SURVEY_MAX_SEGMENT_RECORDS records (counting the records
+  // written, those waiting and the levels buffered, each buffer a record of its own): the segment
+  // is full (IsSegmentFull), every further message is refused until the next segment is
+  // announced, and the walk is to be ended as STOP ends it (CSegmentWalk::Stop says so to the
+  // operator). A segment's record count thus never wraps. Returns true otherwise.
+  bool AddLevels(int nChannel, const uint8_t *pBytes, uint32_t nItems);
+  // Whether AddLevels has refused levels because the open segment holds the most records a
+  // segment can hold; false again after the next New Segment.
+  bool IsSegmentFull() const { return m_bSegmentFull; }
   // Writes the channel's buffered levels (and every record still waiting) as records.
   void WriteChannelRecord(int nChannel);
   // STOP: writes every level still buffered as records of the walked segment, so that the count
   // that StampSegmentTime(2) takes includes them and nothing spills into the next segment.
   void FlushSegmentLevels();
+  // After a write failed (a full disk): brings the header of the open segment in the file up to
+  // date with the records that are in the file and the header being built (the stop time of
+  // STOP), when it is in the file and differs. The header is overwritten in place, which needs no
+  // new room on the disk, so the file reads back sound while the rest waits in memory. Returns
+  // false when that write failed too (the header in the file is then as it was).
+  bool KeepHeaderInStep() noexcept;
   // The header being built takes the number of records written for the open segment as its
   // record count; StampSegmentTime(2) does this together with the stop time.
   void CountSegmentRecords();
@@ -70,8 +99,9 @@ public:
   // segment and brings that segment's header in the file up to date (its record count; after a
   // STOP whose header could not be written, its stop time too). Raises CFileException naming
   // the file and what failed; everything then stays waiting in memory, so that Close can be
-  // called again (Retry) or SaveCopyAs can write it elsewhere. After a successful Close nothing
-  // more is written (writing operations are refused) and a further Close does nothing.
+  // called again (Retry) or SaveCopyAs can write it elsewhere, and the header in the file counts
+  // the records that reached it. After a successful Close nothing more is written (writing
+  // operations are refused), the lock on the file is given up, and a further Close does nothing.
   void Close();
   bool IsClosed() const { return m_bClosed; }
 
@@ -105,26 +135,42 @@ public:
 private:
   void CreateSurvey();
   void ReadSurvey(CSitePlan &plan);
-  // Writes n bytes at nOffset (at most the end of what has been written) in one open of the file.
-  // A failed write that would have extended the file is cut back off it.
-  void WriteAt(uint64_t nOffset, const uint8_t *p, uint32_t n, const std::string &what);
+  // Writes n bytes at nOffset (at most the end of what has been written) in one open of the file,
+  // synchronised to the disk before it returns when bSync. A failed write that would have extended
+  // the file is cut back off it.
+  void WriteAt(uint64_t nOffset, const uint8_t *p, uint32_t n, const std::string &what, bool bSync);
+  // Synchronises records appended since the last synchronisation when a second has passed since
+  // it (or at once when bNow).
+  void SyncRecords(bool bNow);
+  // The records the open segment will hold once everything taken so far is written.
+  size_t RecordsTaken() const;
+  // Whether a message of nLevels levels for the buffer fits into the open segment.
+  bool MessageFits(const _channelrecord &buffer, uint32_t nLevels) const;
   // Moves every non-empty channel buffer into the waiting records.
   void QueueBuffers();
   // Writes the waiting records in the order they filled, one open of the file each.
   void WriteWaitingRecords();
   // Writes what is left of the segment being collected and brings its header in the file up to
-  // date with the record count and whatever else of it changed since it was written.
+  // date with the record count and whatever else of it changed since it was written; when the
+  // records cannot be written, the header still counts those in the file.
   void FinishSegment();
+  // Brings the open segment's header in the file (when it is there) up to date: the records
+  // written and the header being built.
+  void UpdateHeaderInFile();
   // The bytes of the copy SaveCopyAs writes.
   std::vector<uint8_t> SoundCopy() const;
   [[noreturn]] void Refuse(const std::string &text) const;
 
   const CSurveyClock &m_clock;
+  CFileLock m_lock; // held while the survey is open
   int m_nChannelCount = 0;
   int32_t m_nSegmentsInFile = 0; // the segments of the file; the next one announced is one more
   int32_t m_nOpenSegment = 0;    // the segment announced by this object, whose records are appended
   bool m_bHeaderInFile = false;  // its header has been written
   std::array<uint8_t, SURVEY_SEGMENT_HEADER_LENGTH> m_headerInFile{}; // as it was last written
   bool m_bClosed = false;
+  bool m_bSegmentFull = false; // AddLevels refused levels for the open segment
+  bool m_bUnsynced = false;    // records appended since the last synchronisation
+  int64_t m_nLastSyncMs = 0;   // the survey clock at the last synchronisation
   std::deque<_channelrecord> m_waiting;
 };

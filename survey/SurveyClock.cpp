@@ -1,8 +1,23 @@
 #include "survey/SurveyClock.h"
 
+#include <chrono>
 #include <ctime>
 
+namespace {
+
+class CSystemClock : public CSurveyClock {
+public:
+  int64_t NowMs() const override {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+  }
+};
+
+} // namespace
+
 int64_t CSurveyClock::Now() const { return static_cast<int64_t>(std::time(nullptr)); }
+
+int64_t CSurveyClock::NowMs() const { return Now() * 1000; }
 
 bool CSurveyClock::ToLocalTime(int64_t nTime, _localtime &local) const {
   const auto t = static_cast<std::time_t>(nTime);
@@ -15,6 +30,6 @@ bool CSurveyClock::ToLocalTime(int64_t nTime, _localtime &local) const {
 }
 
 const CSurveyClock &CSurveyClock::System() {
-  static const CSurveyClock clock;
+  static const CSystemClock clock;
   return clock;
 }

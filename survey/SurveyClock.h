@@ -19,6 +19,10 @@ public:
   virtual ~CSurveyClock() = default;
   // Seconds since 1970-01-01 00:00 UTC.
   virtual int64_t Now() const;
+  // Milliseconds since 1970-01-01 00:00 UTC, for timing the synchronisation of the file to the
+  // disk. The system clock counts real milliseconds; a clock that counts only seconds gives
+  // Now() * 1000.
+  virtual int64_t NowMs() const;
   // The moment as local time; false when it cannot be had.
   virtual bool ToLocalTime(int64_t nTime, _localtime &local) const;
 

@@ -19,7 +19,9 @@ struct _interruption {
   uint32_t nRecords = 0;
 };
 
-bool ReadAsCounted(const _surveysegmententry &segment) { return segment.records.size() == segment.header.nRecordCount; }
+bool ReadAsCounted(const _surveysegmententry &segment) {
+  return RecordCountFits(segment.records.size(), segment.header.nRecordCount);
+}
 
 // The interruption that explains everything wrong with the survey, if one does.
 std::optional<_interruption> FindInterruption(const _surveycontents &contents, const uint8_t *data, size_t size) {
@@ -93,7 +95,7 @@ _surveyassessment AssessSurvey(const uint8_t *data, size_t size) {
   }
   const _surveyerror &first = contents.errors.front();
   assessment.strDescription = "offset " + std::to_string(first.nOffset) + ": " + first.strText;
-  if (!RepairSurvey(data, size).bPossible) {
+  if (!RepairSurvey(data, size, SurveyReading::stopAtDamage).bPossible) {
     assessment.state = SurveyState::refused;
     return assessment;
   }
@@ -110,7 +112,10 @@ _surveyassessment AssessSurvey(const uint8_t *data, size_t size) {
 }
 
 _surveycontinuation ContinueSurvey(const std::string &path) {
-  const std::vector<uint8_t> bytes = LoadSurveyFile(path, CFile::shareExclusive);
+  // Held until the continued file has taken the name: no collector writes it meanwhile.
+  CFileLock lock;
+  LockSurvey(lock, path, false);
+  const std::vector<uint8_t> bytes = LoadSurveyFile(path, CFile::shareDenyNone);
   const _surveyassessment assessment = AssessSurvey(bytes.data(), bytes.size());
   _surveycontinuation continuation;
   continuation.strDescription = assessment.strDescription;
@@ -126,10 +131,11 @@ _surveycontinuation ContinueSurvey(const std::string &path) {
     }
     throw CFileException(CFileException::invalidFile, path, text);
   }
-  const _surveyrepair repair = RepairSurvey(bytes.data(), bytes.size());
+  // Only the counts change and the cut-short end goes: nothing past damage is guessed at.
+  const _surveyrepair repair = RepairSurvey(bytes.data(), bytes.size(), SurveyReading::stopAtDamage);
   continuation.strBackupPath = FreeBackupName(path);
-  ReplaceFileWith(continuation.strBackupPath, bytes);
-  ReplaceFileWith(path, repair.bytes);
+  ReplaceFileWith(continuation.strBackupPath, bytes); // on the disk, name and all, before the survey changes
+  ReplaceFileWith(path, repair.bytes, true);
   continuation.bChanged = true;
   continuation.changes = repair.changes;
   continuation.nNextSegment =

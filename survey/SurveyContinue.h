@@ -50,7 +50,9 @@ struct _surveycontinuation {
 // the segment count set to the segments present. Every whole record stays, and no stop time is
 // made up: a segment whose STOP never reached the file keeps the stop time its header had.
 // A sound survey is left as it is. Call it while no survey data object has the file open (the
-// collector offers it when opening the survey failed). Raises CFileException naming the file when
-// it cannot be read or written, or when it is neither sound nor continuable (invalidFile; nothing
-// is written).
+// collector offers it when opening the survey failed): a survey that another program is writing
+// is refused with SURVEY_TEXT_IN_USE (sharingViolation), and the lock is held until the continued
+// file has taken its name. The backup and the continued file reach the disk, names and all, before
+// the call returns. Raises CFileException naming the file when it cannot be read or written, or
+// when it is neither sound nor continuable (invalidFile; nothing is written).
 _surveycontinuation ContinueSurvey(const std::string &path);

@@ -11,20 +11,13 @@ constexpr const char *PARTIAL_SUFFIX = ".partial";
 
 std::string Quoted(const std::string &path) { return "\"" + path + "\""; }
 
-} // namespace
-
-void ReplaceFileWith(const std::string &path, const std::vector<uint8_t> &bytes) {
-  if (bytes.size() > std::numeric_limits<uint32_t>::max()) {
-    throw CFileException(CFileException::invalidFile, path,
-                         "Writing " + Quoted(path) + " failed: " + std::to_string(bytes.size()) +
-                             " bytes are more than any survey data file can hold.");
-  }
-  const std::string partial = path + PARTIAL_SUFFIX;
+// Writes the temporary file and renames it over path.
+void WriteAndRename(const std::string &path, const std::string &partial, const std::vector<uint8_t> &bytes) {
   CFile file;
   try {
     file.OpenOrThrow(partial, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
     file.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
-    file.Flush();
+    file.Flush(); // on the disk before its name can replace the old file
     file.Close();
     // The file keeps the permissions it had.
     std::error_code ignored;
@@ -44,6 +37,47 @@ void ReplaceFileWith(const std::string &path, const std::vector<uint8_t> &bytes)
     throw CFileException(CFileException::CauseFromErrno(e.code().value()), path,
                          "Writing " + Quoted(path) + " failed, and it was left as it was: renaming " + Quoted(partial) +
                              " to it failed: " + e.code().message() + ".");
+  }
+}
+
+} // namespace
+
+CFileException SurveyInUseError(const std::string &path) {
+  return {CFileException::sharingViolation, path, Quoted(path) + SURVEY_TEXT_IN_USE};
+}
+
+void LockSurvey(CFileLock &lock, const std::string &path, bool bCreate) {
+  if (!lock.Acquire(path, bCreate)) {
+    throw SurveyInUseError(path);
+  }
+  if (!lock.IsRegularFile()) {
+    lock.Release();
+    throw CFileException(CFileException::invalidFile, path,
+                         Quoted(path) + " is not a regular file: a survey data file must be one.");
+  }
+}
+
+void ReplaceFileWith(const std::string &path, const std::vector<uint8_t> &bytes, bool bLockedByCaller) {
+  if (bytes.size() > std::numeric_limits<uint32_t>::max()) {
+    throw CFileException(CFileException::invalidFile, path,
+                         "Writing " + Quoted(path) + " failed: " + std::to_string(bytes.size()) +
+                             " bytes are more than any survey data file can hold.");
+  }
+  // A survey that a collector is writing is not replaced under it; the lock is held until the
+  // new file has taken its name.
+  CFileLock target;
+  std::error_code ignored;
+  if (!bLockedByCaller && std::filesystem::is_regular_file(std::filesystem::symlink_status(path, ignored)) &&
+      !target.Acquire(path, false)) {
+    throw SurveyInUseError(path);
+  }
+  WriteAndRename(path, path + PARTIAL_SUFFIX, bytes);
+  try {
+    CFile::SyncFolderOf(path); // the new name on the disk
+  } catch (const CFileException &e) {
+    throw CFileException(e.m_cause, path,
+                         Quoted(path) +
+                             " was written, but its folder could not be synchronised to the disk: " + e.what());
   }
 }
 

@@ -25,6 +25,9 @@ constexpr int SURVEY_MAX_SEGMENTS = 500;
 constexpr uint32_t SURVEY_RECORD_HEADER_LENGTH = 10;
 // No record ever holds more levels than this; every reader of the format relies on it.
 constexpr uint32_t SURVEY_MAX_RECORD_LEVELS = 99;
+// No segment holds more records than its header's 16-bit count can say: the writer ends a walk
+// there rather than let the count wrap.
+constexpr uint32_t SURVEY_MAX_SEGMENT_RECORDS = 65535;
 // Room for levels in a channel buffer.
 constexpr uint32_t SURVEY_BUFFER_LEVELS = 100;
 // The magic: the characters of 'TVD ' stored as a little-endian 32-bit value.
@@ -62,7 +65,7 @@ struct _segmentheader {
   double dStartLat = 0.0;
   double dStopLon = 0.0;
   double dStopLat = 0.0;
-  uint16_t nRecordCount = 0; // low 16 bits of the segment's record count
+  uint16_t nRecordCount = 0; // the segment's record count; files of old writers hold its low 16 bits
   uint8_t nReserved = 0;
 };
 

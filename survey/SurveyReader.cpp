@@ -8,8 +8,9 @@
 
 namespace {
 
-// At most this many records are counted by a segment header's 16-bit field.
-constexpr size_t MAX_SEGMENT_RECORDS = std::numeric_limits<uint16_t>::max();
+// A record chain of this many records after a resynchronisation point is taken as the file's
+// content even when it does not reach a segment header or the end of the file.
+constexpr int SYNC_CHAIN_RECORDS = 4;
 
 std::string HexBytes(const uint8_t *p, size_t n) {
   std::string text;
@@ -31,12 +32,19 @@ bool LevelFits(const uint8_t *p) {
 
 class CSurveyParser {
 public:
-  CSurveyParser(const uint8_t *data, size_t size, bool bKeepLevels)
-      : m_data(data), m_nSize(size), m_bKeepLevels(bKeepLevels) {}
+  CSurveyParser(const uint8_t *data, size_t size, bool bKeepLevels, SurveyReading reading)
+      : m_data(data), m_nSize(size), m_bKeepLevels(bKeepLevels), m_bResync(reading == SurveyReading::resynchronise) {}
 
   _surveycontents Parse();
 
 private:
+  // Reads the segments the count names (m_nSegments), and those found after them when
+  // resynchronising.
+  void ReadSegments();
+  // Resynchronising, when the segments the count names have been read and bytes remain at
+  // nOffset: reports them and finds the first segment header among them (nOffset moves to it);
+  // false when there is none.
+  bool FindUncountedSegments(uint64_t &nOffset);
   uint64_t Remaining(uint64_t nOffset) const { return nOffset >= m_nSize ? 0 : m_nSize - nOffset; }
 
   // Whether a segment header of the format could start at nOffset: every field within the range
@@ -44,6 +52,29 @@ private:
   bool LooksLikeSegmentHeader(uint64_t nOffset) const {
     return Remaining(nOffset) >= SURVEY_SEGMENT_HEADER_LENGTH &&
            SegmentHeaderFieldsFit(m_data + nOffset, SURVEY_SEGMENT_HEADER_LENGTH);
+  }
+
+  // Whether a segment header as the collector writes it at BEGIN starts at nOffset: its fields fit,
+  // and it carries a date and a start time (or the marks of a clock that could not be read). Zeros
+  // left by a file system after a crash do not pass.
+  bool LooksLikeStampedHeader(uint64_t nOffset) const {
+    if (!LooksLikeSegmentHeader(nOffset)) {
+      return false;
+    }
+    const uint8_t *p = m_data + nOffset;
+    const bool bDated = p[1] >= 1 && p[1] <= 12 && p[2] >= 1 && p[2] <= 31 && p[4] <= 23 && p[5] <= 59 && p[6] <= 60;
+    const bool bNoClock = p[1] == 0 && p[2] == 0 && p[3] == 68 && p[4] == 255 && p[5] == 255 && p[6] == 255;
+    return bDated || bNoClock;
+  }
+
+  // Whether segment k's records may be followed by another segment header.
+  bool HeaderMayFollow(uint32_t k) const {
+    return k < m_nSegments || (m_bResync && k < static_cast<uint32_t>(SURVEY_MAX_SEGMENTS));
+  }
+  // Whether the header of segment k + 1 starts at nOffset: any header for a segment the count
+  // names, a stamped one for a segment beyond it.
+  bool LooksLikeNextHeader(uint32_t k, uint64_t nOffset) const {
+    return k < m_nSegments ? LooksLikeSegmentHeader(nOffset) : LooksLikeStampedHeader(nOffset);
   }
 
   // Whether the file ends at nOffset inside what begins as a segment header: what a process
@@ -102,15 +133,30 @@ private:
     m_contents.errors.push_back({kind, nOffset, std::move(text)});
   }
 
-  // Reads the records of segment k (of nSegments) behind its header; returns false when reading
-  // has to stop at unreadable bytes.
-  bool ReadRecords(_surveysegmententry &segment, uint32_t k, uint32_t nSegments, uint64_t &nOffset);
+  // Reads the records of segment k behind its header; returns false when reading has to stop at
+  // unreadable bytes, true when it goes on with the next segment header at nOffset.
+  bool ReadRecords(_surveysegmententry &segment, uint32_t k, uint64_t &nOffset);
+  // Reads segment k's records as its header counts them; false when they do not lead to a boundary.
+  bool ReadAsCounted(_surveysegmententry &segment, uint32_t k, uint64_t &nOffset);
   // Says what the unreadable bytes at nOffset are.
-  void ReportUnreadable(const _surveysegmententry &segment, uint32_t k, uint32_t nSegments, uint64_t nOffset);
+  void ReportUnreadable(const _surveysegmententry &segment, uint32_t k, uint64_t nOffset);
+
+  // Where reading resynchronises after unreadable bytes at nFrom.
+  enum class SyncKind { none, header, record };
+  struct _syncpoint {
+    SyncKind kind = SyncKind::none;
+    uint64_t nOffset = 0;
+  };
+  _syncpoint FindSyncPoint(uint64_t nFrom, bool bRecords, uint32_t k) const;
+  // Whether the records from nOffset on lead to more of the file's content: a few of them, the end
+  // of the file, a stamped segment header or a record cut short by the end of the file.
+  bool ChainFits(uint64_t nOffset, bool bAfterHeader) const;
 
   const uint8_t *m_data;
   uint64_t m_nSize;
   bool m_bKeepLevels;
+  bool m_bResync;
+  uint32_t m_nSegments = 0; // the segments the count names, at most 500
   _surveycontents m_contents;
 };
 
@@ -166,89 +212,166 @@ _surveycontents CSurveyParser::Parse() {
               "; a survey holds at most 500 segments, and only the first 500 are read");
     nSegments = SURVEY_MAX_SEGMENTS;
   }
+  m_nSegments = nSegments;
+  ReadSegments();
+  return std::move(m_contents);
+}
 
+void CSurveyParser::ReadSegments() {
+  const uint32_t nSegments = m_nSegments;
   uint64_t nOffset = SURVEY_FIRST_SEGMENT_OFFSET;
-  for (uint32_t k = 1; k <= nSegments; ++k) {
+  for (uint32_t k = 1; k <= static_cast<uint32_t>(SURVEY_MAX_SEGMENTS); ++k) {
+    if (k > nSegments) {
+      // Resynchronising, the last segment read may have found a header after it.
+      if (!m_bResync || nOffset >= m_nSize) {
+        break;
+      }
+      if (k == nSegments + 1 && !FindUncountedSegments(nOffset)) {
+        return;
+      }
+    }
     if (nOffset == m_nSize) {
       m_contents.nUnwrittenSegments = nSegments - k + 1;
       Error(SurveyProblem::unwrittenSegments, nOffset,
             (k == nSegments ? "segment " + std::to_string(k) + " is"
                             : "segments " + std::to_string(k) + " to " + std::to_string(nSegments) + " are") +
                 " counted but never written: the file ends after segment " + std::to_string(k - 1));
-      return std::move(m_contents);
+      return;
     }
     if (Remaining(nOffset) < SURVEY_SEGMENT_HEADER_LENGTH) {
       Error(SurveyProblem::truncated, nOffset,
             "the header of segment " + std::to_string(k) + " is cut short: 53 bytes are needed, only " +
                 std::to_string(Remaining(nOffset)) + " remain");
-      return std::move(m_contents);
+      return;
     }
     _surveysegmententry segment;
     segment.nOffset = nOffset;
     segment.header = DecodeSegmentHeader(m_data + nOffset);
     nOffset += SURVEY_SEGMENT_HEADER_LENGTH;
-    const bool bGoOn = ReadRecords(segment, k, nSegments, nOffset);
+    const bool bGoOn = ReadRecords(segment, k, nOffset);
     m_contents.segments.push_back(std::move(segment));
     m_contents.nEnd = nOffset;
     if (!bGoOn) {
-      return std::move(m_contents);
+      return;
     }
   }
   if (nOffset < m_nSize && m_contents.nSegmentCount <= static_cast<uint32_t>(SURVEY_MAX_SEGMENTS)) {
     Error(SurveyProblem::trailingBytes, nOffset,
           std::to_string(m_nSize - nOffset) + " bytes follow the last segment's records and belong to no segment");
   }
-  return std::move(m_contents);
 }
 
-bool CSurveyParser::ReadRecords(_surveysegmententry &segment, uint32_t k, uint32_t nSegments, uint64_t &nOffset) {
-  // First as the header counts them.
+bool CSurveyParser::FindUncountedSegments(uint64_t &nOffset) {
+  // After a counted segment, reading went on only because a stamped header follows it.
+  if (m_nSegments > 0 || LooksLikeStampedHeader(nOffset)) {
+    Error(SurveyProblem::trailingBytes, nOffset,
+          "segment headers follow the last of the " + std::to_string(m_nSegments) + " segments the count names");
+    return true;
+  }
+  Error(SurveyProblem::trailingBytes, nOffset,
+        std::to_string(m_nSize - nOffset) + " bytes follow the segment count, which names no segment");
+  const _syncpoint sync = FindSyncPoint(nOffset, false, 0);
+  if (sync.kind == SyncKind::none) {
+    return false;
+  }
+  m_contents.skipped.push_back({nOffset, sync.nOffset - nOffset, m_contents.errors.back().strText});
+  nOffset = sync.nOffset;
+  return true;
+}
+
+bool CSurveyParser::ReadAsCounted(_surveysegmententry &segment, uint32_t k, uint64_t &nOffset) {
   const uint32_t nClaimed = segment.header.nRecordCount;
   uint64_t nEnd = nOffset;
-  bool bAsCounted = true;
   for (uint32_t i = 0; i < nClaimed; ++i) {
     if (!IsWholeRecord(nEnd)) {
-      bAsCounted = false;
-      break;
+      return false;
     }
     nEnd += ChannelRecordSize(ReadUInt32LE(m_data + nEnd + 6));
   }
   // A header cut short behind the counted records is the next segment's, interrupted at its BEGIN.
-  if (bAsCounted &&
-      (nEnd == m_nSize || (k < nSegments && (LooksLikeSegmentHeader(nEnd) || LooksLikeCutSegmentHeader(nEnd))))) {
-    segment.records.reserve(nClaimed);
-    for (uint32_t i = 0; i < nClaimed; ++i) {
-      segment.records.push_back(ReadRecord(nOffset));
-      nOffset += ChannelRecordSize(segment.records.back().nLevels);
-    }
-    return true;
+  if (nEnd != m_nSize &&
+      !(HeaderMayFollow(k) && (LooksLikeNextHeader(k, nEnd) || (k < m_nSegments && LooksLikeCutSegmentHeader(nEnd))))) {
+    return false;
   }
-
-  // The count does not fit what follows: take the records that are there.
-  while (segment.records.size() < MAX_SEGMENT_RECORDS && LooksLikeRecord(nOffset)) {
+  segment.records.reserve(nClaimed);
+  for (uint32_t i = 0; i < nClaimed; ++i) {
     segment.records.push_back(ReadRecord(nOffset));
     nOffset += ChannelRecordSize(segment.records.back().nLevels);
   }
-  const bool bBoundary = nOffset == m_nSize || (k < nSegments && LooksLikeSegmentHeader(nOffset));
-  // At a boundary the counts differ (the same records would have ended at the same place);
-  // before unreadable bytes only surplus records are worth a word of their own.
-  if (bBoundary || segment.records.size() > nClaimed) {
-    Error(SurveyProblem::countMismatch, segment.nOffset + 50,
-          "segment " + std::to_string(k) + "'s header counts " + std::to_string(nClaimed) + " records, but " +
-              std::to_string(segment.records.size()) + " follow it");
-  }
-  if (bBoundary) {
-    return true;
-  }
-  ReportUnreadable(segment, k, nSegments, nOffset);
-  return false;
+  return true;
 }
 
-void CSurveyParser::ReportUnreadable(const _surveysegmententry &segment, uint32_t k, uint32_t nSegments,
-                                     uint64_t nOffset) {
+bool CSurveyParser::ReadRecords(_surveysegmententry &segment, uint32_t k, uint64_t &nOffset) {
+  if (ReadAsCounted(segment, k, nOffset)) {
+    return true;
+  }
+  // The count does not fit what follows: take the records that are there.
+  const uint32_t nClaimed = segment.header.nRecordCount;
+  bool bMismatchReported = false;
+  for (;;) {
+    while (LooksLikeRecord(nOffset)) {
+      segment.records.push_back(ReadRecord(nOffset));
+      nOffset += ChannelRecordSize(segment.records.back().nLevels);
+    }
+    const bool bBoundary = nOffset == m_nSize || (HeaderMayFollow(k) && LooksLikeNextHeader(k, nOffset));
+    // At a boundary the counts differ (the same records would have ended at the same place), but
+    // for a count that wrapped; before unreadable bytes only surplus records are worth a word.
+    if (!bMismatchReported && !RecordCountFits(segment.records.size(), static_cast<uint16_t>(nClaimed)) &&
+        (bBoundary || segment.records.size() > nClaimed)) {
+      Error(SurveyProblem::countMismatch, segment.nOffset + 50,
+            "segment " + std::to_string(k) + "'s header counts " + std::to_string(nClaimed) + " records, but " +
+                std::to_string(segment.records.size()) + " follow it");
+      bMismatchReported = true;
+    }
+    if (bBoundary) {
+      return true;
+    }
+    ReportUnreadable(segment, k, nOffset);
+    if (!m_bResync) {
+      return false;
+    }
+    const _syncpoint sync = FindSyncPoint(nOffset, segment.records.size() < nClaimed, k);
+    if (sync.kind == SyncKind::none) {
+      return false;
+    }
+    m_contents.skipped.push_back({nOffset, sync.nOffset - nOffset, m_contents.errors.back().strText});
+    nOffset = sync.nOffset;
+    if (sync.kind == SyncKind::header) {
+      return true;
+    }
+  }
+}
+
+CSurveyParser::_syncpoint CSurveyParser::FindSyncPoint(uint64_t nFrom, bool bRecords, uint32_t k) const {
+  const bool bHeaders = HeaderMayFollow(k);
+  if (!bHeaders && !bRecords) {
+    return {};
+  }
+  for (uint64_t q = nFrom; q < m_nSize; ++q) {
+    if (bHeaders && LooksLikeStampedHeader(q) && ChainFits(q + SURVEY_SEGMENT_HEADER_LENGTH, true)) {
+      return {SyncKind::header, q};
+    }
+    if (bRecords && LooksLikeRecord(q) && ChainFits(q, false)) {
+      return {SyncKind::record, q};
+    }
+  }
+  return {};
+}
+
+bool CSurveyParser::ChainFits(uint64_t nOffset, bool bAfterHeader) const {
+  int nRecords = 0;
+  while (nRecords < SYNC_CHAIN_RECORDS && LooksLikeRecord(nOffset)) {
+    nOffset += ChannelRecordSize(ReadUInt32LE(m_data + nOffset + 6));
+    ++nRecords;
+  }
+  return nRecords >= SYNC_CHAIN_RECORDS || nOffset == m_nSize || LooksLikeStampedHeader(nOffset) ||
+         ((bAfterHeader || nRecords > 0) && IsCutChannelRecord(m_data + nOffset, Remaining(nOffset)));
+}
+
+void CSurveyParser::ReportUnreadable(const _surveysegmententry &segment, uint32_t k, uint64_t nOffset) {
   const uint64_t nLeft = Remaining(nOffset);
   const bool bRecordExpected = segment.records.size() < segment.header.nRecordCount;
-  const bool bHeaderExpected = !bRecordExpected && k < nSegments;
+  const bool bHeaderExpected = !bRecordExpected && k < m_nSegments;
   const std::string what =
       bRecordExpected   ? "record " + std::to_string(segment.records.size() + 1) + " of segment " + std::to_string(k)
       : bHeaderExpected ? "the header of segment " + std::to_string(k + 1)
@@ -367,8 +490,12 @@ uint64_t _surveycontents::LevelCount() const {
   return n;
 }
 
-_surveycontents ParseSurvey(const uint8_t *data, size_t size, bool bKeepLevels) {
-  return CSurveyParser(data, size, bKeepLevels).Parse();
+_surveycontents ParseSurvey(const uint8_t *data, size_t size, bool bKeepLevels, SurveyReading reading) {
+  return CSurveyParser(data, size, bKeepLevels, reading).Parse();
+}
+
+bool RecordCountFits(uint64_t nRecords, uint16_t nCounted) {
+  return (nRecords & std::numeric_limits<uint16_t>::max()) == nCounted;
 }
 
 std::vector<uint8_t> LoadSurveyFile(const std::string &path, unsigned nShare) {

@@ -34,6 +34,13 @@ struct _surveyrecordentry {
   std::vector<int16_t> levels; // filled only when the levels are kept
 };
 
+// Bytes that reading in resynchronise mode stepped over to find the next segment header or record.
+struct _surveyskip {
+  uint64_t nOffset = 0;
+  uint64_t nLength = 0;
+  std::string strWhy; // what is wrong with the bytes at nOffset
+};
+
 struct _surveysegmententry {
   uint64_t nOffset = 0;
   _segmentheader header;
@@ -51,9 +58,11 @@ struct _surveycontents {
   uint32_t nSegmentCount = 0; // as the file states it
   std::vector<_surveysegmententry> segments;
   uint32_t nUnwrittenSegments = 0;
-  // Where the readable content ends: every byte before it belongs to a header or a record read.
+  // Where the readable content ends: every byte before it belongs to a header or a record read
+  // (or, when resynchronising, to the bytes skipped).
   uint64_t nEnd = 0;
   std::vector<_surveyerror> errors;
+  std::vector<_surveyskip> skipped; // when resynchronising: what was stepped over, in file order
 
   bool IsSound() const { return errors.empty(); }
   // The first error that keeps a survey from being continued, or nullptr. Segments announced but
@@ -63,15 +72,34 @@ struct _surveycontents {
   uint64_t LevelCount() const;
 };
 
+// How far reading goes past bytes that are neither a record nor a segment header.
+enum class SurveyReading {
+  stopAtDamage, // reading ends there: what the collector and the tools read
+  // reading looks on, byte by byte, for the next segment header or record recognised by its shape
+  // (records only while the segment's count wants more of them) that is followed by more of the
+  // file's content, steps over the bytes in between (skipped) and reads on; segments found after
+  // those the count names are read too, up to 500: what 'tvdtool survey repair' keeps
+  resynchronise,
+};
+
 // Reads a whole survey data file held in memory. Never reads outside data[0, size).
 //
 // Each segment's records are read as its header counts them when that leads exactly to the next
 // segment header or to the end of the file. Otherwise the count is not to be trusted (a walk whose
 // STOP never came keeps a provisional count), and the records are taken one by one for as long as
 // they look like records of the format: channel 1 or 2, at most 99 levels, each level within the
-// range of a signed byte. The disagreement is reported. Reading stops at the first bytes that can
-// be neither.
-_surveycontents ParseSurvey(const uint8_t *data, size_t size, bool bKeepLevels = true);
+// range of a signed byte. A count agrees with the records found when it equals their number
+// modulo 65536 (RecordCountFits): writers before the record limit let the 16-bit count wrap past
+// 65535, and such segments are read whole by the shape of their records. Any other disagreement is
+// reported. At the first bytes that can be neither a record nor a header, reading stops or
+// resynchronises, as reading says.
+_surveycontents ParseSurvey(const uint8_t *data, size_t size, bool bKeepLevels = true,
+                            SurveyReading reading = SurveyReading::stopAtDamage);
+
+// Whether a segment header's 16-bit count nCounted agrees with nRecords records: equal, or equal
+// to their number modulo 65536 (the count of a segment of more than 65535 records, as writers
+// before the record limit stored it).
+bool RecordCountFits(uint64_t nRecords, uint16_t nCounted);
 
 // Whether the first nBytes bytes at p (nBytes at most 53) hold values the collector writes into a
 // segment header: the coordinates flag 0 or 1, a month, a day, times of day (or 255 where the

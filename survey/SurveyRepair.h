@@ -19,4 +19,10 @@ struct _surveyrepair {
 // or record, bytes that are neither, segments beyond 500), sets each segment's record count to
 // the records kept and the segment count to the segments kept. What it writes reads back with no
 // error.
-_surveyrepair RepairSurvey(const uint8_t *data, size_t size);
+//
+// Reading as reading says: resynchronising (the default, 'tvdtool survey repair'), everything
+// readable after unreadable bytes is kept as well, and each stretch of bytes stepped over is
+// listed with its offset and length ("skipped 128 bytes at offset 139: ..."); stopping at the
+// damage keeps the readable beginning of the file only, byte for byte but for the counts (how a
+// survey interrupted in its last segment is continued).
+_surveyrepair RepairSurvey(const uint8_t *data, size_t size, SurveyReading reading = SurveyReading::resynchronise);

@@ -1,7 +1,9 @@
 // Reads arbitrary bytes as a survey data file and checks that what was read lies inside them,
 // that every level read is placed between its segment's end points and times, that the repaired
-// copy reads back with no error and keeps every record read, and that what is judged continuable
-// is continued by changing counts and dropping a cut-short end only.
+// copy reads back with no error and keeps every record read (and, reading on past damage, every
+// record found after it), that what is judged continuable is continued by changing counts and
+// dropping a cut-short end only, and that a sound survey one of whose segments gets 65536 records
+// more (its 16-bit count wrapping back to what it was) reads back whole and sound.
 #include "survey/LevelPlacement.h"
 #include "survey/SurveyContinue.h"
 #include "survey/SurveyReader.h"
@@ -11,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -39,6 +42,96 @@ void CheckAssessment(const uint8_t *data, size_t size, const _surveycontents &co
     if (repair.bytes[i] != data[i] && !bCount) {
       std::abort();
     }
+  }
+}
+
+// Both repairs read back sound: the one that stops at damage keeps exactly the records read, the
+// one that reads on past it keeps those and every record found after the damage.
+void CheckRepairs(const uint8_t *data, size_t size, const _surveycontents &contents, const _surveyrepair &repair) {
+  if (!repair.bPossible) {
+    return;
+  }
+  const _surveycontents repaired = ParseSurvey(repair.bytes.data(), repair.bytes.size(), false);
+  if (!repaired.IsSound() || repaired.RecordCount() != contents.RecordCount() ||
+      repaired.LevelCount() != contents.LevelCount()) {
+    std::abort();
+  }
+  const _surveycontents resynced = ParseSurvey(data, size, false, SurveyReading::resynchronise);
+  const _surveyrepair full = RepairSurvey(data, size);
+  const _surveycontents kept = ParseSurvey(full.bytes.data(), full.bytes.size(), false);
+  uint64_t nSkipped = 0;
+  for (const auto &skip : resynced.skipped) {
+    nSkipped += skip.nLength;
+  }
+  if (!full.bPossible || !kept.IsSound() || kept.RecordCount() != resynced.RecordCount() ||
+      kept.LevelCount() != resynced.LevelCount() || kept.RecordCount() < contents.RecordCount() ||
+      full.bytes.size() + nSkipped > size || resynced.segments.size() > SURVEY_MAX_SEGMENTS) {
+    std::abort();
+  }
+}
+
+// Whether the bytes at nOffset have the shape of a record: the segment header there would be read
+// as one by a reader that goes by the records' shape.
+bool RecordShapeAt(const uint8_t *data, size_t size, size_t nOffset) {
+  if (nOffset + SURVEY_RECORD_HEADER_LENGTH > size) {
+    return false;
+  }
+  const uint16_t nChannel = ReadUInt16LE(data + nOffset + 4);
+  const uint32_t nLevels = ReadUInt32LE(data + nOffset + 6);
+  if ((nChannel != 1 && nChannel != 2) || nLevels > SURVEY_MAX_RECORD_LEVELS ||
+      nOffset + ChannelRecordSize(nLevels) > size) {
+    return false;
+  }
+  for (uint32_t i = 0; i < nLevels; ++i) {
+    const auto nLevel = static_cast<int16_t>(ReadUInt16LE(data + nOffset + SURVEY_RECORD_HEADER_LENGTH + 2 * i));
+    if (nLevel < -128 || nLevel > 127) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool LooksLikeRecord(const _surveyrecordentry &record) {
+  return (record.nChannel == 1 || record.nChannel == 2) &&
+         std::all_of(record.levels.begin(), record.levels.end(), [](int16_t n) { return n >= -128 && n <= 127; });
+}
+
+// A sound survey whose segment gets 65536 records of no levels more, right behind its header: its
+// count (the low 16 bits) still fits, and it reads back with every record, as an earlier writer's
+// segment of more than 65535 records does.
+void CheckWrappedCount(const uint8_t *data, size_t size, const _surveycontents &contents) {
+  const auto segment = std::find_if(contents.segments.begin(), contents.segments.end(), [](const auto &entry) {
+    return std::all_of(entry.records.begin(), entry.records.end(), LooksLikeRecord);
+  });
+  if (!contents.IsSound() || segment == contents.segments.end()) {
+    return;
+  }
+  const size_t nIndex = static_cast<size_t>(segment - contents.segments.begin());
+  const size_t nEnd = nIndex + 1 < contents.segments.size() ? contents.segments[nIndex + 1].nOffset : size;
+  if (RecordShapeAt(data, size, nEnd)) {
+    return; // the next header has a record's shape too: by shape alone, the two cannot be told apart
+  }
+  _channelrecord empty;
+  empty.nFrequency = 8500;
+  empty.nChannel = 1;
+  std::vector<uint8_t> record;
+  AppendChannelRecord(record, empty);
+  const size_t nAt = segment->nOffset + SURVEY_SEGMENT_HEADER_LENGTH;
+  std::vector<uint8_t> bytes(data, data + nAt);
+  bytes.reserve(size + 65536 * record.size());
+  for (int i = 0; i < 65536; ++i) {
+    bytes.insert(bytes.end(), record.begin(), record.end());
+  }
+  bytes.insert(bytes.end(), data + nAt, data + size);
+  const _surveycontents wrapped = ParseSurvey(bytes.data(), bytes.size(), false);
+  if (!wrapped.IsSound() || wrapped.segments.size() != contents.segments.size() ||
+      wrapped.segments[nIndex].records.size() != segment->records.size() + 65536 ||
+      wrapped.RecordCount() != contents.RecordCount() + 65536) {
+    std::abort();
+  }
+  const _surveyrepair repair = RepairSurvey(bytes.data(), bytes.size());
+  if (!repair.changes.empty() || repair.bytes != bytes) {
+    std::abort();
   }
 }
 
@@ -80,14 +173,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       }
     }
   }
-  const _surveyrepair repair = RepairSurvey(data, size);
-  if (repair.bPossible) {
-    const _surveycontents repaired = ParseSurvey(repair.bytes.data(), repair.bytes.size());
-    if (!repaired.IsSound() || repaired.RecordCount() != contents.RecordCount() ||
-        repaired.LevelCount() != contents.LevelCount()) {
-      std::abort();
-    }
-  }
+  // Continuing repairs as reading stops at damage.
+  const _surveyrepair repair = RepairSurvey(data, size, SurveyReading::stopAtDamage);
+  CheckRepairs(data, size, contents, repair);
   CheckAssessment(data, size, contents, repair);
+  CheckWrappedCount(data, size, contents);
   return 0;
 }

@@ -409,4 +409,40 @@ TEST_F(SegmentWalk, AStopWhoseHeaderFailsIsSavedByClosingTheSurvey) {
   EXPECT_EQ(contents.segments[0].header.nStopMinute, 20);
 }
 
+TEST_F(SegmentWalk, AStopOnAFullDiskLeavesASoundFileAndKeepsTheRestForRetry) {
+  auto data = Start();
+  Done(m_pWalk->NewSegment());
+  Done(m_pWalk->Begin());
+  Add(*data, 1, Ramp(60));
+  Add(*data, 2, Ramp(30));
+  Add(*data, 1, Ramp(60, 60)); // the first record of channel 1 is written
+  m_clock.m_local.nMinute = 20;
+  CFileFaults::FillDiskAfter(0); // no room for a record, but the header is overwritten in place
+  try {
+    (void)m_pWalk->Stop();
+    FAIL() << "the stop did not fail";
+  } catch (const CFileException &e) {
+    EXPECT_EQ(e.m_cause, CFileException::diskFull);
+  }
+  EXPECT_EQ(m_pWalk->GetState(), WalkState::notSaved);
+  EXPECT_EQ(data->GetWaitingRecordCount(), 2U);
+  // The file is sound as it stands: its header counts the record that is in it and carries the
+  // stop time of STOP.
+  auto contents = Read();
+  ASSERT_TRUE(contents.IsSound()) << contents.errors.front().strText;
+  EXPECT_EQ(contents.segments.at(0).header.nRecordCount, 1);
+  EXPECT_EQ(contents.segments[0].header.nStopMinute, 20);
+  EXPECT_EQ(contents.LevelCount(), 60U);
+
+  CFileFaults::FillDiskAfter(-1);
+  m_clock.m_local.nMinute = 35;
+  Done(m_pWalk->RetrySave());
+  contents = Read();
+  ASSERT_TRUE(contents.IsSound());
+  EXPECT_EQ(contents.segments.at(0).records.size(), 3U);
+  EXPECT_EQ(contents.segments[0].header.nRecordCount, 3);
+  EXPECT_EQ(contents.segments[0].header.nStopMinute, 20);
+  EXPECT_EQ(contents.LevelCount(), 150U);
+}
+
 } // namespace

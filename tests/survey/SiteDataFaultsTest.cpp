@@ -242,4 +242,26 @@ TEST_F(SiteDataFaults, FilesThatDoNotReadBackAsTheyClaimAreRefusedWithTheirOffse
   }
 }
 
+TEST_F(SiteDataFaults, ClosingOnAFullDiskStillCountsTheRecordsInTheFile) {
+  auto data = Walking();       // BEGIN's header counts none, 90 levels buffered
+  Add(*data, 1, Ramp(20, 90)); // the 90 are a record in the file now
+  ASSERT_EQ(data->m_nRecordCount, 1);
+  CFileFaults::FillDiskAfter(15);
+  EXPECT_THROW(Add(*data, 1, Ramp(95)), CFileException); // the 20 do not fit
+  EXPECT_THROW(data->Close(), CFileException);
+  EXPECT_FALSE(data->IsClosed());
+  auto bytes = Bytes(Path());
+  auto contents = ParseSurvey(bytes.data(), bytes.size());
+  ASSERT_TRUE(contents.IsSound()) << contents.errors.front().strText;
+  EXPECT_EQ(contents.segments.at(0).header.nRecordCount, 1);
+  EXPECT_EQ(contents.LevelCount(), 90U);
+
+  CFileFaults::Reset();
+  data->Close();
+  bytes = Bytes(Path());
+  contents = ParseSurvey(bytes.data(), bytes.size());
+  ASSERT_TRUE(contents.IsSound());
+  EXPECT_EQ(contents.LevelCount(), 205U);
+}
+
 } // namespace

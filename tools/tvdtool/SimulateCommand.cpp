@@ -5,12 +5,15 @@
 #include "link/Usb.h"
 #include "platform/File.h"
 #include "platform/FileException.h"
+#include "platform/FileLock.h"
 #include "projection/BitmapFile.h"
+#include "projection/ProjectionHeader.h"
 #include "projection/SitePlan.h"
 #include "projection/SiteProjection.h"
 #include "survey/CollectionRun.h"
 #include "survey/SegmentWalk.h"
 #include "survey/SiteData.h"
+#include "survey/SurveyFiles.h"
 #include "survey/SurveyReader.h"
 #include "tools/tvdtool/Commands.h"
 #include "tools/tvdtool/DeviceBackends.h"
@@ -18,6 +21,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -31,6 +35,73 @@
 #include <vector>
 
 namespace {
+
+// The run's refusals, after the quoted output or projection file.
+constexpr const char *SIMULATE_TEXT_OUTPUT_IS_INPUT = ": the survey would overwrite it. Choose another survey file.";
+constexpr const char *SIMULATE_TEXT_OUTPUT_EXISTS =
+    " exists already: --append continues the survey in it, --force replaces it with a new one.";
+constexpr const char *SIMULATE_TEXT_NOT_INVERTIBLE =
+    "'s transform cannot be inverted (a * d - b * c is 0, or one of its numbers is not finite), so its plan "
+    "pixels have no coordinates: no survey is walked on it.";
+constexpr int SIMULATE_EXIT_REFUSED = 2;
+
+// A run refused before anything was written to the survey.
+class CRefusal : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+std::string Quoted(const std::string &path) { return "\"" + path + "\""; }
+
+// Whether a and b name the same file, existing or not.
+bool SameFile(const std::string &a, const std::string &b) {
+  std::error_code error;
+  if (std::filesystem::equivalent(a, b, error)) {
+    return true;
+  }
+  const auto canonicalA = std::filesystem::weakly_canonical(a, error);
+  const auto canonicalB = std::filesystem::weakly_canonical(b, error);
+  return !error && canonicalA == canonicalB;
+}
+
+// Refuses an output that would overwrite one of the run's inputs or a file that is there.
+void CheckOutput(const _simulateoptions &options) {
+  const std::string &out = options.strOutput;
+  const std::pair<std::string, std::string> inputs[] = {
+      {options.strProjection, "the projection"},
+      {options.strProjection + "c", "the projection's side file"},
+      {options.strProjection + "b", "the projection's side file"},
+      {options.strRoute, "the route"},
+  };
+  for (const auto &[path, what] : inputs) {
+    if (!path.empty() && SameFile(out, path)) {
+      throw CRefusal(Quoted(out) + " is " + what + " " + Quoted(path) + SIMULATE_TEXT_OUTPUT_IS_INPUT);
+    }
+  }
+  if (!std::filesystem::exists(out)) {
+    return;
+  }
+  if (!options.bAppend && !options.bForce) {
+    throw CRefusal(Quoted(out) + SIMULATE_TEXT_OUTPUT_EXISTS);
+  }
+  CFileLock probe;
+  if (!probe.Acquire(out, false)) {
+    throw CRefusal(SurveyInUseError(out).what());
+  }
+}
+
+// Refuses a projection whose plan pixels have no coordinates: its transform cannot be inverted.
+void CheckTransform(const std::string &strProjection) {
+  CSiteProjection projection;
+  LoadProjectionTransform(strProjection, projection); // its header only: nothing is written
+  const double numbers[] = {projection.m_dA, projection.m_dB, projection.m_dC,
+                            projection.m_dD, projection.m_dE, projection.m_dF};
+  const double dDet = projection.m_nKind == PROJECTION_LINEAR ? projection.m_dA * projection.m_dD : projection.m_dDet;
+  if (!std::all_of(std::begin(numbers), std::end(numbers), [](double d) { return std::isfinite(d); }) ||
+      !std::isfinite(dDet) || dDet == 0.0) {
+    throw CRefusal(Quoted(strProjection) + SIMULATE_TEXT_NOT_INVERTIBLE);
+  }
+}
 
 // The survey's clock follows the simulated receiver's time, so the times stamped into the
 // segment headers are those of the simulated walk.
@@ -85,6 +156,10 @@ private:
   void Prepare();
   void Connect();
   void WalkSegment(const _pixelpoint &start, const _pixelpoint &stop);
+  // The survey data refused levels: the walked segment holds the most records a segment can. The
+  // walk ends there as STOP ends it, and the operator's note is printed.
+  void OnSegmentFull();
+  std::array<uint64_t, 2> LevelsRecorded() const;
   // Lets simulated time pass in steps, handling the packets as they come.
   void Advance(double dSeconds);
   // Handles every packet waiting in the link's queue; raises when the receiver was lost.
@@ -114,6 +189,7 @@ private:
   std::array<uint32_t, 2> m_nChannelCodes{};
   int m_nChannelCount = 0;
   std::vector<std::string> m_alerts;
+  std::array<uint64_t, 2> m_nRecordedAtLimit{}; // the levels recorded when a walk reached the record limit
 
   std::unique_ptr<CDeviceBackends> m_pBackends;
   std::unique_ptr<CUSB> m_pLink; // stops its worker itself as it goes
@@ -138,6 +214,8 @@ void CSimulation::Prepare() {
   if (m_options.nChannels != 1 && m_options.nChannels != 2) {
     throw std::runtime_error("--channels must be 1 or 2.");
   }
+  CheckOutput(m_options);
+  CheckTransform(m_options.strProjection);
   m_projection.Load(m_options.strProjection);
   if (m_projection.m_nKind != PROJECTION_GEO && m_projection.m_nKind != PROJECTION_LINEAR) {
     throw std::runtime_error("\"" + m_options.strProjection + "\" is not a projection file.");
@@ -152,8 +230,15 @@ void CSimulation::Prepare() {
   m_pClock = std::make_unique<CSimulatedClock>(*m_pSimulator, nStart);
 
   const bool bContinue = m_options.bAppend && std::filesystem::exists(m_options.strOutput);
-  m_pSiteData = std::make_unique<CSiteData>(
-      m_options.strOutput, bContinue ? CSiteData::modeOpenExisting : CSiteData::modeCreateNew, m_plan, *m_pClock);
+  try {
+    m_pSiteData = std::make_unique<CSiteData>(
+        m_options.strOutput, bContinue ? CSiteData::modeOpenExisting : CSiteData::modeCreateNew, m_plan, *m_pClock);
+  } catch (const CFileException &e) {
+    if (e.m_cause == CFileException::sharingViolation) {
+      throw CRefusal(e.what()); // another program writes it: nothing was written
+    }
+    throw;
+  }
   m_nFirstSegment = m_pSiteData->m_nSegmentCount + 1;
   const auto nSegments = static_cast<int32_t>(m_route.size() - 1);
   if (m_pSiteData->m_nSegmentCount + nSegments > SURVEY_MAX_SEGMENTS) {
@@ -184,6 +269,7 @@ void CSimulation::Connect() {
     m_err << "tvdtool: " << strCaption << ": " << strText << '\n';
     m_alerts.push_back(strText);
   };
+  callbacks.pfnSegmentFull = [this] { OnSegmentFull(); };
   callbacks.pfnShowChannelFrequencies = [this](const uint32_t *pCodes, int nCount) {
     m_nChannelCount = nCount;
     for (int i = 0; i < 2; ++i) {
@@ -224,6 +310,19 @@ void CSimulation::Connect() {
 
 std::array<uint64_t, 2> CSimulation::LevelsSent() const {
   return {m_pSimulator->LevelsSent(1), m_pSimulator->LevelsSent(2)};
+}
+
+std::array<uint64_t, 2> CSimulation::LevelsRecorded() const {
+  return {m_pRun->GetLevelsRecorded(1), m_pRun->GetLevelsRecorded(2)};
+}
+
+void CSimulation::OnSegmentFull() {
+  if (!m_pWalk || !m_pWalk->IsWalking()) {
+    return;
+  }
+  m_nRecordedAtLimit = LevelsRecorded();
+  const _walkresult result = m_pWalk->Stop();
+  m_err << "tvdtool: " << result.strNote << '\n';
 }
 
 void CSimulation::HandleWaiting() {
@@ -281,12 +380,20 @@ void CSimulation::WalkSegment(const _pixelpoint &start, const _pixelpoint &stop)
 
   Check(m_pWalk->Begin()); // the walk sets the run's m_bWalking
   const auto sentAtBegin = LevelsSent();
+  const auto recordedAtBegin = LevelsRecorded();
   Advance(m_options.dSecondsPerSegment);
   HandleEverythingSent(); // every level sent during the walk is the walk's
-  const auto sentAtStop = LevelsSent();
-  Check(m_pWalk->Stop());
-  for (size_t k = 0; k < 2; ++k) {
-    m_nSentDuringWalks[k] += sentAtStop[k] - sentAtBegin[k];
+  if (m_pWalk->IsWalking()) {
+    const auto sentAtStop = LevelsSent();
+    Check(m_pWalk->Stop());
+    for (size_t k = 0; k < 2; ++k) {
+      m_nSentDuringWalks[k] += sentAtStop[k] - sentAtBegin[k];
+    }
+  } else {
+    // Ended at the record limit: the walk's levels are those recorded until then.
+    for (size_t k = 0; k < 2; ++k) {
+      m_nSentDuringWalks[k] += m_nRecordedAtLimit[k] - recordedAtBegin[k];
+    }
   }
   m_out << "segment " << n << ": " << Point(start) << " -> " << Point(stop) << ", "
         << Seconds(m_options.dSecondsPerSegment) << ", " << m_pSiteData->m_nRecordCount
@@ -352,6 +459,9 @@ int RunSimulate(const _simulateoptions &options, std::ostream &out, std::ostream
   try {
     CSimulation simulation(options, out, err);
     nStatus = simulation.Run(summary);
+  } catch (const CRefusal &e) {
+    err << "tvdtool: " << e.what() << '\n';
+    nStatus = SIMULATE_EXIT_REFUSED;
   } catch (const std::exception &e) {
     err << "tvdtool: " << e.what() << '\n';
     nStatus = 1;
@@ -366,8 +476,10 @@ void RegisterSimulateCommands(CLI::App &app) {
   auto *simulate = app.add_subcommand(
       "simulate", "Collect a survey without an operator: a simulated receiver is connected through the receiver "
                   "link and the route is walked segment by segment (New Segment, start and stop points, BEGIN, "
-                  "STOP) while its levels are recorded, faster than real time. Exits non-zero unless the survey "
-                  "holds exactly the levels the receiver sent during the walks.");
+                  "STOP) while its levels are recorded, faster than real time. Exits 1 unless the survey holds "
+                  "exactly the levels the receiver sent during the walks; exits 2 without writing the survey when "
+                  "the output is an input, exists (without --append or --force) or is being written by another "
+                  "program, or when the projection's transform cannot be inverted.");
   auto options = std::make_shared<_simulateoptions>();
   simulate->add_option("--projection", options->strProjection, "The projection file (.gpf or .lpf) to walk on.")
       ->required();
@@ -387,6 +499,9 @@ void RegisterSimulateCommands(CLI::App &app) {
       ->check(CLI::NonNegativeNumber);
   simulate->add_flag("--append", options->bAppend,
                      "Continue the survey in the output file when it exists, after its last segment.");
+  simulate->add_flag("--force", options->bForce,
+                     "Replace the output file with a new survey when it exists (without it, an existing file is "
+                     "refused).");
   simulate->callback([options] {
     if (const int nStatus = RunSimulate(*options, std::cout, std::cerr); nStatus != 0) {
       throw CLI::RuntimeError(nStatus);

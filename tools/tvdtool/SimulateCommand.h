@@ -15,6 +15,7 @@ struct _simulateoptions {
   double dSecondsPerSegment = 10.0;               // simulated seconds each segment is walked
   int nChannels = 2;                              // channels the simulated receiver measures: 1 or 2
   bool bAppend = false;                           // continue the survey at strOutput when it exists
+  bool bForce = false;                            // replace a file at strOutput with a new survey
   double dSetupSeconds = 2.0;                     // simulated seconds spent choosing the points before each BEGIN
   uint32_t nStepMs = 100;                         // the simulated receiver's time advances in steps of this many ms
   int64_t nStartTime = -1;                        // the survey clock at the start, seconds since 1970; < 0: now
@@ -35,7 +36,9 @@ struct _simulatesummary {
 // survey (or continues it), connects a simulated receiver through the receiver link, handles its
 // packets as the collector does, and walks the route segment by segment, the receiver's time
 // running faster than real time. Prints each segment and a summary on out, problems on err.
-// Returns 0 when the survey holds exactly the levels the receiver sent during the walks, 1
-// otherwise or on any failure.
+// Returns 0 when the survey holds exactly the levels the receiver sent during the walks; 2 when
+// the run is refused before anything is written to the survey: the output is the projection, one
+// of its side files or the route; it exists and neither bAppend nor bForce is set; another program
+// is writing it; or the projection's transform cannot be inverted; 1 on any other failure.
 int RunSimulate(const _simulateoptions &options, std::ostream &out, std::ostream &err,
                 _simulatesummary *pSummary = nullptr);

@@ -189,7 +189,7 @@ int RepairSurveyFile(const std::string &input, const std::string &output, std::o
     out << "tvdtool: the repaired copy must go to another file than \"" << input << "\", which is never rewritten.\n";
     return SURVEY_EXIT_FAILED;
   }
-  const auto bytes = LoadSurveyFile(input, CFile::shareDenyWrite);
+  const auto bytes = LoadSurveyFile(input, CFile::shareDenyNone); // also a survey a collector is writing
   const auto repair = RepairSurvey(bytes.data(), bytes.size());
   if (!repair.bPossible) {
     out << "tvdtool: \"" << input << "\" cannot be repaired: " << repair.strReason << ".\n";
@@ -211,7 +211,7 @@ int RepairSurveyFile(const std::string &input, const std::string &output, std::o
 }
 
 int ContinueSurveyFile(const std::string &path, std::ostream &out) {
-  const auto bytes = LoadSurveyFile(path, CFile::shareDenyWrite);
+  const auto bytes = LoadSurveyFile(path, CFile::shareDenyNone); // ContinueSurvey refuses a survey in use
   const auto assessment = AssessSurvey(bytes.data(), bytes.size());
   if (assessment.state != SurveyState::sound && assessment.state != SurveyState::continuable) {
     out << "tvdtool: \"" << path << "\" cannot be continued: " << assessment.strDescription << ".";
