@@ -286,12 +286,9 @@ int LocatePixel(const std::string &strPath, double x, double y, bool bJson, std:
   return PROJECTION_EXIT_DONE;
 }
 
-void RegisterProjectionCommands(CLI::App &app) {
-  auto *projection = app.add_subcommand(
-      "projection", "Make and inspect projection files: a floor plan with the transform between its pixels and "
-                    "coordinates (.gpf geo-coded: latitude/longitude; .lpf linear: X/Y).");
-  projection->require_subcommand(1);
+namespace {
 
+void RegisterMakeCommand(CLI::App *projection) {
   auto *make = projection->add_subcommand(
       "make", "Build a projection file from a floor-plan picture (png, jpg, bmp, svg, ...). The kind follows the "
               "output's extension. Give the transform as six numbers (--matrix) or calibrate it: --scale for a "
@@ -338,6 +335,16 @@ void RegisterProjectionCommands(CLI::App &app) {
     }
     MakeProjection(r, std::cout);
   });
+}
+
+} // namespace
+
+void RegisterProjectionCommands(CLI::App &app) {
+  auto *projection = app.add_subcommand(
+      "projection", "Make and inspect projection files: a floor plan with the transform between its pixels and "
+                    "coordinates (.gpf geo-coded: latitude/longitude; .lpf linear: X/Y).");
+  projection->require_subcommand(1);
+  RegisterMakeCommand(projection);
 
   auto *info = projection->add_subcommand(
       "info", "Show what a projection file holds: kind, the six transform numbers, det, the compressed section's "
