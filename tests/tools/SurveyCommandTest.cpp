@@ -260,6 +260,28 @@ TEST_F(SurveyCommand, ContinueRepairsAnInterruptedWalkInPlaceAndNothingElse) {
   EXPECT_FALSE(fs::exists(path + ".2.bak"));
 }
 
+// A survey given through a pipe has no length to read it by: it is named as no regular file
+// instead of "Illegal seek" or an empty survey.
+TEST_F(SurveyCommand, SurveysThroughAPipeAreNamedAsNoRegularFile) {
+  const auto bytes = Bytes(MakeSurvey());
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  ASSERT_EQ(::write(fds[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  ::close(fds[1]);
+  const std::string pipe = "/dev/fd/" + std::to_string(fds[0]);
+  std::ostringstream out;
+  try {
+    VerifySurvey(pipe, out);
+    ADD_FAILURE() << "read from a pipe";
+  } catch (const CFileException &e) {
+    EXPECT_NE(std::string(e.what()).find("\"" + pipe + "\" is a pipe or FIFO, but it must be a regular file"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(out.str(), "");
+  ::close(fds[0]);
+}
+
 TEST_F(SurveyCommand, CommandLineReportsUnsoundFilesByItsExitCode) {
   const auto path = MakeSurvey();
   CLI::App app;
