@@ -88,7 +88,9 @@ private:
     size_t nOffset = 0;
     std::unique_lock lock(m_mutex);
     for (const _arrival &arrival : m_pRecording->arrivals) {
-      const auto due = start + std::chrono::milliseconds(arrival.nTimeMs);
+      // The parser refuses later times; a recording made in memory is held to the same bound.
+      const auto nTimeMs = static_cast<int64_t>(std::min(arrival.nTimeMs, ARRIVAL_MAX_TIME_MS));
+      const auto due = start + std::chrono::milliseconds(nTimeMs);
       if (m_cv.wait_until(lock, due, [this] { return m_bStop; })) {
         return;
       }

@@ -9,6 +9,30 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+// What a file of this mode is, for a message: "a pipe or FIFO", "a character device", ...
+std::string FileKindName(mode_t nMode) {
+  if (S_ISFIFO(nMode)) {
+    return "a pipe or FIFO";
+  }
+  if (S_ISCHR(nMode)) {
+    return "a character device";
+  }
+  if (S_ISBLK(nMode)) {
+    return "a block device";
+  }
+  if (S_ISSOCK(nMode)) {
+    return "a socket";
+  }
+  if (S_ISDIR(nMode)) {
+    return "a folder";
+  }
+  return "not a regular file";
+}
+
+} // namespace
+
 CFile::~CFile() { Abort(); }
 
 bool CFile::Open(const std::string &path, unsigned flags, CFileException *pError) {
@@ -202,6 +226,13 @@ uint64_t CFile::GetLength() const {
   struct stat st {};
   if (::fstat(m_nFd, &st) != 0) {
     CFileException::ThrowErrno(errno, m_strPath, "Reading the length of");
+  }
+  if (!S_ISREG(st.st_mode)) {
+    // A pipe or a device has no length to tell (it would say 0): whatever reads a file by its
+    // length must be given a regular file.
+    throw CFileException(CFileException::invalidFile, m_strPath,
+                         "\"" + m_strPath + "\" is " + FileKindName(st.st_mode) +
+                             ", but it must be a regular file: " + REGULAR_FILE_ADVICE);
   }
   return static_cast<uint64_t>(st.st_size);
 }

@@ -55,6 +55,8 @@ public:
   uint64_t SeekToEnd() { return Seek(0, end); }
   void SeekToBegin() { Seek(0, begin); }
   uint64_t GetPosition() const;
+  // The length of a regular file. A pipe, FIFO or device has none to tell: raises invalidFile
+  // saying that the file must be a regular file.
   uint64_t GetLength() const;
 
   // Closes the file, raising a failure the system reports for the close itself.

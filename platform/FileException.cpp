@@ -43,6 +43,9 @@ void CFileException::ThrowErrno(int nErrno, const std::string &fileName, const s
   std::string reason;
   if (cause == sharingViolation) {
     reason = "the file is in use by another program";
+  } else if (nErrno == ESPIPE) {
+    reason = std::string("it must be a regular file: ") + REGULAR_FILE_ADVICE;
+    reason.pop_back(); // the sentence ends below
   } else {
     reason = std::strerror(nErrno);
   }

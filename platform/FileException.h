@@ -3,6 +3,10 @@
 #include <stdexcept>
 #include <string>
 
+// What to do with a pipe or a device where a file is read by its length or at offsets.
+constexpr const char *REGULAR_FILE_ADVICE =
+    "a pipe or a device has no length and cannot be read at an offset; save it to a file first.";
+
 // The error raised by every file operation of the system. It names the file and says what
 // failed, so the operator's message box can show it as it stands.
 class CFileException : public std::runtime_error {

@@ -30,15 +30,39 @@ void CStreamRecorder::Close() {
 
 namespace {
 
-template <class T> bool ParseNumber(const char *&p, const char *pEnd, T &value) {
+void SkipBlanks(const char *&p, const char *pEnd) {
   while (p < pEnd && (*p == ' ' || *p == '\t')) {
     ++p;
   }
+}
+
+template <class T> bool ParseNumber(const char *&p, const char *pEnd, T &value) {
+  SkipBlanks(p, pEnd);
   const auto [pNext, error] = std::from_chars(p, pEnd, value);
   if (error != std::errc() || pNext == p) {
     return false;
   }
   p = pNext;
+  return true;
+}
+
+// Reads the time of an arrival. A number too large for any recording is refused with the digits
+// as written, which may be too large for any integer.
+bool ParseTime(const char *&p, const char *pEnd, uint64_t &nTimeMs, const std::string &strWhere) {
+  SkipBlanks(p, pEnd);
+  const char *pDigits = p;
+  while (p < pEnd && *p >= '0' && *p <= '9') {
+    ++p;
+  }
+  if (p == pDigits) {
+    return false;
+  }
+  const auto [pNext, error] = std::from_chars(pDigits, p, nTimeMs);
+  if (error != std::errc() || pNext != p || nTimeMs > ARRIVAL_MAX_TIME_MS) {
+    throw std::runtime_error(strWhere + "the time " + std::string(pDigits, p) +
+                             " is out of range: a recording's times run from 0 to " +
+                             std::to_string(ARRIVAL_MAX_TIME_MS) + " ms (about 31 years)");
+  }
   return true;
 }
 
@@ -65,12 +89,10 @@ std::vector<_arrival> ParseArrivals(const std::string &strText, const std::strin
     if (pFirst == pEnd || *pFirst == '#') {
       continue;
     }
-    _arrival arrival;
-    bool bValid = ParseNumber(p, pEnd, arrival.nTimeMs) && ParseNumber(p, pEnd, arrival.nCount);
-    while (bValid && p < pEnd && (*p == ' ' || *p == '\t')) {
-      ++p;
-    }
     const std::string strWhere = strFileName + ", line " + std::to_string(nLine) + ": ";
+    _arrival arrival;
+    const bool bValid = ParseTime(p, pEnd, arrival.nTimeMs, strWhere) && ParseNumber(p, pEnd, arrival.nCount);
+    SkipBlanks(p, pEnd);
     if (!bValid || p != pEnd) {
       throw std::runtime_error(strWhere + "expected a time in milliseconds and a byte count");
     }

@@ -16,6 +16,10 @@
 //
 // one line per arrival, times never decreasing, counts adding up to the size of the byte file.
 
+// The latest arrival a recording may hold, in milliseconds after the open: about 31 years, far
+// beyond any session, and small enough that a replay can add it to its clock without overflow.
+constexpr uint64_t ARRIVAL_MAX_TIME_MS = 1'000'000'000'000;
+
 struct _arrival {
   uint64_t nTimeMs = 0;
   uint32_t nCount = 0;
@@ -42,8 +46,8 @@ private:
   uint64_t m_nBytes = 0;
 };
 
-// Reads the side file's text. A line that is not "time count", a time that goes back or a count
-// of 0 raises std::runtime_error naming the file and the line.
+// Reads the side file's text. A line that is not "time count", a time beyond ARRIVAL_MAX_TIME_MS,
+// a time that goes back or a count of 0 raises std::runtime_error naming the file and the line.
 std::vector<_arrival> ParseArrivals(const std::string &strText, const std::string &strFileName);
 
 // Loads a recording. Raises CFileException when the byte file cannot be read, and

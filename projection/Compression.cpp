@@ -2,6 +2,7 @@
 
 #include "platform/File.h"
 #include "platform/LittleEndian.h"
+#include "platform/ReplacingFile.h"
 
 #include <algorithm>
 #include <cstring>
@@ -163,8 +164,9 @@ size_t CCompression::DecodeCodeBytes(const uint8_t *pCode, size_t nCount, uint8_
 void CCompression::Decode() {
   CFile input;
   input.OpenOrThrow(m_strInput, CFile::modeRead | CFile::shareDenyWrite);
-  CFile output;
-  output.OpenOrThrow(m_strOutput, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+  // Made whole beside the output and renamed into place: a failure leaves the output as it was.
+  // A decoded bitmap is made again at every load, so it is not synchronised to the disk.
+  CReplacingFile output(m_strOutput, false);
 
   uint8_t header[COMPRESSION_HEADER_SIZE];
   const uint32_t nHeader = input.Read(header, COMPRESSION_HEADER_SIZE);
@@ -200,7 +202,7 @@ void CCompression::Decode() {
       nPad -= nNow;
     }
   }
-  output.Close();
+  output.Commit();
 }
 
 std::vector<uint8_t> CCompression::DecodeInMemory(const uint8_t *pStream, size_t nSize, size_t nMaxOutput) {

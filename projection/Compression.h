@@ -48,9 +48,10 @@ public:
   CCompression &operator=(const CCompression &) = delete;
   virtual ~CCompression();
 
-  // Decodes m_strInput into m_strOutput (created or truncated). Both files stay on disk. Raises
-  // CFileException when the stream cannot be opened or its 1032-byte header is incomplete, and
-  // when the output cannot be created or written (partial output is left as it is).
+  // Decodes m_strInput into m_strOutput, which is written whole beside its place and then put in
+  // place of what it held. Both files stay on disk. Raises CFileException when the stream cannot
+  // be opened or its 1032-byte header is incomplete, and when the output cannot be written; the
+  // output is then left as it was.
   void Decode();
 
   // Builds the code tree from m_nWeights[0..255]: repeatedly merges the two lightest nodes of the

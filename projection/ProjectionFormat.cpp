@@ -4,6 +4,9 @@
 #include "platform/LittleEndian.h"
 #include "projection/Compression.h"
 
+#include <algorithm>
+#include <vector>
+
 int32_t ProjectionKindFromTag(uint32_t nTag) {
   switch (nTag) {
   case PROJECTION_TAG_GEO:
@@ -58,5 +61,34 @@ void CheckProjectionSection(const std::string &strPath, uint64_t nFileLength, ui
                              " bytes, but the file ends " +
                              std::to_string(nFileLength > nOffset ? nFileLength - nOffset : 0) +
                              " bytes after that offset.");
+  }
+}
+
+void CheckDecodedLength(const std::string &strPath, uint32_t nOffset, const uint8_t *pStart, size_t nStart,
+                        uint32_t nSection) {
+  const uint32_t nDeclared = ReadUInt32LE(pStart + 4);
+  const std::string strDeclared = "\"" + strPath + "\" is damaged: its floor-plan section at offset " +
+                                  std::to_string(nOffset) + " declares a decoded length of " +
+                                  std::to_string(nDeclared) + " bytes, but ";
+  const uint64_t nCodeBytes = nSection - COMPRESSION_HEADER_SIZE;
+  if (nDeclared > 8 * nCodeBytes) {
+    throw CFileException(CFileException::invalidFile, strPath,
+                         strDeclared + "its " + std::to_string(nCodeBytes) + " code bytes can yield at most " +
+                             std::to_string(8 * nCodeBytes) + " (8 per code byte).");
+  }
+  // The bytes the start of the code decodes to, without the padding up to L.
+  CCompression decoder("", "");
+  decoder.ReadTable(pStart);
+  const size_t nCode = std::min<size_t>(nStart - COMPRESSION_HEADER_SIZE, PROJECTION_HEADER_CODE_BYTES);
+  std::vector<uint8_t> decoded(8 * nCode);
+  decoded.resize(decoder.DecodeCodeBytes(pStart + COMPRESSION_HEADER_SIZE, nCode, decoded.data()));
+  if (decoded.size() < 6 || decoded[0] != 'B' || decoded[1] != 'M') {
+    return; // no bitmap header to hold L against
+  }
+  // A writer that leaves the bitmap's length field 0 says nothing about it.
+  const uint32_t nBitmap = ReadUInt32LE(decoded.data() + 2);
+  if (nBitmap != 0 && nBitmap != nDeclared) {
+    throw CFileException(CFileException::invalidFile, strPath,
+                         strDeclared + "the bitmap file it decodes to declares " + std::to_string(nBitmap) + " bytes.");
   }
 }

@@ -58,3 +58,16 @@ std::string ProjectionKindName(int32_t nKind);
 // long: N counts its own 1032-byte header, and the section must end within the file. Raises
 // CFileException naming the file, the offset and the numbers otherwise.
 void CheckProjectionSection(const std::string &strPath, uint64_t nFileLength, uint32_t nOffset, uint32_t nLength);
+
+// Code bytes to decode for the start of a section: enough for the 54-byte bitmap headers even at
+// the longest possible codes.
+constexpr uint32_t PROJECTION_HEADER_CODE_BYTES = 2048;
+
+// Checks the decoded length L that the section at nOffset of the projection file strPath declares,
+// before anything is decoded or written: no code byte yields more than 8 bytes, so L may be at most
+// 8 times the section's code bytes; and when the section decodes to a bitmap file whose header
+// gives its length, L must be that length. pStart holds the first nStart bytes of the section (its
+// 1032-byte header and up to PROJECTION_HEADER_CODE_BYTES code bytes), nSection is its whole
+// length. Raises CFileException (invalidFile) naming the file, the offset and the numbers.
+void CheckDecodedLength(const std::string &strPath, uint32_t nOffset, const uint8_t *pStart, size_t nStart,
+                        uint32_t nSection);

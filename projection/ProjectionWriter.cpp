@@ -1,12 +1,9 @@
 #include "projection/ProjectionWriter.h"
 
-#include "platform/File.h"
 #include "platform/LittleEndian.h"
+#include "platform/ReplacingFile.h"
 #include "projection/CompressionEncoder.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <stdexcept>
 
 std::vector<uint8_t> MakeProjectionHeader(int32_t nKind, const _transform &transform) {
@@ -44,22 +41,5 @@ std::vector<uint8_t> MakeProjectionFile(int32_t nKind, const _transform &transfo
 void WriteProjectionFile(const std::string &strPath, int32_t nKind, const _transform &transform, const uint8_t *pBitmap,
                          size_t nBitmapSize) {
   const std::vector<uint8_t> file = MakeProjectionFile(nKind, transform, pBitmap, nBitmapSize);
-  const std::string strPart = strPath + ".part";
-  try {
-    CFile output;
-    output.OpenOrThrow(strPart, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
-    constexpr size_t BLOCK = 1 << 24;
-    for (size_t nPos = 0; nPos < file.size(); nPos += BLOCK) {
-      output.Write(file.data() + nPos, static_cast<uint32_t>(std::min(BLOCK, file.size() - nPos)));
-    }
-    output.Close();
-  } catch (...) {
-    std::remove(strPart.c_str());
-    throw;
-  }
-  if (std::rename(strPart.c_str(), strPath.c_str()) != 0) {
-    const int nError = errno;
-    std::remove(strPart.c_str());
-    CFileException::ThrowErrno(nError, strPath, "Replacing");
-  }
+  ReplaceFileContents(strPath, file.data(), file.size(), true);
 }

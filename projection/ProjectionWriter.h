@@ -17,7 +17,9 @@ std::vector<uint8_t> MakeProjectionHeader(int32_t nKind, const _transform &trans
 std::vector<uint8_t> MakeProjectionFile(int32_t nKind, const _transform &transform, const uint8_t *pBitmap,
                                         size_t nBitmapSize);
 
-// Writes MakeProjectionFile to strPath, first to strPath + ".part" and then renamed, so that a
-// failure (a full disk) never leaves a half projection under the final name. Raises CFileException.
+// Writes MakeProjectionFile to strPath through a temporary file beside it (see CReplacingFile),
+// synchronised to the disk before it is renamed, so that a failure (a full disk) never leaves a
+// half projection under the final name and a file that was there stays as it was. Raises
+// CFileException.
 void WriteProjectionFile(const std::string &strPath, int32_t nKind, const _transform &transform, const uint8_t *pBitmap,
                          size_t nBitmapSize);

@@ -1,12 +1,14 @@
 #include "projection/SiteProjection.h"
 
 #include "platform/LittleEndian.h"
+#include "platform/ReplacingFile.h"
 #include "projection/Compression.h"
 #include "projection/ProjectionHeader.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -34,8 +36,12 @@ void CSiteProjection::Load(const std::string &strPath) {
     if (m_fnStatus) {
       m_fnStatus(nKind == PROJECTION_GEO ? PROJECTION_STATUS_GEO : PROJECTION_STATUS_LINEAR);
     }
-    ExtractSection();
-    DecodeBitmap();
+    // The stream file is put in place only once the bitmap is decoded from it, so a failure
+    // leaves both side files of the last load as they were.
+    std::optional<CReplacingFile> stream;
+    ExtractSection(stream);
+    DecodeBitmap(stream->GetTemporaryPath());
+    stream->Commit();
 
     SetProjectionTransform(*this, ReadProjectionTransform(m_Header.data()));
   } catch (...) {
@@ -52,7 +58,7 @@ int32_t CSiteProjection::ReadHeader() {
   return ProjectionKindFromTag(ProjectionTag(m_Header.data()));
 }
 
-void CSiteProjection::ExtractSection() {
+void CSiteProjection::ExtractSection(std::optional<CReplacingFile> &stream) {
   const uint32_t nOffset = ProjectionSectionOffset(m_nKind);
   const uint64_t nFileLength = m_File.GetLength();
   if (nFileLength < nOffset + 4ULL) {
@@ -67,24 +73,36 @@ void CSiteProjection::ExtractSection() {
   const uint32_t nSection = ReadUInt32LE(length);
   CheckProjectionSection(m_strPath, nFileLength, nOffset, nSection);
 
-  CFile stream;
-  stream.OpenOrThrow(m_strPath + "c", CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
-  m_File.Seek(nOffset, CFile::begin);
-  std::vector<uint8_t> buffer(std::min(nSection, COPY_BLOCK));
-  for (uint32_t nLeft = nSection; nLeft > 0;) {
-    const uint32_t nNow = std::min(nLeft, COPY_BLOCK);
+  // A decoded length the section cannot yield is refused before anything is written, so a
+  // damaged file cannot fill the disk with padding.
+  std::vector<uint8_t> buffer(
+      std::min(nSection, std::max(COPY_BLOCK, COMPRESSION_HEADER_SIZE + PROJECTION_HEADER_CODE_BYTES)));
+  const auto nStart = std::min<uint32_t>(nSection, COMPRESSION_HEADER_SIZE + PROJECTION_HEADER_CODE_BYTES);
+  m_File.Seek(nOffset, CFile::begin); // the section begins with its length
+  m_File.ReadExactly(buffer.data(), nStart);
+  CheckDecodedLength(m_strPath, nOffset, buffer.data(), nStart, nSection);
+
+  stream.emplace(ProjectionStreamPath(m_strPath), false);
+  stream->Write(buffer.data(), nStart);
+  for (uint32_t nLeft = nSection - nStart; nLeft > 0;) {
+    const uint32_t nNow = std::min(nLeft, static_cast<uint32_t>(buffer.size()));
     m_File.ReadExactly(buffer.data(), nNow);
-    stream.Write(buffer.data(), nNow);
+    stream->Write(buffer.data(), nNow);
     nLeft -= nNow;
   }
-  stream.Close();
+  stream->Close();
 }
 
-void CSiteProjection::DecodeBitmap() {
-  m_strBitmapPath = m_strPath + "b";
-  CCompression compression(m_strPath + "c", m_strBitmapPath);
+void CSiteProjection::DecodeBitmap(const std::string &strStreamPath) {
+  const std::string strBitmapPath = ProjectionBitmapPath(m_strPath);
+  CCompression compression(strStreamPath, strBitmapPath);
   compression.Decode();
+  m_strBitmapPath = strBitmapPath;
 }
+
+std::string ProjectionStreamPath(const std::string &strPath) { return strPath + "c"; }
+
+std::string ProjectionBitmapPath(const std::string &strPath) { return strPath + "b"; }
 
 void CSiteProjection::ToCoordinates(double px, double py, double &c1, double &c2) const {
   switch (m_nKind) {

@@ -1,19 +1,24 @@
 #pragma once
 
 #include "platform/File.h"
+#include "platform/ReplacingFile.h"
 #include "projection/ProjectionFormat.h"
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 // The program's one projection: the transform between plan pixels and coordinates of the last
 // projection file loaded, and the decoded floor-plan bitmap file that the load leaves on disk.
 //
 // A load writes two files next to the projection file: path + "c", a copy of the compressed
-// section, and path + "b", the decoded Windows bitmap file; both are overwritten by the next
-// load of the same file.
+// section, and path + "b", the decoded Windows bitmap file; both are replaced by the next load
+// of the same file. Each is written whole beside its place and renamed into it, so a failed load
+// (a full disk) leaves the side files of the last load as they were. A section whose decoded
+// length it cannot yield, or that disagrees with the bitmap it decodes to, is refused before
+// anything is written.
 class CSiteProjection {
 public:
   using StatusCallback = std::function<void(const std::string &)>;
@@ -27,6 +32,7 @@ public:
   // then the transform. Every failure raises CFileException with a description naming the file
   // and what failed; a file whose type tag is none of the four raises "... is not a projection
   // file" and leaves the kind, the transform and the bitmap path of the previous load in force.
+  // The bitmap path changes only once the bitmap is decoded.
   void Load(const std::string &strPath);
 
   // Coordinates (latitude and longitude, or X and Y) of plan pixel (px, py). Under
@@ -60,12 +66,22 @@ protected:
   void OpenFile();
   // Reads the header and returns the kind its tag names (PROJECTION_NONE for another tag).
   int32_t ReadHeader();
-  void ExtractSection();
-  void DecodeBitmap();
+  // Checks the section and then copies it to stream, the stream file made whole beside its place;
+  // it is put in place (path + "c") once the bitmap is decoded. The side files are made again at
+  // every load, so they are not synchronised to the disk.
+  void ExtractSection(std::optional<CReplacingFile> &stream);
+  // Decodes the stream file at strStreamPath into path + "b".
+  void DecodeBitmap(const std::string &strStreamPath);
 
 private:
   StatusCallback m_fnStatus;
 };
+
+// The side files a load of the projection file strPath writes next to it: path + "c", the
+// compressed section, and path + "b", the decoded bitmap. A command that writes an output must
+// not write it over one of these.
+std::string ProjectionStreamPath(const std::string &strPath);
+std::string ProjectionBitmapPath(const std::string &strPath);
 
 constexpr const char *PROJECTION_STATUS_GEO = "Projection Type: Geo-Coded";
 constexpr const char *PROJECTION_STATUS_LINEAR = "Projection Type: Linear Coded";

@@ -1,6 +1,7 @@
 // Loads arbitrary bytes as a projection file, one projection object across all inputs as in the
 // collector. Every failure must be a CFileException; after a load that succeeds, the side files
-// must be the section and its decoding.
+// must be the section and its decoding. A decoded length beyond what the code bytes can yield is
+// refused with nothing written.
 #include "platform/FileException.h"
 #include "platform/LittleEndian.h"
 #include "projection/ProjectionFormat.h"
@@ -17,7 +18,8 @@
 
 namespace {
 
-// The decoded length is padded out with 0xFF; keep it small so that each run stays quick.
+// The decoded length is padded out with 0xFF; a length the section can yield is kept small so
+// that each run stays quick. Larger ones are left as they are: the load must refuse them.
 constexpr uint32_t MAX_DECODED = 1 << 20;
 
 const std::string &ProjectionPath() {
@@ -40,7 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     nOffset = ProjectionSectionOffset(nKind);
     if (nKind != PROJECTION_NONE && file.size() >= nOffset + 8) {
       nSection = ReadUInt32LE(file.data() + nOffset);
-      WriteUInt32LE(file.data() + nOffset + 4, ReadUInt32LE(file.data() + nOffset + 4) % MAX_DECODED);
+      const uint32_t nDeclared = ReadUInt32LE(file.data() + nOffset + 4);
+      if (nSection >= 1032 && nDeclared <= 8 * (nSection - 1032ULL)) {
+        WriteUInt32LE(file.data() + nOffset + 4, nDeclared % MAX_DECODED);
+      }
     }
   }
   const std::string &path = ProjectionPath();
@@ -51,22 +56,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
   static CSiteProjection projection;
   std::filesystem::remove(path + "b");
+  std::filesystem::remove(path + "c");
   try {
     projection.Load(path);
   } catch (const CFileException &) {
-    if (projection.m_File.IsOpen()) {
+    // A failed load leaves no side file of its own, whole or in part.
+    if (projection.m_File.IsOpen() || std::filesystem::exists(path + "b") || std::filesystem::exists(path + "c") ||
+        std::filesystem::exists(path + "c.partial") || std::filesystem::exists(path + "b.partial")) {
       std::abort();
     }
     return 0;
   }
-  // A successful load copied exactly the section and decoded at most 8 symbols per code byte
-  // (or padded up to the decoded length).
+  // A successful load copied exactly the section, whose declared length its code bytes can
+  // yield, and decoded at most 8 symbols per code byte (padded up to the decoded length).
   const uint64_t nStream = std::filesystem::file_size(path + "c");
   const uint64_t nBitmap = std::filesystem::file_size(path + "b");
   const uint32_t nDecoded = ReadUInt32LE(file.data() + nOffset + 4);
-  if (nStream != nSection || nOffset + uint64_t{nSection} > file.size() ||
-      nBitmap > std::max<uint64_t>(nDecoded, 8 * (nSection - 1032ULL)) || nBitmap < nDecoded ||
-      projection.m_strBitmapPath != path + "b" || projection.m_File.IsOpen()) {
+  const uint64_t nYield = 8 * (nSection - 1032ULL);
+  if (nStream != nSection || nOffset + uint64_t{nSection} > file.size() || nDecoded > nYield || nBitmap > nYield ||
+      nBitmap < nDecoded || projection.m_strBitmapPath != path + "b" || projection.m_File.IsOpen()) {
     std::abort();
   }
   return 0;

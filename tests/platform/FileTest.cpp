@@ -157,6 +157,64 @@ TEST_F(FileTest, SharingModes) {
   EXPECT_TRUE(other.Open(path, CFile::modeRead | CFile::shareExclusive));
 }
 
+// What is read by its length must be a regular file: a pipe or a device would say it holds 0
+// bytes, and seeking in it fails with a system text that names no cause the user can act on.
+TEST_F(FileTest, PipesAndDevicesAreNamedAsNoRegularFiles) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  const std::string pipe = "/dev/fd/" + std::to_string(fds[0]);
+  const struct {
+    std::string path;
+    const char *pKind;
+  } cases[] = {{pipe, "is a pipe or FIFO"}, {"/dev/null", "is a character device"}};
+  for (const auto &c : cases) {
+    CFile file;
+    file.OpenOrThrow(c.path, CFile::modeRead);
+    try {
+      (void)file.GetLength();
+      ADD_FAILURE() << c.path << " has a length";
+    } catch (const CFileException &e) {
+      EXPECT_EQ(e.m_cause, CFileException::invalidFile);
+      EXPECT_EQ(std::string(e.what()).rfind("\"" + c.path + "\" " + c.pKind + ", but it must be a regular file: ", 0),
+                0U)
+          << e.what();
+    }
+  }
+  CFile piped;
+  piped.OpenOrThrow(pipe, CFile::modeRead);
+  try {
+    piped.Seek(4, CFile::begin);
+    ADD_FAILURE() << "a pipe was sought";
+  } catch (const CFileException &e) {
+    EXPECT_NE(std::string(e.what()).find("failed: it must be a regular file: a pipe or a device has no length"),
+              std::string::npos)
+        << e.what();
+  }
+  ::close(fds[0]);
+  ::close(fds[1]);
+}
+
+// The reasons the system gives reach the message as its own words, whatever the failure; one that
+// a test cannot cause as root (no permission) is injected.
+TEST_F(FileTest, OpenFailuresNameTheFileAndTheSystemsReason) {
+  std::ofstream(Path("secret.tvd")) << "x";
+  CFileFaults::FailOpen(Path("secret.tvd"), EACCES);
+  const struct {
+    std::string path;
+    CFileException::Cause cause;
+    const char *pReason;
+  } cases[] = {{Path("secret.tvd"), CFileException::accessDenied, "Permission denied"},
+               {m_dir.string(), CFileException::accessDenied, "Is a directory"},
+               {Path("absent/x.bin"), CFileException::fileNotFound, "No such file or directory"}};
+  for (const auto &c : cases) {
+    CFile file;
+    CFileException error(CFileException::none, "", "");
+    EXPECT_FALSE(file.Open(c.path, CFile::modeRead, &error));
+    EXPECT_EQ(error.m_cause, c.cause);
+    EXPECT_EQ(error.GetErrorMessage(), "Opening \"" + c.path + "\" failed: " + c.pReason + ".");
+  }
+}
+
 TEST_F(FileTest, DirectoryIsNotAFile) {
   CFile file;
   CFileException error(CFileException::none, "", "");

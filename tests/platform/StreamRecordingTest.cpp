@@ -93,6 +93,29 @@ TEST_F(StreamRecordingTest, SideFileProblemsNameTheFileAndLine) {
             strSide + ", line 1: expected a time in milliseconds and a byte count");
 }
 
+// A replay waits until each arrival's time after the open; a time near the largest integer would
+// overflow that clock. Times up to the limit load; later ones, and numbers too large for any
+// integer, are refused with the file, the line and the time as written.
+TEST_F(StreamRecordingTest, TimesBeyondTheLimitAreRefusedWithTheFileAndLine) {
+  const std::string strSide = ArrivalsPath(Path("s.bin"));
+  const std::string strLimit = std::to_string(ARRIVAL_MAX_TIME_MS);
+  const std::string strRange = " is out of range: a recording's times run from 0 to 1000000000000 ms (about 31 years)";
+  EXPECT_EQ(LoadError("abcd", "0 1\n" + strLimit + " 3\n"), "");
+  const struct {
+    std::string text;
+    std::string expected;
+  } cases[] = {
+      {"0 1\n9223372036854775807 3\n", strSide + ", line 2: the time 9223372036854775807" + strRange},
+      {"1000000000001 4\n", strSide + ", line 1: the time 1000000000001" + strRange},
+      {"18446744073709551615 4\n", strSide + ", line 1: the time 18446744073709551615" + strRange},
+      {"# a long one\n 99999999999999999999999999 4\n",
+       strSide + ", line 2: the time 99999999999999999999999999" + strRange},
+  };
+  for (const auto &c : cases) {
+    EXPECT_EQ(LoadError("abcd", c.text), c.expected);
+  }
+}
+
 TEST_F(StreamRecordingTest, MissingRecordingAndFullDiskAreReportedWithTheFile) {
   try {
     LoadRecording(Path("absent.bin"));
@@ -170,6 +193,15 @@ TEST_F(ReplayTest, AsFastAsPossibleHandsEverythingOverAtOnce) {
   D2xxEnableBackend(std::make_shared<CD2xxReplayBackend>(Path("r.bin"), true));
   EXPECT_EQ(ReadAll(8), "abcdefgh");
   EXPECT_EQ(m_nWakes, 1);
+}
+
+// An arrival at the latest time a recording may hold is waited for without overflowing the
+// clock (the sanitizer pass would stop here), and closing the device ends the wait.
+TEST_F(ReplayTest, ArrivalAtTheLatestTimeIsWaitedForUntilTheClose) {
+  WriteText(Path("r.bin"), "abcdefgh");
+  WriteText(ArrivalsPath(Path("r.bin")), "0 3\n" + std::to_string(ARRIVAL_MAX_TIME_MS) + " 5\n");
+  D2xxEnableBackend(std::make_shared<CD2xxReplayBackend>(Path("r.bin"), false));
+  EXPECT_EQ(ReadAll(3), "abc");
 }
 
 TEST_F(ReplayTest, BadRecordingIsRefusedWhenEnabled) {

@@ -384,6 +384,14 @@ TEST_F(CompressionFileTest, FailuresNameTheFile) {
     EXPECT_EQ(e.m_cause, CFileException::diskFull);
     EXPECT_NE(std::string(e.what()).find(Path("pad.gpfb")), std::string::npos);
   }
+  // Nothing of the failed output is left, and an output that was there stays as it was.
+  EXPECT_FALSE(std::filesystem::exists(Path("pad.gpfb")));
+  EXPECT_FALSE(std::filesystem::exists(Path("pad.gpfb.partial")));
+  CFileFaults::Reset();
+  WriteAll(Path("pad.gpfb"), Bytes{1, 2, 3});
+  CFileFaults::FailWritesAfter(50000);
+  EXPECT_THROW(full.Decode(), CFileException);
+  EXPECT_EQ(ReadAll(Path("pad.gpfb")), (Bytes{1, 2, 3}));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "projection/ProjectionWriter.h"
 
 #include "platform/FileFaults.h"
+#include "platform/ReplacingFile.h"
 #include "projection/BitmapFile.h"
 #include "projection/SiteProjection.h"
 #include "tests/projection/StreamSupport.h"
@@ -66,7 +67,7 @@ TEST_F(ProjectionWriterFileTest, WrittenFilesLoadBack) {
     const Bytes bitmap = Bitmap(33, 21);
     const std::string path = Path(nKind == PROJECTION_GEO ? "plan.gpf" : "plan.lpf");
     WriteProjectionFile(path, nKind, SAMPLE, bitmap.data(), bitmap.size());
-    EXPECT_FALSE(fs::exists(path + ".part"));
+    EXPECT_FALSE(fs::exists(path + CReplacingFile::PARTIAL_SUFFIX));
 
     CSiteProjection projection;
     projection.Load(path);
@@ -87,7 +88,7 @@ TEST_F(ProjectionWriterFileTest, FailedWriteLeavesNoFile) {
     EXPECT_EQ(e.m_cause, CFileException::diskFull);
   }
   EXPECT_FALSE(fs::exists(path));
-  EXPECT_FALSE(fs::exists(path + ".part"));
+  EXPECT_FALSE(fs::exists(path + CReplacingFile::PARTIAL_SUFFIX));
 
   CFileFaults::Reset();
   EXPECT_THROW(WriteProjectionFile(Path("missing/plan.gpf"), PROJECTION_GEO, SAMPLE, bitmap.data(), bitmap.size()),

@@ -1,5 +1,6 @@
 #include "projection/SiteProjection.h"
 
+#include "platform/FileFaults.h"
 #include "projection/BitmapFile.h"
 #include "projection/CompressionEncoder.h"
 #include "projection/ProjectionHeader.h"
@@ -79,6 +80,11 @@ protected:
     }
     ADD_FAILURE() << strName << " loaded";
     return CFileException(CFileException::none, "", "");
+  }
+
+  void TearDown() override {
+    CFileFaults::Reset();
+    TempDirTest::TearDown();
   }
 
   CSiteProjection m_projection;
@@ -293,14 +299,109 @@ TEST_F(SiteProjectionTest, ReloadOverwritesTheSideFiles) {
   EXPECT_EQ(m_status.size(), 2U);
 }
 
-TEST_F(SiteProjectionTest, SectionOfOnlyItsHeaderDecodesToPadding) {
+// A section of only its header yields nothing: it loads when it declares nothing, and a decoded
+// length it cannot yield is refused rather than padded.
+TEST_F(SiteProjectionTest, SectionOfOnlyItsHeaderYieldsNothing) {
   Bytes section(COMPRESSION_HEADER_SIZE, 0);
   WriteUInt32LE(section.data(), COMPRESSION_HEADER_SIZE);
-  WriteUInt32LE(section.data() + 4, 40);
   WriteAll(Path("empty.gpf"), HandMade("GPF ", SAMPLE, true, section));
   m_projection.Load(Path("empty.gpf"));
-  EXPECT_EQ(ReadAll(Path("empty.gpfb")), Bytes(40, 0xFF));
+  EXPECT_TRUE(ReadAll(Path("empty.gpfb")).empty());
   EXPECT_EQ(m_projection.m_strBitmapPath, Path("empty.gpfb"));
+
+  WriteUInt32LE(section.data() + 4, 40);
+  WriteAll(Path("padded.gpf"), HandMade("GPF ", SAMPLE, true, section));
+  EXPECT_NE(std::string(LoadFailing("padded.gpf").what()).find("its 0 code bytes can yield at most 0"),
+            std::string::npos);
+  EXPECT_FALSE(fs::exists(Path("padded.gpfc")));
+  EXPECT_FALSE(fs::exists(Path("padded.gpfb")));
+}
+
+// The section with its decoded length L set to nDeclared.
+Bytes Declaring(Bytes section, uint32_t nDeclared) {
+  WriteUInt32LE(section.data() + 4, nDeclared);
+  return section;
+}
+
+// A decoded length the code bytes cannot yield (a byte yields at most 8), or that the bitmap the
+// section decodes to contradicts, would pad the side file with bytes that are no plan: towards
+// 4 GiB for a damaged length. It is refused before anything is written, and the projection loaded
+// before stays in force with its bitmap.
+TEST_F(SiteProjectionTest, DeclaredLengthsThatCannotBeTheBitmapAreRefusedBeforeAnythingIsWritten) {
+  LoadGood();
+  const Bytes goodBitmap = ReadAll(Path("good.gpfb"));
+  const Bytes bitmap = SmallBitmap(70);
+  const Bytes section = Section(bitmap);
+  const auto nYield = 8 * (section.size() - COMPRESSION_HEADER_SIZE);
+  const auto nBitmap = static_cast<uint32_t>(bitmap.size());
+  ASSERT_LT(nBitmap + 1, nYield); // so the second case is within what the bytes could yield
+  const struct {
+    uint32_t nDeclared;
+    std::string expected;
+  } cases[] = {
+      {0xFFFFFFFFU, "declares a decoded length of 4294967295 bytes, but its " +
+                        std::to_string(section.size() - COMPRESSION_HEADER_SIZE) + " code bytes can yield at most " +
+                        std::to_string(nYield) + " (8 per code byte)"},
+      {static_cast<uint32_t>(nYield + 1), "can yield at most " + std::to_string(nYield)},
+      {nBitmap + 1, "the bitmap file it decodes to declares " + std::to_string(nBitmap) + " bytes"},
+      {nBitmap - 1, "the bitmap file it decodes to declares " + std::to_string(nBitmap) + " bytes"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.nDeclared);
+    WriteAll(Path("damaged.gpf"), HandMade("GPF ", SAMPLE, true, Declaring(section, c.nDeclared)));
+    const CFileException e = LoadFailing("damaged.gpf");
+    EXPECT_EQ(e.m_cause, CFileException::invalidFile);
+    EXPECT_NE(std::string(e.what()).find("at offset 145"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
+    EXPECT_FALSE(fs::exists(Path("damaged.gpfc")));
+    EXPECT_FALSE(fs::exists(Path("damaged.gpfb")));
+    ExpectGoodInForce();
+    EXPECT_EQ(ReadAll(Path("good.gpfb")), goodBitmap);
+  }
+
+  // Within what the bytes can yield, a length still pads a stream that stops short; and a bitmap
+  // whose length field is 0 says nothing to hold the length against.
+  const std::map<int, uint32_t> abc = {{0x61, 1}, {0x62, 2}, {0x63, 3}};
+  WriteAll(Path("short.lpf"), HandMade("LPF ", SAMPLE, false, MakeStream(abc, 8, {0x0b})));
+  m_projection.Load(Path("short.lpf"));
+  EXPECT_EQ(ReadAll(Path("short.lpfb")), (Bytes{0x61, 0x62, 0x63, 0x63, 0x63, 0xFF, 0xFF, 0xFF}));
+  Bytes unsized = bitmap;
+  WriteUInt32LE(unsized.data() + 2, 0);
+  WriteAll(Path("unsized.lpf"), HandMade("LPF ", SAMPLE, false, Declaring(Section(unsized), nBitmap + 3)));
+  m_projection.Load(Path("unsized.lpf"));
+  Bytes padded = unsized;
+  padded.insert(padded.end(), 3, 0xFF);
+  EXPECT_EQ(ReadAll(Path("unsized.lpfb")), padded);
+}
+
+// A disk that fills during a load leaves no part of its side files: those of the last load stay
+// whole, and the projection in force keeps its bitmap.
+TEST_F(SiteProjectionTest, FullDiskLeavesTheSideFilesOfTheLastLoad) {
+  LoadGood();
+  const Bytes goodStream = ReadAll(Path("good.gpfc"));
+  const Bytes goodBitmap = ReadAll(Path("good.gpfb"));
+  const Bytes changed = SmallBitmap(200);
+  WriteAll(Path("good.gpf"), HandMade("GPF ", SAMPLE, true, Section(changed)));
+  WriteAll(Path("new.lpf"), HandMade("LPF ", SAMPLE, false, Section(changed)));
+  const auto nStream = static_cast<int64_t>(Section(changed).size());
+  for (const int64_t nBudget : {int64_t{0}, int64_t{10}, nStream, nStream + 20}) {
+    SCOPED_TRACE(nBudget);
+    CFileFaults::FailWritesAfter(nBudget);
+    EXPECT_EQ(LoadFailing("good.gpf").m_cause, CFileException::diskFull);
+    EXPECT_EQ(LoadFailing("new.lpf").m_cause, CFileException::diskFull);
+    CFileFaults::Reset();
+    EXPECT_EQ(ReadAll(Path("good.gpfc")), goodStream);
+    EXPECT_EQ(ReadAll(Path("good.gpfb")), goodBitmap);
+    EXPECT_EQ(m_projection.m_strBitmapPath, Path("good.gpfb"));
+    // A first load leaves nothing, also when only the bitmap did not fit.
+    EXPECT_FALSE(fs::exists(Path("new.lpfb")));
+    EXPECT_FALSE(fs::exists(Path("new.lpfc")));
+    for (const auto &entry : fs::directory_iterator(m_dir)) {
+      EXPECT_EQ(entry.path().string().find(".partial"), std::string::npos) << entry.path();
+    }
+  }
+  m_projection.Load(Path("good.gpf"));
+  EXPECT_EQ(ReadAll(Path("good.gpfb")), changed);
 }
 
 } // namespace

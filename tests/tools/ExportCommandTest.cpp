@@ -315,6 +315,47 @@ TEST_F(ExportCommand, OutputFileIsTheOnlyFileWritten) {
   EXPECT_THROW(ExportSurvey({survey, Path("office.gpf"), ExportFormat::csv, ""}, broken, err), std::runtime_error);
 }
 
+// A file that is empty or ends inside the file header and segment count holds nothing to
+// export: exit 2, and nothing is written, neither a header row nor an output file.
+TEST_F(ExportCommand, FilesWithoutAHeaderExportNothing) {
+  const auto survey = MakeSurvey();
+  const std::string whole = Read(survey);
+  for (const size_t nLength : {size_t{0}, size_t{10}, size_t{25}, size_t{32}}) {
+    SCOPED_TRACE(nLength);
+    std::ofstream(Path("cut.tvd"), std::ios::binary) << whole.substr(0, nLength);
+    const auto toStdout = Export(Path("cut.tvd"), SITE + "office.gpf");
+    EXPECT_EQ(toStdout.nCode, SURVEY_EXIT_FAILED);
+    EXPECT_EQ(toStdout.out, "");
+    EXPECT_NE(toStdout.err.find("tvdtool: nothing exported: \"" + Path("cut.tvd") + "\", offset"), std::string::npos)
+        << toStdout.err;
+    std::ofstream(Path("old.csv")) << "kept";
+    const auto toFile = Export(Path("cut.tvd"), SITE + "office.gpf", ExportFormat::csv, Path("old.csv"));
+    EXPECT_EQ(toFile.nCode, SURVEY_EXIT_FAILED);
+    EXPECT_EQ(Read(Path("old.csv")), "kept");
+    EXPECT_EQ(Export(Path("cut.tvd"), SITE + "office.gpf", ExportFormat::csv, Path("new.csv")).nCode,
+              SURVEY_EXIT_FAILED);
+    EXPECT_FALSE(fs::exists(Path("new.csv")));
+  }
+  // With its header and count whole, a survey of no segment exports its header row.
+  std::ofstream(Path("cut.tvd"), std::ios::binary) << whole.substr(0, 33);
+  const auto headerOnly = Export(Path("cut.tvd"), SITE + "office.gpf");
+  EXPECT_EQ(headerOnly.nCode, SURVEY_EXIT_SOUND) << headerOnly.err;
+  EXPECT_EQ(headerOnly.out.rfind("segment,channel,", 0), 0U) << headerOnly.out;
+}
+
+// An export that fails part way leaves the file that was there before as it was.
+TEST_F(ExportCommand, FullDiskKeepsTheEarlierExport) {
+  const auto survey = MakeSurvey();
+  std::ofstream(Path("levels.csv")) << "the export of yesterday";
+  CFileFaults::FailWritesAfter(100);
+  EXPECT_THROW(Export(survey, SITE + "office.gpf", ExportFormat::csv, Path("levels.csv")), CFileException);
+  CFileFaults::Reset();
+  EXPECT_EQ(Read(Path("levels.csv")), "the export of yesterday");
+  EXPECT_FALSE(fs::exists(Path("levels.csv.partial")));
+  EXPECT_EQ(Export(survey, SITE + "office.gpf", ExportFormat::csv, Path("levels.csv")).nCode, SURVEY_EXIT_SOUND);
+  EXPECT_EQ(Read(Path("levels.csv")), Export(survey, SITE + "office.gpf").out);
+}
+
 TEST_F(ExportCommand, CommandLineDefaultsToCsvAndReportsByItsExitCode) {
   const auto survey = MakeSurvey();
   const auto run = [](const std::vector<std::string> &arguments, std::string &printed) {

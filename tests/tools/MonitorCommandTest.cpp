@@ -125,7 +125,8 @@ TEST_F(MonitorCommandTest, RecordingDecodesAndReplaysAsTheSameMessages) {
 
   std::ifstream in(strPath, std::ios::binary);
   std::ostringstream decoded;
-  const unsigned long nPackets = DecodeFrames(in, decoded, false);
+  std::ostringstream notes;
+  const unsigned long nPackets = DecodeFrames(in, decoded, notes, false);
   ASSERT_GE(nPackets, watched.size());
   const auto decodedLines = Lines(decoded.str());
   EXPECT_TRUE(std::equal(watched.begin(), watched.end(), decodedLines.begin()));

@@ -1,6 +1,8 @@
 #include "tools/tvdtool/ProjectionCommand.h"
 
 #include "platform/FileException.h"
+#include "platform/FileFaults.h"
+#include "platform/LittleEndian.h"
 #include "projection/BitmapFile.h"
 #include "projection/SiteProjection.h"
 #include "tests/projection/StreamSupport.h"
@@ -13,9 +15,12 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
+#include <cmath>
 #include <iostream>
 #include <random>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 
@@ -46,6 +51,10 @@ QImage RandomImage(std::mt19937 &rng, int w, int h, bool bSingleColour) {
 
 class ProjectionCommandTest : public TempDirTest {
 protected:
+  void TearDown() override {
+    CFileFaults::Reset();
+    TempDirTest::TearDown();
+  }
   _makerequest Request(const std::string &image, const std::string &output) {
     _makerequest request;
     request.strImage = image;
@@ -59,12 +68,14 @@ protected:
   }
   nlohmann::json Locate(const std::string &path, double x, double y) {
     std::ostringstream out;
-    LocatePixel(path, x, y, true, out);
+    std::ostringstream err;
+    EXPECT_EQ(LocatePixel(path, x, y, true, out, err), PROJECTION_EXIT_DONE) << err.str();
     return nlohmann::json::parse(out.str());
   }
   Bytes Decode(const std::string &path) {
     std::ostringstream out;
-    DecodeProjection(path, Path("out.bmp"), out);
+    std::ostringstream err;
+    EXPECT_EQ(DecodeProjection(path, Path("out.bmp"), out, err), PROJECTION_EXIT_DONE) << err.str();
     return ReadAll(Path("out.bmp"));
   }
   // Runs tvdtool's command line (without the program name), capturing standard output.
@@ -306,6 +317,162 @@ TEST_F(ProjectionCommandTest, FilesThatAreNoProjections) {
   EXPECT_THROW(Decode(Path("cut.lpf")), CFileException);
 }
 
+// A decode whose output is the projection or one of its side files would replace it with the
+// bitmap. It is refused under any spelling of the path, with exit 2, and nothing is written: not
+// the output, not the side files.
+TEST_F(ProjectionCommandTest, DecodeNeverWritesOverItsInputs) {
+  QImage image(12, 9, QImage::Format_RGB32);
+  image.fill(QColor(30, 60, 90));
+  ASSERT_TRUE(image.save(QString::fromStdString(Path("plan.png"))));
+  Run("projection make --image " + Path("plan.png") + " -o " + Path("site.gpf") + " --matrix=2,0,0,2,5,5");
+  const Bytes projection = ReadAll(Path("site.gpf"));
+  fs::create_directory(Path("sub"));
+  fs::create_symlink(Path("site.gpf"), Path("link.gpf"));
+  fs::create_symlink("site.gpfc", Path("side-link"));
+  fs::create_hard_link(Path("site.gpf"), Path("hard.gpf"));
+  const struct {
+    std::string output;
+    const char *pWhat;
+  } cases[] = {
+      {Path("site.gpf"), "the projection itself"},
+      {(m_dir / "sub" / ".." / "." / "site.gpf").string(), "the projection itself"},
+      {Path("link.gpf"), "the projection itself"},
+      {Path("hard.gpf"), "the projection itself"},
+      {Path("site.gpfc"), "the side file that takes its compressed section"},
+      {Path("side-link"), "the side file that takes its compressed section"},
+      {Path("site.gpfb"), "the side file that takes its decoded bitmap"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.output);
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(DecodeProjection(Path("site.gpf"), c.output, out, err), PROJECTION_EXIT_REFUSED);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_NE(err.str().find("must go to another file than \"" + c.output + "\", which is " + c.pWhat),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(ReadAll(Path("site.gpf")), projection);
+    EXPECT_FALSE(fs::exists(Path("site.gpfc")));
+    EXPECT_FALSE(fs::exists(Path("site.gpfb")));
+  }
+  // The same through the command line: exit 2.
+  try {
+    Run("projection decode " + Path("site.gpf") + " -o " + Path("site.gpf"));
+    FAIL() << "decoded over its input";
+  } catch (const CLI::RuntimeError &e) {
+    EXPECT_EQ(e.get_exit_code(), PROJECTION_EXIT_REFUSED);
+  }
+  EXPECT_EQ(ReadAll(Path("site.gpf")), projection);
+}
+
+// A disk that fills while the decoded bitmap is copied leaves the output as it was.
+TEST_F(ProjectionCommandTest, DecodeOnAFullDiskLeavesTheOutputAsItWas) {
+  QImage image(40, 30, QImage::Format_RGB32);
+  image.fill(QColor(200, 10, 10));
+  ASSERT_TRUE(image.save(QString::fromStdString(Path("plan.png"))));
+  Run("projection make --image " + Path("plan.png") + " -o " + Path("site.lpf") + " --scale 4");
+  const Bytes bitmap = Decode(Path("site.lpf"));
+  const auto nSideFiles = static_cast<int64_t>(fs::file_size(Path("site.lpfc")) + fs::file_size(Path("site.lpfb")));
+  const Bytes before = {'k', 'e', 'e', 'p'};
+  for (const int64_t nBudget : {nSideFiles, nSideFiles + 100}) {
+    WriteAll(Path("out.bmp"), before);
+    CFileFaults::FailWritesAfter(nBudget);
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_THROW(DecodeProjection(Path("site.lpf"), Path("out.bmp"), out, err), CFileException);
+    CFileFaults::Reset();
+    EXPECT_EQ(ReadAll(Path("out.bmp")), before);
+    EXPECT_FALSE(fs::exists(Path("out.bmp.partial")));
+    EXPECT_EQ(ReadAll(Path("site.lpfb")), bitmap);
+  }
+}
+
+// A transform that cannot be inverted gives no coordinates: locate refuses it (exit 2) instead
+// of printing nan, and make refuses to write one.
+TEST_F(ProjectionCommandTest, TransformsThatCannotBeInvertedAreRefused) {
+  QImage image(8, 8, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  ASSERT_TRUE(image.save(QString::fromStdString(Path("plan.png"))));
+  for (const char *pName : {"flat.gpf", "flat.lpf"}) {
+    SCOPED_TRACE(pName);
+    try {
+      Run("projection make --image " + Path("plan.png") + " -o " + Path(pName) + " --matrix=0,0,0,0,0,0");
+      ADD_FAILURE() << "made";
+    } catch (const std::invalid_argument &e) {
+      EXPECT_NE(std::string(e.what()).find("its transform cannot be inverted"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(Path(pName)));
+  }
+
+  // Existing files: a geo-coded matrix with a * d = b * c, and one that holds a NaN.
+  Run("projection make --image " + Path("plan.png") + " -o " + Path("site.gpf") + " --matrix=2,0,0,2,5,5");
+  Bytes singular = ReadAll(Path("site.gpf"));
+  WriteDoubleLE(singular.data() + 53, 0.0); // d
+  WriteAll(Path("singular.gpf"), singular);
+  Bytes notANumber = ReadAll(Path("site.gpf"));
+  WriteDoubleLE(notANumber.data() + 37, std::nan("")); // e
+  WriteAll(Path("nan.gpf"), notANumber);
+  for (const char *pName : {"singular.gpf", "nan.gpf"}) {
+    SCOPED_TRACE(pName);
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(LocatePixel(Path(pName), 3, 4, false, out, err), PROJECTION_EXIT_REFUSED);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_NE(err.str().find("\"" + Path(pName) + "\" gives no coordinates: its transform cannot be inverted"),
+              std::string::npos)
+        << err.str();
+  }
+}
+
+// A picture that cannot be read is named with the system's reason, not Qt's "File not found"; a
+// permission that root always has is injected.
+TEST_F(ProjectionCommandTest, PicturesThatCannotBeReadAreNamedWithTheReason) {
+  QImage image(8, 8, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  ASSERT_TRUE(image.save(QString::fromStdString(Path("secret.png"))));
+  CFileFaults::FailOpen(Path("secret.png"), EACCES);
+  fs::create_directory(Path("plans.svg"));
+  const struct {
+    std::string path;
+    const char *pReason;
+  } cases[] = {{m_dir.string(), "Is a directory"},
+               {Path("plans.svg"), "Is a directory"},
+               {Path("absent.png"), "No such file or directory"},
+               {Path("secret.png"), "Permission denied"}};
+  for (const auto &c : cases) {
+    auto request = Request(c.path, "site.lpf");
+    request.dScale = 10;
+    try {
+      MakeProjection(request, std::cout);
+      ADD_FAILURE() << c.path;
+    } catch (const std::runtime_error &e) {
+      EXPECT_EQ(std::string(e.what()),
+                "cannot read the picture: Opening \"" + c.path + "\" failed: " + c.pReason + ".");
+    }
+  }
+  EXPECT_FALSE(fs::exists(Path("site.lpf")));
+}
+
+// A projection given through a pipe has no length to read it by: it is named as no regular file
+// instead of "holds 0 bytes".
+TEST_F(ProjectionCommandTest, ProjectionsThroughAPipeAreNamedAsNoRegularFile) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  const Bytes header(141, 0);
+  ASSERT_EQ(::write(fds[1], header.data(), header.size()), 141);
+  ::close(fds[1]);
+  const std::string pipe = "/dev/fd/" + std::to_string(fds[0]);
+  try {
+    Info(pipe);
+    ADD_FAILURE() << "read from a pipe";
+  } catch (const CFileException &e) {
+    EXPECT_NE(std::string(e.what()).find("\"" + pipe + "\" is a pipe or FIFO, but it must be a regular file"),
+              std::string::npos)
+        << e.what();
+  }
+  ::close(fds[0]);
+}
+
 TEST(ProjectionNumbers, CommaSeparatedLists) {
   EXPECT_EQ(ParseNumberList("1e3,-2.5,0", 3, "--x"), (std::vector<double>{1000, -2.5, 0}));
   EXPECT_THROW(ParseNumberList("1,,3", 3, "--x"), std::invalid_argument);
@@ -353,7 +520,8 @@ TEST(SampleSite, BuiltProjectionsLoadAndLocate) {
   EXPECT_NEAR(CSiteProjection::GeoDistance(lat1, lon1, lat2, lon2), 38.4, 0.05);
 
   std::ostringstream located;
-  LocatePixel(dir + "office.lpf", 1940, 1340, true, located);
+  std::ostringstream err;
+  EXPECT_EQ(LocatePixel(dir + "office.lpf", 1940, 1340, true, located, err), PROJECTION_EXIT_DONE);
   const auto corner = nlohmann::json::parse(located.str());
   EXPECT_NEAR(corner["c1"].get<double>(), 56.4, 0.01);
   EXPECT_NEAR(corner["c2"].get<double>(), 38.4, 0.01);

@@ -239,7 +239,8 @@ TEST_F(SimulateCommandTest, BadInputIsRefusedWithAClearMessage) {
   const std::vector<_case> cases = {
       {"route outside the plan", [&](auto &o) { o.strRoute = WriteRoute("10 10\n# fine so far\n2000 10\n"); },
        "route.txt\", line 3: the point 2000,10 lies outside the plan, which is 2000 x 1400 pixels"},
-      {"missing route", [&](auto &o) { o.strRoute = Path("nowhere.txt"); }, "nowhere.txt\" cannot be opened"},
+      {"missing route", [&](auto &o) { o.strRoute = Path("nowhere.txt"); },
+       "nowhere.txt\" failed: No such file or directory"},
       {"projection that is not one",
        [&](auto &o) {
          std::ofstream(Path("plan.gpf")) << "not a projection";

@@ -177,7 +177,7 @@ TEST_F(SurveyCommand, VerifyPassesASoundFileAndExplainsAnUnsoundOne) {
 
   const auto repaired = Path("repaired.tvd");
   std::ostringstream report;
-  ASSERT_EQ(RepairSurveyFile(path, repaired, report), SURVEY_EXIT_SOUND) << report.str();
+  ASSERT_EQ(RepairSurveyFile(path, repaired, report, report), SURVEY_EXIT_SOUND) << report.str();
   EXPECT_NE(report.str().find("2 segments, 3 records, 5 levels"), std::string::npos) << report.str();
   std::ostringstream again;
   EXPECT_EQ(VerifySurvey(repaired, again), SURVEY_EXIT_SOUND) << again.str();
@@ -189,23 +189,35 @@ TEST_F(SurveyCommand, RepairNeverWritesItsInput) {
   auto bytes = Bytes(path);
   WriteUInt16LE(bytes.data() + 33 + 50, 9); // a provisional count
   WriteBytes(path, bytes);
-  std::ostringstream out;
-  EXPECT_EQ(RepairSurveyFile(path, path, out), SURVEY_EXIT_FAILED);
-  EXPECT_EQ(RepairSurveyFile(path, (m_dir / "." / "site.tvd").string(), out), SURVEY_EXIT_FAILED);
+  // The input under any spelling: itself, through "." and "..", a link, a second hard link. The
+  // refusals go to the standard error, and nothing to the standard output.
+  fs::create_directory(Path("sub"));
+  fs::create_symlink(path, Path("link.tvd"));
+  fs::create_hard_link(path, Path("hard.tvd"));
+  for (const auto &same : {path, (m_dir / "." / "site.tvd").string(), (m_dir / "sub" / ".." / "site.tvd").string(),
+                           Path("link.tvd"), Path("hard.tvd")}) {
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(RepairSurveyFile(path, same, out, err), SURVEY_EXIT_FAILED) << same;
+    EXPECT_EQ(out.str(), "");
+    EXPECT_NE(err.str().find("must go to another file"), std::string::npos) << err.str();
+  }
   EXPECT_EQ(Bytes(path), bytes);
 
   std::ostringstream report;
-  ASSERT_EQ(RepairSurveyFile(path, Path("fixed.tvd"), report), SURVEY_EXIT_SOUND);
+  ASSERT_EQ(RepairSurveyFile(path, Path("fixed.tvd"), report, report), SURVEY_EXIT_SOUND);
   EXPECT_EQ(Bytes(path), bytes);
   EXPECT_NE(report.str().find("segment 1 (offset 33): record count 9 -> 2"), std::string::npos) << report.str();
   auto fixed = Bytes(Path("fixed.tvd"));
   EXPECT_EQ(U16(fixed, 33 + 50), 2);
 
   WriteBytes(Path("photo.jpg"), {0xFF, 0xD8, 0xFF, 0xE0});
+  std::ostringstream printed;
   std::ostringstream refused;
-  EXPECT_EQ(RepairSurveyFile(Path("photo.jpg"), Path("out.tvd"), refused), SURVEY_EXIT_FAILED);
+  EXPECT_EQ(RepairSurveyFile(Path("photo.jpg"), Path("out.tvd"), printed, refused), SURVEY_EXIT_FAILED);
   EXPECT_FALSE(fs::exists(Path("out.tvd")));
   EXPECT_NE(refused.str().find("cannot be repaired"), std::string::npos) << refused.str();
+  EXPECT_EQ(printed.str(), "");
 }
 
 TEST_F(SurveyCommand, ContinueRepairsAnInterruptedWalkInPlaceAndNothingElse) {
@@ -224,26 +236,50 @@ TEST_F(SurveyCommand, ContinueRepairsAnInterruptedWalkInPlaceAndNothingElse) {
       << verify.str();
 
   std::ostringstream out;
-  ASSERT_EQ(ContinueSurveyFile(path, out), SURVEY_EXIT_SOUND) << out.str();
+  ASSERT_EQ(ContinueSurveyFile(path, out, out), SURVEY_EXIT_SOUND) << out.str();
   EXPECT_NE(out.str().find("kept the file as it was in \"" + path + ".bak\""), std::string::npos) << out.str();
   EXPECT_NE(out.str().find("continued \"" + path + "\": the next segment is 3."), std::string::npos) << out.str();
   EXPECT_EQ(Bytes(path + ".bak"), bytes);
   std::ostringstream sound;
   EXPECT_EQ(VerifySurvey(path, sound), SURVEY_EXIT_SOUND) << sound.str();
   std::ostringstream again;
-  EXPECT_EQ(ContinueSurveyFile(path, again), SURVEY_EXIT_SOUND);
+  EXPECT_EQ(ContinueSurveyFile(path, again, again), SURVEY_EXIT_SOUND);
   EXPECT_NE(again.str().find("is sound: nothing to continue"), std::string::npos) << again.str();
 
   // Damage before the last segment is for repair, and nothing is written.
   auto damaged = Bytes(path);
   WriteUInt16LE(damaged.data() + 33 + 50, 9);
   WriteBytes(path, damaged);
+  std::ostringstream printed;
   std::ostringstream refused;
-  EXPECT_EQ(ContinueSurveyFile(path, refused), SURVEY_EXIT_FAILED);
+  EXPECT_EQ(ContinueSurveyFile(path, printed, refused), SURVEY_EXIT_FAILED);
+  EXPECT_EQ(printed.str(), "");
   EXPECT_NE(refused.str().find("cannot be continued"), std::string::npos) << refused.str();
   EXPECT_NE(refused.str().find("tvdtool survey repair " + path + " -o OUT"), std::string::npos) << refused.str();
   EXPECT_EQ(Bytes(path), damaged);
   EXPECT_FALSE(fs::exists(path + ".2.bak"));
+}
+
+// A survey given through a pipe has no length to read it by: it is named as no regular file
+// instead of "Illegal seek" or an empty survey.
+TEST_F(SurveyCommand, SurveysThroughAPipeAreNamedAsNoRegularFile) {
+  const auto bytes = Bytes(MakeSurvey());
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  ASSERT_EQ(::write(fds[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  ::close(fds[1]);
+  const std::string pipe = "/dev/fd/" + std::to_string(fds[0]);
+  std::ostringstream out;
+  try {
+    VerifySurvey(pipe, out);
+    ADD_FAILURE() << "read from a pipe";
+  } catch (const CFileException &e) {
+    EXPECT_NE(std::string(e.what()).find("\"" + pipe + "\" is a pipe or FIFO, but it must be a regular file"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(out.str(), "");
+  ::close(fds[0]);
 }
 
 TEST_F(SurveyCommand, CommandLineReportsUnsoundFilesByItsExitCode) {

@@ -2,20 +2,23 @@
 
 #include "link/ReceiverConversions.h"
 #include "platform/File.h"
+#include "platform/FileIdentity.h"
+#include "platform/ReplacingFile.h"
 #include "projection/ProjectionHeader.h"
 #include "projection/SiteProjection.h"
+#include "projection/TransformCheck.h"
 #include "survey/LevelPlacement.h"
 #include "survey/SurveyReader.h"
+#include "tools/tvdtool/StandardOutput.h"
 #include "tools/tvdtool/SurveyCommand.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
-#include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -23,7 +26,7 @@ namespace {
 // Output gathered in blocks and handed to the standard output or to the output file.
 class COutputSink {
 public:
-  COutputSink(std::ostream &out, CFile *pFile) : m_out(out), m_pFile(pFile) {}
+  COutputSink(std::ostream &out, CReplacingFile *pFile) : m_out(out), m_pFile(pFile) {}
 
   void Append(const std::string &text) {
     m_buffer += text;
@@ -36,10 +39,7 @@ public:
       m_pFile->Write(m_buffer.data(), static_cast<uint32_t>(m_buffer.size()));
     } else {
       m_out << m_buffer << std::flush;
-      if (!m_out) {
-        // A full disk or a closed pipe behind the standard output must not pass for success.
-        throw std::runtime_error("writing the export to the standard output failed");
-      }
+      CheckOutput(m_out); // a full disk or a closed pipe must not pass for success
     }
     m_buffer.clear();
   }
@@ -47,7 +47,7 @@ public:
 private:
   static constexpr size_t BLOCK = 1 << 20;
   std::ostream &m_out;
-  CFile *m_pFile;
+  CReplacingFile *m_pFile;
   std::string m_buffer;
 };
 
@@ -79,30 +79,17 @@ std::string CsvField(const std::string &text) {
   return quoted + "\"";
 }
 
-bool SameFile(const std::string &a, const std::string &b) {
-  std::error_code error;
-  return a == b || std::filesystem::equivalent(a, b, error);
-}
-
 // Why the projection's transform cannot place levels in this format; empty when it can.
-std::string TransformProblem(const CSiteProjection &projection, const _exportrequest &request) {
+std::string PlacementProblem(const CSiteProjection &projection, const _exportrequest &request) {
   const std::string quoted = "\"" + request.strProjection + "\"";
   if (projection.m_nKind == PROJECTION_LINEAR && request.format == ExportFormat::geojson) {
     return quoted + " is a linear projection: its X and Y are no longitude and latitude, which every GeoJSON "
                     "position is; export it with --format csv";
   }
-  const double numbers[] = {projection.m_dA, projection.m_dB, projection.m_dC,
-                            projection.m_dD, projection.m_dE, projection.m_dF};
-  for (const double d : numbers) {
-    if (!std::isfinite(d)) {
-      return quoted + "'s transform holds a number that is not finite, so it gives no coordinates";
-    }
-  }
-  if (projection.m_nKind == PROJECTION_GEO && (projection.m_dDet == 0 || !std::isfinite(projection.m_dDet))) {
-    return quoted + "'s transform cannot be inverted (a * d - b * c = 0), so no plan pixel has a latitude and "
-                    "longitude under it";
-  }
-  return "";
+  const _transform transform{projection.m_dA, projection.m_dB, projection.m_dC,
+                             projection.m_dD, projection.m_dE, projection.m_dF};
+  const std::string problem = TransformProblem(projection.m_nKind, transform);
+  return problem.empty() ? "" : quoted + ": " + problem;
 }
 
 class CExporter {
@@ -189,8 +176,7 @@ uint64_t WriteLevels(const _surveycontents &contents, CExporter &exporter, std::
 
 int ExportSurvey(const _exportrequest &request, std::ostream &out, std::ostream &err) {
   const bool bToFile = !request.strOutput.empty();
-  if (bToFile &&
-      (SameFile(request.strOutput, request.strSurvey) || SameFile(request.strOutput, request.strProjection))) {
+  if (bToFile && FindSameFile(request.strOutput, {request.strSurvey, request.strProjection})) {
     err << "tvdtool: the export must go to another file than \"" << request.strOutput
         << "\", which is one of its inputs and is left as it is.\n";
     return SURVEY_EXIT_FAILED;
@@ -198,7 +184,7 @@ int ExportSurvey(const _exportrequest &request, std::ostream &out, std::ostream 
 
   CSiteProjection projection;
   LoadProjectionTransform(request.strProjection, projection);
-  if (const std::string problem = TransformProblem(projection, request); !problem.empty()) {
+  if (const std::string problem = PlacementProblem(projection, request); !problem.empty()) {
     err << "tvdtool: " << problem << ".\n";
     return SURVEY_EXIT_FAILED;
   }
@@ -207,7 +193,8 @@ int ExportSurvey(const _exportrequest &request, std::ostream &out, std::ostream 
   const _surveycontents contents = ParseSurvey(bytes.data(), bytes.size(), true);
   bool bDamaged = false;
   for (const auto &error : contents.errors) {
-    if (error.kind == SurveyProblem::notSurvey) {
+    // Not a survey, or not even its file header and segment count can be read: nothing to export.
+    if (error.kind == SurveyProblem::notSurvey || !contents.bCountRead) {
       err << "tvdtool: nothing exported: " << DescribeSurveyError(request.strSurvey, error) << '\n';
       return SURVEY_EXIT_FAILED;
     }
@@ -219,28 +206,19 @@ int ExportSurvey(const _exportrequest &request, std::ostream &out, std::ostream 
     err << (bNote ? "note: " : "error: ") << DescribeSurveyError(request.strSurvey, error) << '\n';
   }
 
-  CFile file;
+  // An export to a file is made whole beside it and put in place only when complete: an
+  // incomplete export never passes for a complete one, and a file that was there stays as it was.
+  std::optional<CReplacingFile> file;
   if (bToFile) {
-    file.OpenOrThrow(request.strOutput, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite);
+    file.emplace(request.strOutput, true);
   }
-  uint64_t nLevels = 0;
-  try {
-    COutputSink sink(out, bToFile ? &file : nullptr);
-    CExporter exporter(projection, request.format, sink);
-    exporter.Begin();
-    nLevels = WriteLevels(contents, exporter, err);
-    exporter.End();
-    if (bToFile) {
-      file.Close();
-    }
-  } catch (...) {
-    if (bToFile) {
-      // An incomplete export must not pass for a complete one.
-      file.Abort();
-      std::error_code ignored;
-      std::filesystem::remove(request.strOutput, ignored);
-    }
-    throw;
+  COutputSink sink(out, bToFile ? &*file : nullptr);
+  CExporter exporter(projection, request.format, sink);
+  exporter.Begin();
+  const uint64_t nLevels = WriteLevels(contents, exporter, err);
+  exporter.End();
+  if (bToFile) {
+    file->Commit();
   }
   if (bToFile) {
     out << "wrote \"" << request.strOutput << "\": " << nLevels << " levels of " << contents.segments.size()

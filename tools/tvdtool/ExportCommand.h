@@ -26,11 +26,11 @@ struct _exportrequest {
 //
 // Returns SURVEY_EXIT_SOUND when every level of a sound survey was exported; SURVEY_EXIT_UNSOUND
 // when the survey is damaged and what could be read was exported; SURVEY_EXIT_FAILED, with nothing
-// written, when the file is no survey, the projection cannot place anything (a geo-coded transform
-// that cannot be inverted) or cannot give GeoJSON positions (a linear one), or the output would
-// overwrite an input. Raises CFileException when an input cannot be read or the output cannot be
-// written; an output file left incomplete is removed, and a standard output that fails raises
-// std::runtime_error.
+// written, when the file is no survey or not even its file header and segment count can be read,
+// the projection cannot place anything (a transform that cannot be inverted) or cannot give
+// GeoJSON positions (a linear one), or the output would overwrite an input. Raises CFileException
+// when an input cannot be read or the output cannot be written (the output file is written whole
+// or not at all), and COutputFailed when the standard output fails.
 int ExportSurvey(const _exportrequest &request, std::ostream &out, std::ostream &err);
 
 // Adds `export` to the survey command group.

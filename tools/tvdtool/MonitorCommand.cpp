@@ -6,6 +6,7 @@
 #include "platform/StreamRecording.h"
 #include "tools/tvdtool/Commands.h"
 #include "tools/tvdtool/MessageFormat.h"
+#include "tools/tvdtool/StandardOutput.h"
 
 #include <CLI/CLI.hpp>
 
@@ -128,6 +129,8 @@ public:
   // Closes the device and ends the worker.
   void Close();
   const _seen &GetSeen() const { return m_seen; }
+  // Why the output failed, which ended the watch; nothing when it did not.
+  const std::optional<std::string> &GetOutputProblem() const { return m_outputProblem; }
 
 private:
   // Handles one item; false when the watch is over.
@@ -144,6 +147,7 @@ private:
   _seen m_seen;
   bool m_bMeasuring = false;
   bool m_bLost = false;
+  std::optional<std::string> m_outputProblem;
 };
 
 bool CMonitor::FindDevice(const CDeviceBackends &backends, _usbdevice &device) {
@@ -212,6 +216,9 @@ bool CMonitor::Handle(const _linkitem &item) {
   }
   const uint64_t nSerials = m_seen.nSerialNumbers;
   ShowPacket(item, m_start, m_options.bJson, m_out, m_seen);
+  if ((m_outputProblem = OutputProblem(m_out))) {
+    return false; // nothing the watch shows would arrive
+  }
   std::string strWhy;
   if (m_seen.nSerialNumbers > nSerials && !m_link.SendCommandByte(CMD_RECEIVER_INFO, &strWhy)) {
     m_err << "tvdtool: the receiver description command could not be sent: " << strWhy << '\n';
@@ -282,6 +289,9 @@ int RunMonitor(const _monitoroptions &options, std::ostream &out, std::ostream &
     } else {
       err << "recorded " << pRecording->GetBytes() << " bytes to " << options.strRecordPath << '\n';
     }
+  }
+  if (const auto &problem = monitor.GetOutputProblem()) {
+    throw COutputFailed(*problem);
   }
   return nStatus;
 }

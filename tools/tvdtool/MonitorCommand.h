@@ -23,5 +23,5 @@ struct _monitoroptions {
 // the receiver description when the serial number arrives, and prints every message as it comes:
 // one readable line (or JSON object) per packet on out, progress and problems on err. With a
 // simulated receiver, the unit is put in measurement mode once it has described itself.
-// Returns the exit status.
+// Returns the exit status. An out that fails ends the watch, which then raises COutputFailed.
 int RunMonitor(const _monitoroptions &options, std::ostream &out, std::ostream &err);

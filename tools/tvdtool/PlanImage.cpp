@@ -1,5 +1,6 @@
 #include "tools/tvdtool/PlanImage.h"
 
+#include "platform/File.h"
 #include "projection/BitmapFile.h"
 
 #include <QFileInfo>
@@ -53,6 +54,16 @@ QImage RenderSvg(const std::string &strPath) {
   return image;
 }
 
+// Qt says "File not found" alike for a folder, a file that may not be read and a missing one: the
+// file is opened first, so that a failure names it with the system's reason.
+void CheckReadable(const std::string &strPath) {
+  CFile file;
+  CFileException error(CFileException::none, "", "");
+  if (!file.Open(strPath, CFile::modeRead | CFile::shareDenyNone, &error)) {
+    throw std::runtime_error(std::string("cannot read the picture: ") + error.what());
+  }
+}
+
 QtMessageHandler g_previousHandler = nullptr;
 
 // A command-line tool on a build machine or a CI runner often has no session runtime folder; Qt's
@@ -83,6 +94,7 @@ void EnsureGuiApplication() {
 }
 
 QImage LoadPlanImage(const std::string &strPath) {
+  CheckReadable(strPath);
   QImage image;
   if (IsSvg(strPath)) {
     image = RenderSvg(strPath);

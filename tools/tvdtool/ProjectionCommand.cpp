@@ -1,12 +1,15 @@
 #include "tools/tvdtool/ProjectionCommand.h"
 
 #include "platform/File.h"
+#include "platform/FileIdentity.h"
 #include "platform/LittleEndian.h"
+#include "platform/ReplacingFile.h"
 #include "projection/BitmapFile.h"
 #include "projection/Compression.h"
 #include "projection/ProjectionHeader.h"
 #include "projection/ProjectionWriter.h"
 #include "projection/SiteProjection.h"
+#include "projection/TransformCheck.h"
 #include "tools/tvdtool/Commands.h"
 #include "tools/tvdtool/PlanImage.h"
 
@@ -24,9 +27,6 @@
 #include <stdexcept>
 
 namespace {
-
-// Enough code bytes to decode the 54-byte bitmap headers even at the longest possible codes.
-constexpr uint32_t HEADER_CODE_BYTES = 2048;
 
 // What a projection file says about itself, read without side files.
 struct _projectionsummary {
@@ -83,7 +83,7 @@ _projectionsummary Inspect(const std::string &strPath, bool bSection) {
   CheckProjectionSection(strPath, nLength, nOffset, nSection);
   summary.nSectionLength = nSection;
 
-  std::vector<uint8_t> start(std::min(nSection, COMPRESSION_HEADER_SIZE + HEADER_CODE_BYTES));
+  std::vector<uint8_t> start(std::min(nSection, COMPRESSION_HEADER_SIZE + PROJECTION_HEADER_CODE_BYTES));
   file.Seek(nOffset, CFile::begin);
   file.ReadExactly(start.data(), static_cast<uint32_t>(start.size()));
   CCompression decoder("", "");
@@ -102,11 +102,11 @@ template <typename T> nlohmann::json OrNull(const std::optional<T> &value) {
   return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
 }
 
+// Copies strFrom to strTo, which is written whole beside its place and then put in place.
 void CopyFile(const std::string &strFrom, const std::string &strTo) {
   CFile input;
   input.OpenOrThrow(strFrom, CFile::modeRead | CFile::shareDenyWrite);
-  CFile output;
-  output.OpenOrThrow(strTo, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+  CReplacingFile output(strTo, true);
   std::vector<uint8_t> buffer(1 << 20);
   for (;;) {
     const uint32_t nRead = input.Read(buffer.data(), static_cast<uint32_t>(buffer.size()));
@@ -115,7 +115,22 @@ void CopyFile(const std::string &strFrom, const std::string &strTo) {
     }
     output.Write(buffer.data(), nRead);
   }
-  output.Close();
+  output.Commit();
+}
+
+// Says on err why the output of a decode of strPath cannot be strOutput, or nothing when it can.
+bool RefuseDecodeOutput(const std::string &strPath, const std::string &strOutput, std::ostream &err) {
+  const std::vector<std::string> inputs = {strPath, ProjectionStreamPath(strPath), ProjectionBitmapPath(strPath)};
+  const auto same = FindSameFile(strOutput, inputs);
+  if (!same) {
+    return false;
+  }
+  const char *pWhat = *same == inputs[0] ? "the projection itself"
+                                         : (*same == inputs[1] ? "the side file that takes its compressed section"
+                                                               : "the side file that takes its decoded bitmap");
+  err << "tvdtool: the decoded bitmap must go to another file than \"" << strOutput << "\", which is " << pWhat
+      << " (\"" << *same << "\"); nothing was written.\n";
+  return true;
 }
 
 } // namespace
@@ -178,6 +193,13 @@ void MakeProjection(const _makerequest &request, std::ostream &out) {
     transform = SolveGeoTransform({request.refs[0], request.refs[1], request.refs[2]});
   }
 
+  if (const std::string problem = TransformProblem(nKind, transform); !problem.empty()) {
+    throw std::invalid_argument("the projection \"" + request.strOutput + "\" is not written: " + problem);
+  }
+  if (IsSameFile(request.strOutput, request.strImage)) {
+    throw std::invalid_argument("the projection must go to another file than the picture \"" + request.strImage +
+                                "\", which is left as it is");
+  }
   const QImage image = LoadPlanImage(request.strImage);
   const std::vector<uint8_t> bitmap = PlanImageToBitmap(image);
   WriteProjectionFile(request.strOutput, nKind, transform, bitmap.data(), bitmap.size());
@@ -229,17 +251,27 @@ void PrintProjectionInfo(const std::string &strPath, bool bJson, std::ostream &o
   }
 }
 
-void DecodeProjection(const std::string &strPath, const std::string &strOutput, std::ostream &out) {
+int DecodeProjection(const std::string &strPath, const std::string &strOutput, std::ostream &out, std::ostream &err) {
+  if (RefuseDecodeOutput(strPath, strOutput, err)) {
+    return PROJECTION_EXIT_REFUSED;
+  }
   CSiteProjection projection;
   projection.SetStatusCallback([&out](const std::string &text) { out << text << '\n'; });
   projection.Load(strPath);
   CopyFile(projection.m_strBitmapPath, strOutput);
   out << "decoded bitmap written to " << strOutput << " (also left as " << projection.m_strBitmapPath << ")\n";
+  return PROJECTION_EXIT_DONE;
 }
 
-void LocatePixel(const std::string &strPath, double x, double y, bool bJson, std::ostream &out) {
+int LocatePixel(const std::string &strPath, double x, double y, bool bJson, std::ostream &out, std::ostream &err) {
   CSiteProjection projection;
   LoadProjectionTransform(strPath, projection);
+  const _transform transform{projection.m_dA, projection.m_dB, projection.m_dC,
+                             projection.m_dD, projection.m_dE, projection.m_dF};
+  if (const std::string problem = TransformProblem(projection.m_nKind, transform); !problem.empty()) {
+    err << "tvdtool: \"" << strPath << "\" gives no coordinates: " << problem << ".\n";
+    return PROJECTION_EXIT_REFUSED;
+  }
   double c1 = 0;
   double c2 = 0;
   projection.ToCoordinates(x, y, c1, c2);
@@ -251,14 +283,12 @@ void LocatePixel(const std::string &strPath, double x, double y, bool bJson, std
   } else {
     out << "X " << Format("%.4f", c1) << ", Y " << Format("%.4f", c2) << "\n";
   }
+  return PROJECTION_EXIT_DONE;
 }
 
-void RegisterProjectionCommands(CLI::App &app) {
-  auto *projection = app.add_subcommand(
-      "projection", "Make and inspect projection files: a floor plan with the transform between its pixels and "
-                    "coordinates (.gpf geo-coded: latitude/longitude; .lpf linear: X/Y).");
-  projection->require_subcommand(1);
+namespace {
 
+void RegisterMakeCommand(CLI::App *projection) {
   auto *make = projection->add_subcommand(
       "make", "Build a projection file from a floor-plan picture (png, jpg, bmp, svg, ...). The kind follows the "
               "output's extension. Give the transform as six numbers (--matrix) or calibrate it: --scale for a "
@@ -305,6 +335,16 @@ void RegisterProjectionCommands(CLI::App &app) {
     }
     MakeProjection(r, std::cout);
   });
+}
+
+} // namespace
+
+void RegisterProjectionCommands(CLI::App &app) {
+  auto *projection = app.add_subcommand(
+      "projection", "Make and inspect projection files: a floor plan with the transform between its pixels and "
+                    "coordinates (.gpf geo-coded: latitude/longitude; .lpf linear: X/Y).");
+  projection->require_subcommand(1);
+  RegisterMakeCommand(projection);
 
   auto *info = projection->add_subcommand(
       "info", "Show what a projection file holds: kind, the six transform numbers, det, the compressed section's "
@@ -324,7 +364,11 @@ void RegisterProjectionCommands(CLI::App &app) {
   auto decodeOut = std::make_shared<std::string>();
   decode->add_option("FILE", *decodeFile, "The projection file.")->required();
   decode->add_option("-o,--output", *decodeOut, "Where to copy the decoded bitmap (OUT.bmp).")->required();
-  decode->callback([decodeFile, decodeOut] { DecodeProjection(*decodeFile, *decodeOut, std::cout); });
+  decode->callback([decodeFile, decodeOut] {
+    if (const int nCode = DecodeProjection(*decodeFile, *decodeOut, std::cout, std::cerr); nCode != 0) {
+      throw CLI::RuntimeError(nCode);
+    }
+  });
 
   auto *locate = projection->add_subcommand(
       "locate", "Print the coordinates of plan pixel X,Y: latitude and longitude, or linear X and Y.");
@@ -337,6 +381,8 @@ void RegisterProjectionCommands(CLI::App &app) {
   locate->add_option("Y", *locateY, "Plan pixel y (from the top).")->required();
   locate->add_flag("--json", *locateJson, "One JSON object: kind, x, y, c1, c2.");
   locate->callback([locateFile, locateX, locateY, locateJson] {
-    LocatePixel(*locateFile, *locateX, *locateY, *locateJson, std::cout);
+    if (const int nCode = LocatePixel(*locateFile, *locateX, *locateY, *locateJson, std::cout, std::cerr); nCode != 0) {
+      throw CLI::RuntimeError(nCode);
+    }
   });
 }

@@ -1,13 +1,40 @@
 #include "tools/tvdtool/SimulateRoute.h"
 
+#include "platform/File.h"
 #include "survey/SurveyFormat.h"
 
 #include <algorithm>
 #include <charconv>
-#include <fstream>
+#include <cstdio>
+#include <sstream>
 #include <stdexcept>
 
 namespace {
+
+// A route of 501 points with comments takes a few kilobytes; a file far larger is no route.
+constexpr size_t ROUTE_MAX_BYTES = size_t{1} << 20;
+// A word quoted in a message is cut after this many characters.
+constexpr size_t QUOTED_WORD_MAX = 32;
+
+// The word as it can be shown on a terminal: printable ASCII as it is, every other byte as \xHH
+// (a binary file's bytes could otherwise work the terminal), cut short when long.
+std::string Printable(const std::string &word) {
+  std::string text;
+  for (size_t i = 0; i < word.size(); ++i) {
+    if (i == QUOTED_WORD_MAX) {
+      return text + "...";
+    }
+    const auto c = static_cast<unsigned char>(word[i]);
+    if (c >= 0x20 && c < 0x7F) {
+      text += static_cast<char>(c);
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      text += hex;
+    }
+  }
+  return text;
+}
 
 // The numbers of one line, without its comment; false when a word is not a whole number.
 bool ReadNumbers(const std::string &strLine, std::vector<int64_t> &numbers, std::string &strBad) {
@@ -46,10 +73,15 @@ std::vector<_pixelpoint> ParseRoute(std::istream &in, const std::string &strName
   std::string strLine;
   for (int nLine = 1; std::getline(in, strLine); ++nLine) {
     const std::string where = strName + ", line " + std::to_string(nLine) + ": ";
+    if (const size_t nZero = strLine.find('\0'); nZero != std::string::npos) {
+      throw std::runtime_error(where + "a zero byte at column " + std::to_string(nZero + 1) +
+                               ": this is not a text file; a route is text, one point \"x y\" per line.");
+    }
     std::vector<int64_t> numbers;
     std::string strBad;
     if (!ReadNumbers(strLine, numbers, strBad)) {
-      throw std::runtime_error(where + "\"" + strBad + "\" is not a whole number; a point is written \"x y\".");
+      throw std::runtime_error(where + "\"" + Printable(strBad) +
+                               "\" is not a whole number; a point is written \"x y\".");
     }
     if (numbers.empty()) {
       continue;
@@ -82,10 +114,22 @@ std::vector<_pixelpoint> ParseRoute(std::istream &in, const std::string &strName
 }
 
 std::vector<_pixelpoint> LoadRoute(const std::string &strPath, int32_t nWidth, int32_t nHeight) {
-  std::ifstream in(strPath);
-  if (!in) {
-    throw std::runtime_error("The route file \"" + strPath + "\" cannot be opened.");
+  std::string text;
+  try {
+    CFile file;
+    file.OpenOrThrow(strPath, CFile::modeRead | CFile::shareDenyNone);
+    std::vector<char> buffer(64 * 1024);
+    while (const uint32_t nRead = file.Read(buffer.data(), static_cast<uint32_t>(buffer.size()))) {
+      text.append(buffer.data(), nRead);
+      if (text.size() > ROUTE_MAX_BYTES) {
+        throw std::runtime_error("the route file \"" + strPath + "\" holds more than " +
+                                 std::to_string(ROUTE_MAX_BYTES) + " bytes, far more than any route; is it a route?");
+      }
+    }
+  } catch (const CFileException &e) {
+    throw std::runtime_error(std::string("the route cannot be read: ") + e.what());
   }
+  std::istringstream in(text);
   return ParseRoute(in, "\"" + strPath + "\"", nWidth, nHeight);
 }
 

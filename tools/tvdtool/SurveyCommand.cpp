@@ -2,6 +2,7 @@
 
 #include "link/ReceiverConversions.h"
 #include "platform/File.h"
+#include "platform/FileIdentity.h"
 #include "survey/SurveyContinue.h"
 #include "survey/SurveyFiles.h"
 #include "survey/SurveyRepair.h"
@@ -13,7 +14,6 @@
 
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -183,16 +183,15 @@ int VerifySurvey(const std::string &path, std::ostream &out) {
   return SURVEY_EXIT_UNSOUND;
 }
 
-int RepairSurveyFile(const std::string &input, const std::string &output, std::ostream &out) {
-  std::error_code error;
-  if (input == output || std::filesystem::equivalent(input, output, error)) {
-    out << "tvdtool: the repaired copy must go to another file than \"" << input << "\", which is never rewritten.\n";
+int RepairSurveyFile(const std::string &input, const std::string &output, std::ostream &out, std::ostream &err) {
+  if (IsSameFile(output, input)) {
+    err << "tvdtool: the repaired copy must go to another file than \"" << input << "\", which is never rewritten.\n";
     return SURVEY_EXIT_FAILED;
   }
   const auto bytes = LoadSurveyFile(input, CFile::shareDenyNone); // also a survey a collector is writing
   const auto repair = RepairSurvey(bytes.data(), bytes.size());
   if (!repair.bPossible) {
-    out << "tvdtool: \"" << input << "\" cannot be repaired: " << repair.strReason << ".\n";
+    err << "tvdtool: \"" << input << "\" cannot be repaired: " << repair.strReason << ".\n";
     return SURVEY_EXIT_FAILED;
   }
   ReplaceFileWith(output, repair.bytes); // a failed write leaves no half copy
@@ -210,15 +209,15 @@ int RepairSurveyFile(const std::string &input, const std::string &output, std::o
   return SURVEY_EXIT_SOUND;
 }
 
-int ContinueSurveyFile(const std::string &path, std::ostream &out) {
+int ContinueSurveyFile(const std::string &path, std::ostream &out, std::ostream &err) {
   const auto bytes = LoadSurveyFile(path, CFile::shareDenyNone); // ContinueSurvey refuses a survey in use
   const auto assessment = AssessSurvey(bytes.data(), bytes.size());
   if (assessment.state != SurveyState::sound && assessment.state != SurveyState::continuable) {
-    out << "tvdtool: \"" << path << "\" cannot be continued: " << assessment.strDescription << ".";
+    err << "tvdtool: \"" << path << "\" cannot be continued: " << assessment.strDescription << ".";
     if (assessment.state == SurveyState::repairable) {
-      out << " 'tvdtool survey repair " << path << " -o OUT' writes a sound copy of what can be read.";
+      err << " 'tvdtool survey repair " << path << " -o OUT' writes a sound copy of what can be read.";
     }
-    out << '\n';
+    err << '\n';
     return SURVEY_EXIT_FAILED;
   }
   const auto continuation = ContinueSurvey(path);
@@ -270,7 +269,7 @@ void RegisterSurveyCommands(CLI::App &app) {
   auto resumeFile = std::make_shared<std::string>();
   resume->add_option("FILE", *resumeFile, "The survey data file to continue.")->required();
   resume->callback([resumeFile] {
-    if (const int nCode = ContinueSurveyFile(*resumeFile, std::cout); nCode != SURVEY_EXIT_SOUND) {
+    if (const int nCode = ContinueSurveyFile(*resumeFile, std::cout, std::cerr); nCode != SURVEY_EXIT_SOUND) {
       throw CLI::RuntimeError(nCode);
     }
   });
@@ -284,7 +283,8 @@ void RegisterSurveyCommands(CLI::App &app) {
   repair->add_option("FILE", *repairFile, "The survey data file to repair.")->required();
   repair->add_option("-o,--output", *outputFile, "Where to write the repaired copy.")->required();
   repair->callback([repairFile, outputFile] {
-    if (const int nCode = RepairSurveyFile(*repairFile, *outputFile, std::cout); nCode != SURVEY_EXIT_SOUND) {
+    if (const int nCode = RepairSurveyFile(*repairFile, *outputFile, std::cout, std::cerr);
+        nCode != SURVEY_EXIT_SOUND) {
       throw CLI::RuntimeError(nCode);
     }
   });

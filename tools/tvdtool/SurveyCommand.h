@@ -25,9 +25,10 @@ int VerifySurvey(const std::string &path, std::ostream &out);
 // tvdtool survey continue: continues a survey whose last walk was interrupted in place, keeping the
 // file as it was beside it, and reports what was done. Returns SURVEY_EXIT_SOUND when the survey is
 // continued or was sound, SURVEY_EXIT_FAILED when it is damaged otherwise (nothing is written).
-// Raises CFileException when the file cannot be read or written.
-int ContinueSurveyFile(const std::string &path, std::ostream &out);
-// tvdtool survey repair: writes a sound copy of input to output and reports each change. Never
-// writes to the input. Returns SURVEY_EXIT_SOUND when the copy is written, SURVEY_EXIT_FAILED when
-// nothing could be kept or output would be the input.
-int RepairSurveyFile(const std::string &input, const std::string &output, std::ostream &out);
+// Raises CFileException when the file cannot be read or written. A refusal is said on err.
+int ContinueSurveyFile(const std::string &path, std::ostream &out, std::ostream &err);
+// tvdtool survey repair: writes a sound copy of input to output and reports each change on out.
+// Never writes to the input. Returns SURVEY_EXIT_SOUND when the copy is written,
+// SURVEY_EXIT_FAILED, with the reason on err, when nothing could be kept or output would be the
+// input (under any spelling of its path).
+int RepairSurveyFile(const std::string &input, const std::string &output, std::ostream &out, std::ostream &err);
