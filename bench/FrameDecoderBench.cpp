@@ -8,17 +8,18 @@
 
 namespace {
 
+// The decoder and the hand-off of each packet to the link's queue, taken as the owner takes them.
 class CCountingLink : public CUSB {
 public:
-  void Feed(const std::vector<uint8_t> &bytes) { ProcessBytes(bytes.data(), static_cast<uint32_t>(bytes.size())); }
+  void Feed(const std::vector<uint8_t> &bytes) {
+    ProcessBytes(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    for (const _linkitem &item : Queue().TakeAll()) {
+      ++m_nPackets;
+      m_nBytes += item.payload.back();
+    }
+  }
   uint64_t m_nPackets = 0;
   uint64_t m_nBytes = 0;
-
-protected:
-  void OnPacket(const uint8_t *payload, uint32_t length) override {
-    ++m_nPackets;
-    m_nBytes += payload[length - 1];
-  }
 };
 
 // Level messages of the given payload length, with a little line noise between some frames.

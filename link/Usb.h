@@ -1,8 +1,10 @@
 #pragma once
 
+#include "link/PacketQueue.h"
 #include "platform/D2xx.h"
 #include "platform/Event.h"
 #include "platform/Mutex.h"
+#include "platform/WaitClock.h"
 
 #include <atomic>
 #include <cstdint>
@@ -52,13 +54,28 @@ struct _usbwaits {
 // The receiver link. One worker thread per link holds the device and makes every driver call on
 // it; the owner's thread passes commands to it through a one-slot mailbox and waits for each
 // result. The worker cuts the bytes it reads into packets with a decoder that runs one byte at
-// a time and hands each complete payload to OnPacket, on the worker thread.
+// a time, and OnPacket hands a copy of each complete payload to the link's queue (Queue(), see
+// PacketQueue.h), from which the owner's thread takes them in order.
 //
 // Frame, both directions: 0xAA (sync), length (0..255), a spare byte, then length payload
 // bytes. There is no checksum and no escaping: inside a frame 0xAA is ordinary data.
 //
-// A class that overrides OnPacket must call StopWorker in its own destructor: the worker calls
-// OnPacket until it has ended.
+// A lost receiver. When the open device stops answering (unplugged, switched off, its port hung
+// up or failed), the worker puts one item of kind LinkItemKind::lost with the reason into the
+// queue, behind every packet read before, and reads nothing more from that device. A driver
+// call that fails counts as a loss only when a second look at the device's status fails too. The
+// handle stays until USB_CLOSE, a new USB_OPEN or the worker's end gives it up; writes to it fail.
+//
+// Threads. Every operation of the interface below is for the owner's thread. On a link's worker
+// thread (where the queue's wake-up runs) a command cannot be sent: PostCommand, Open and
+// SendCommandByte return -1 or false at once, with USB_WHY_ON_WORKER as the reason, instead of
+// waiting for the mailbox that only that same thread serves; StartWorker and StopWorker refuse
+// too. The owner's thread sends commands when it takes packets, e.g. CMD_RECEIVER_INFO when it
+// takes the serial number.
+//
+// The link stops its worker itself when it goes. The worker makes no virtual call on the link,
+// so a class derived from CUSB needs nothing in its own destructor for the worker's sake; a
+// class that registered a wake-up detaches it there (Queue().DetachWake()).
 class CUSB {
 public:
   static constexpr uint32_t RX_BUFFER_SIZE = 4096;
@@ -66,7 +83,8 @@ public:
   // 3000000 / 38400 rounded: the divisor for a baud rate of 0.
   static constexpr uint16_t DEFAULT_DIVISOR = 78;
 
-  CUSB();
+  // Every wait of the link (mailbox, result, stop, the worker's idle wait) counts by clock.
+  explicit CUSB(CWaitClock &clock = CWaitClock::Steady());
   CUSB(const CUSB &) = delete;
   CUSB &operator=(const CUSB &) = delete;
   // Stops the worker and, if it did not end in time, waits for it however long it takes.
@@ -74,24 +92,38 @@ public:
 
   // Feeds count bytes to the decoder in order. OnPacket is called once for every packet that
   // completes, in stream order, before this returns. A frame may be split at any byte over any
-  // number of calls.
+  // number of calls. The worker calls it; without a worker, any one thread may.
   void ProcessBytes(const uint8_t *data, uint32_t count);
 
+  // The packets and the lost report, on their way to the owner's thread.
+  CPacketQueue &Queue() { return m_Queue; }
+
   // Starts a worker, stopping a running one first. A link never has two workers: one that was
-  // given up by StopWorker is waited for here before the new one starts.
-  void StartWorker();
+  // given up by StopWorker is waited for here before the new one starts. False, and nothing
+  // done, on a worker thread.
+  bool StartWorker();
   // Posts USB_QUIT and waits for the worker to end. True when no worker was running or it
   // ended in time; otherwise the worker is left to end by itself.
   bool StopWorker();
   bool IsWorkerRunning() const { return m_pWorker != nullptr; }
 
   // Passes one command to the worker and waits for its result: 0 or -1, and -1 when the mailbox
-  // or the worker does not answer in time.
+  // or the worker does not answer in time. With pWhy, a failure's reason is put there: why the
+  // command was not passed on, or what the worker found (no device open, the write failed, and
+  // for USB_OPEN why the device could not be opened).
   int32_t PostCommand(const _usbcommand &command);
-  // USB_OPEN of the device with this serial number; a baud rate of 0 means 38400.
+  int32_t PostCommand(const _usbcommand &command, std::string *pWhy);
+  // USB_OPEN of the device with this serial number; a baud rate of 0 means 38400. With pWhy, a
+  // failure says why: not found, in use, no permission, or a setting the device refused (which
+  // fails the open and closes the device again).
   bool Open(const std::string &strSerialNumber, uint32_t nBaudRate);
+  bool Open(const std::string &strSerialNumber, uint32_t nBaudRate, std::string *pWhy);
   // Sends the command frame 0xAA 0x02 0x00 c c.
   bool SendCommandByte(uint8_t c);
+  bool SendCommandByte(uint8_t c, std::string *pWhy);
+
+  // Whether the calling thread is a link's worker, where no command can be sent.
+  static bool IsWorkerThread();
 
   // Lists the attached devices with the names their vendor and product numbers give them.
   // False only when the number of devices cannot be told; devices is then empty.
@@ -104,9 +136,10 @@ public:
   static uint16_t BaudDivisor(uint32_t nBaudRate);
 
 protected:
-  // Called on the thread that called ProcessBytes. payload points into the receive buffer and
-  // is valid only until this returns; length is 1 to 255.
-  virtual void OnPacket(const uint8_t *payload, uint32_t length) = 0;
+  // Hands a copy of one packet to the queue. Called by the decoder on the thread that called
+  // ProcessBytes; payload points into the receive buffer; length is 1 to 255. Not virtual: the
+  // worker never calls into a derived class, which may be going while the worker still delivers.
+  void OnPacket(const uint8_t *payload, uint32_t length);
 
   // Puts the decoder back to hunting for a sync byte and drops a partly received payload.
   // Called whenever a worker starts; the sync and length flags keep their values.
@@ -121,6 +154,7 @@ protected:
   int32_t m_nCommandLength = 0;
   std::vector<uint8_t> m_CommandData; // the mailbox's own copy of the command's data
   int32_t m_nCommandResult = 0;
+  std::string m_strCommandWhy; // why the last command failed, as the worker found it
 
   // Decoder state.
   uint8_t m_RxBuffer[RX_BUFFER_SIZE];
@@ -138,12 +172,28 @@ protected:
   std::unique_ptr<_usbworker> m_pWorker;
 
 private:
+  // The device as the worker holds it.
+  struct _usbconnection {
+    FT_HANDLE hDevice = nullptr;
+    bool bLost = false;        // reported lost; nothing more is read from it or written to it
+    std::string strLostReason; // what the lost report said
+  };
+
   void WorkerThread(std::stop_token stop);
   // Carries out the command in the mailbox; sets bQuit for USB_QUIT.
-  void ServeRequest(FT_HANDLE &hDevice, bool &bQuit);
-  int32_t OpenDevice(FT_HANDLE &hDevice, const std::vector<uint8_t> &data);
-  void CloseDevice(FT_HANDLE &hDevice);
-  void ReadReceived(FT_HANDLE hDevice, std::vector<uint8_t> &buffer);
+  void ServeRequest(_usbconnection &device, bool &bQuit);
+  int32_t OpenDevice(_usbconnection &device, const std::vector<uint8_t> &data, std::string &strWhy);
+  int32_t WriteDevice(_usbconnection &device, const std::vector<uint8_t> &data, std::string &strWhy);
+  void CloseDevice(_usbconnection &device);
+  void ReadReceived(_usbconnection &device, std::vector<uint8_t> &buffer);
+  // After a failed driver call: when the device's status cannot be read either, the device is
+  // lost and the queue is told, once.
+  void CheckLost(_usbconnection &device, const char *pDoing, FT_STATUS status);
+  // Waits, however long, for the workers StopWorker gave up on.
+  void WaitForLateWorkers();
+
+  CWaitClock &m_clock;
+  CPacketQueue m_Queue;
 
   // Guards the mailbox fields between a caller and a worker that may still be carrying out an
   // earlier command whose caller gave up. Each posted command has a number; a completion counts

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-CUSB::CUSB() = default;
-
 void CUSB::ResetReceive() {
   m_nRxCount = 0;
   m_bInPacket = false;

@@ -24,6 +24,8 @@ constexpr FT_STATUS FT_DEVICE_NOT_OPENED = 3;
 constexpr FT_STATUS FT_IO_ERROR = 4;
 constexpr FT_STATUS FT_INVALID_PARAMETER = 5;
 constexpr FT_STATUS FT_NOT_SUPPORTED = 6;
+// This layer's own: the device exists, but its port's permissions keep the user out.
+constexpr FT_STATUS FT_ACCESS_DENIED = 7;
 
 // How FT_OpenEx, FT_W32_CreateFile and FT_ListDevices name a device.
 constexpr uint32_t FT_OPEN_BY_SERIAL_NUMBER = 1;
@@ -56,7 +58,9 @@ constexpr uint32_t FILE_FLAG_OVERLAPPED = 0x40000000;
 inline const FT_HANDLE FT_INVALID_HANDLE_VALUE = reinterpret_cast<FT_HANDLE>(UINTPTR_MAX);
 
 // Opens a device for I/O. pArg is the serial number text (FT_OPEN_BY_SERIAL_NUMBER) or the
-// description text (FT_OPEN_BY_DESCRIPTION). A device is open at most once at a time.
+// description text (FT_OPEN_BY_DESCRIPTION). A device is open at most once at a time. Fails with
+// FT_DEVICE_NOT_FOUND when no such device is attached, FT_DEVICE_NOT_OPENED when it is in use,
+// FT_ACCESS_DENIED when the user may not open it.
 FT_STATUS FT_OpenEx(const void *pArg, uint32_t nFlags, FT_HANDLE *pHandle);
 // The baud rate becomes 3000000 / nDivisor.
 FT_STATUS FT_SetDivisor(FT_HANDLE hDevice, uint16_t nDivisor);

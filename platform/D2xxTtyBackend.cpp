@@ -55,6 +55,24 @@ uint16_t ReadHexAttribute(const fs::path &path) {
   return text.empty() || *pEnd != '\0' || nValue > 0xFFFF ? 0 : static_cast<uint16_t>(nValue);
 }
 
+// Why a port's node could not be opened: held by another program (the port is opened
+// exclusively), the user's permissions, gone, or anything else.
+FT_STATUS OpenFailure(int nError) {
+  switch (nError) {
+  case EBUSY:
+    return FT_DEVICE_NOT_OPENED;
+  case EACCES:
+  case EPERM:
+    return FT_ACCESS_DENIED;
+  case ENOENT:
+  case ENODEV:
+  case ENXIO:
+    return FT_DEVICE_NOT_FOUND;
+  default:
+    return FT_IO_ERROR;
+  }
+}
+
 unsigned long PortNumber(const std::string &strName) {
   return std::strtoul(strName.c_str() + std::char_traits<char>::length(TTY_PREFIX), nullptr, 10);
 }
@@ -303,14 +321,14 @@ private:
 FT_STATUS CTtyPort::Open(const std::string &strPath, const _d2xxdeviceinfo &info, std::unique_ptr<CD2xxDevice> &port) {
   const int nFd = ::open(strPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (nFd < 0) {
-    return FT_DEVICE_NOT_OPENED;
+    return OpenFailure(errno);
   }
   // Raw: no line editing, no echo, no character translation, no signals. A read waits for at
   // least one byte, so that an empty read means a hang-up.
   termios2 tio{};
   if (::ioctl(nFd, TCGETS2, &tio) != 0) {
     ::close(nFd);
-    return FT_DEVICE_NOT_OPENED;
+    return FT_IO_ERROR;
   }
   tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY);
   tio.c_oflag &= ~OPOST;
@@ -320,7 +338,7 @@ FT_STATUS CTtyPort::Open(const std::string &strPath, const _d2xxdeviceinfo &info
   tio.c_cc[VTIME] = 0;
   if (::ioctl(nFd, TCSETS2, &tio) != 0) {
     ::close(nFd);
-    return FT_DEVICE_NOT_OPENED;
+    return FT_IO_ERROR;
   }
   // Keep other programs off the port while it is open.
   ::ioctl(nFd, TIOCEXCL);
@@ -347,7 +365,7 @@ FT_STATUS CTtyPort::Open(const std::string &strPath, const _d2xxdeviceinfo &info
         ::close(n);
       }
     }
-    return FT_DEVICE_NOT_OPENED;
+    return FT_IO_ERROR;
   }
   port = std::make_unique<CTtyPort>(nFd, nEpoll, nStop, info);
   return FT_OK;

@@ -29,8 +29,7 @@ public:
     m_cv.notify_one();
   }
 
-  WaitResult Wait(uint32_t nMilliseconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nMilliseconds);
+  WaitResult Wait(CWaitClock::time_point deadline, CWaitClock &clock) {
     for (;;) {
       {
         // Cleared before the events are examined: a Set from now on wakes the wait below.
@@ -44,7 +43,7 @@ public:
         return WaitResult::second;
       }
       std::unique_lock lock(m_mutex);
-      if (!m_cv.wait_until(lock, deadline, [this] { return m_bWoken; })) {
+      if (!clock.WaitUntil(m_cv, lock, deadline, [this] { return m_bWoken; })) {
         lock.unlock();
         // A Set may have come just as the time ran out.
         if (m_events[0]->TryTake()) {
@@ -78,9 +77,11 @@ void CEvent::Reset() {
   m_bSignalled = false;
 }
 
-bool CEvent::Wait(uint32_t nMilliseconds) {
+bool CEvent::Wait(uint32_t nMilliseconds, CWaitClock &clock) { return WaitUntil(clock.After(nMilliseconds), clock); }
+
+bool CEvent::WaitUntil(CWaitClock::time_point deadline, CWaitClock &clock) {
   std::unique_lock lock(m_mutex);
-  if (!m_cv.wait_for(lock, std::chrono::milliseconds(nMilliseconds), [this] { return m_bSignalled; })) {
+  if (!clock.WaitUntil(m_cv, lock, deadline, [this] { return m_bSignalled; })) {
     return false;
   }
   m_bSignalled = false;
@@ -99,10 +100,11 @@ bool CEvent::TryTake() {
   return bTaken;
 }
 
-WaitResult WaitForTwoEvents(CEvent &first, CEvent &second, uint32_t nMilliseconds) {
+WaitResult WaitForTwoEvents(CEvent &first, CEvent &second, uint32_t nMilliseconds, CWaitClock &clock) {
+  const auto deadline = clock.After(nMilliseconds);
   if (&first == &second) {
-    return first.Wait(nMilliseconds) ? WaitResult::first : WaitResult::timeout;
+    return first.WaitUntil(deadline, clock) ? WaitResult::first : WaitResult::timeout;
   }
   CEventWaiter waiter(first, second);
-  return waiter.Wait(nMilliseconds);
+  return waiter.Wait(deadline, clock);
 }

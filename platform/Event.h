@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/WaitClock.h"
+
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -18,8 +20,11 @@ public:
 
   void Set();
   void Reset();
-  // Waits at most nMilliseconds for the event and takes it. Returns false on time-out.
-  bool Wait(uint32_t nMilliseconds);
+  // Waits at most nMilliseconds of clock's time for the event and takes it. Returns false on
+  // time-out.
+  bool Wait(uint32_t nMilliseconds, CWaitClock &clock = CWaitClock::Steady());
+  // Waits until clock reaches deadline at the latest.
+  bool WaitUntil(CWaitClock::time_point deadline, CWaitClock &clock);
   // Tells whether the event is signalled without taking it (for diagnostics and tests).
   bool IsSignalled() const;
 
@@ -37,6 +42,7 @@ private:
 
 enum class WaitResult { first, second, timeout };
 
-// Waits at most nMilliseconds for either event and takes the one it reports. When both are
-// signalled the first wins and the second stays signalled for the next wait.
-WaitResult WaitForTwoEvents(CEvent &first, CEvent &second, uint32_t nMilliseconds);
+// Waits at most nMilliseconds of clock's time for either event and takes the one it reports. When
+// both are signalled the first wins and the second stays signalled for the next wait.
+WaitResult WaitForTwoEvents(CEvent &first, CEvent &second, uint32_t nMilliseconds,
+                            CWaitClock &clock = CWaitClock::Steady());

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <chrono>
+#include "platform/WaitClock.h"
+
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -13,10 +14,11 @@ public:
   CMutex(const CMutex &) = delete;
   CMutex &operator=(const CMutex &) = delete;
 
-  // Waits at most nMilliseconds to own the mutex. Returns false when it was not obtained.
-  bool Lock(uint32_t nMilliseconds) {
+  // Waits at most nMilliseconds of clock's time to own the mutex. Returns false when it was not
+  // obtained.
+  bool Lock(uint32_t nMilliseconds, CWaitClock &clock = CWaitClock::Steady()) {
     std::unique_lock lock(m_mutex);
-    if (!m_cv.wait_for(lock, std::chrono::milliseconds(nMilliseconds), [this] { return !m_bOwned; })) {
+    if (!clock.WaitUntil(m_cv, lock, clock.After(nMilliseconds), [this] { return !m_bOwned; })) {
       return false;
     }
     m_bOwned = true;

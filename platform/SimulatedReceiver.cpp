@@ -310,6 +310,10 @@ void CSimulatedReceiver::Unplug() {
   m_bPlugged = false;
   m_wire.clear();
   m_hostQueue.clear();
+  // As a driver does when its device goes, the host is woken once more, to find the port dead.
+  if (m_pEvent != nullptr) {
+    m_pEvent->Set();
+  }
   m_pEvent = nullptr;
   m_cvRead.notify_all();
 }

@@ -129,8 +129,9 @@ public:
   void InjectBytes(const std::vector<uint8_t> &bytes);
   // The next frame loses its byte at nIndex (its last byte when it is shorter).
   void DropByteOfNextFrame(uint32_t nIndex);
-  // Unplugged, the unit is no longer listed and every call on a port opened before fails at
-  // once. Plugged in again, it can be opened anew; old ports stay dead.
+  // Unplugged, the unit is no longer listed, the open port's notification event is set one last
+  // time, and every call on a port opened before fails at once. Plugged in again, it can be
+  // opened anew; old ports stay dead.
   void Unplug();
   void Replug();
   bool IsPlugged() const;

@@ -11,28 +11,36 @@
 
 namespace {
 
-class CFuzzLink : public CUSB {
-protected:
-  void OnPacket(const uint8_t *payload, uint32_t length) override {
-    if (length == 0 || length > 255) {
+// Decodes every payload the link hands on as a receiver message.
+void CheckPayload(const std::vector<uint8_t> &payload) {
+  const auto length = static_cast<uint32_t>(payload.size());
+  if (length == 0 || length > 255) {
+    std::abort();
+  }
+  const auto message = DecodeReceiverMessage(payload.data(), length);
+  if (const auto *info = std::get_if<ReceiverInfoMessage>(&message)) {
+    for (const auto &receiver : info->receivers) {
+      if (receiver) {
+        (void)FrequencyCodeFloat(receiver->nMaxChannel, *receiver);
+        (void)FrequencyCodeInteger(receiver->nMaxChannel, *receiver);
+        (void)EdgeFrequencyMHz(receiver->nMaxChannel, *receiver);
+      }
+    }
+  } else if (const auto *levels = std::get_if<LevelsMessage>(&message)) {
+    if (levels->levels.size() != levels->nItems / 2) {
       std::abort();
     }
-    const auto message = DecodeReceiverMessage(payload, length);
-    if (const auto *info = std::get_if<ReceiverInfoMessage>(&message)) {
-      for (const auto &receiver : info->receivers) {
-        if (receiver) {
-          (void)FrequencyCodeFloat(receiver->nMaxChannel, *receiver);
-          (void)FrequencyCodeInteger(receiver->nMaxChannel, *receiver);
-          (void)EdgeFrequencyMHz(receiver->nMaxChannel, *receiver);
-        }
-      }
-    } else if (const auto *levels = std::get_if<LevelsMessage>(&message)) {
-      if (levels->levels.size() != levels->nItems / 2) {
-        std::abort();
-      }
-    }
   }
-};
+}
+
+void CheckQueue(CUSB &link) {
+  for (const _linkitem &item : link.Queue().TakeAll()) {
+    if (item.nKind != LinkItemKind::packet) {
+      std::abort(); // the decoder alone never reports a lost receiver
+    }
+    CheckPayload(item.payload);
+  }
+}
 
 } // namespace
 
@@ -41,9 +49,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     return 0;
   }
   const size_t split = data[0] % size;
-  CFuzzLink link;
+  CUSB link;
   link.ProcessBytes(data + 1, static_cast<uint32_t>(split));
+  CheckQueue(link);
   link.ProcessBytes(data + 1 + split, static_cast<uint32_t>(size - 1 - split));
+  CheckQueue(link);
   // Payloads that do not come through a frame too, at every length.
   (void)DecodeReceiverMessage(data, static_cast<uint32_t>(size > 255 ? 255 : size));
   return 0;

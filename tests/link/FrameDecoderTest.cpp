@@ -9,15 +9,18 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// A link with no device that keeps every delivered packet.
+// A link with no device that keeps every packet it hands on, taken from its queue.
 class CRecordingLink : public CUSB {
 public:
   std::vector<Bytes> m_packets;
-  void Feed(const Bytes &bytes) { ProcessBytes(bytes.data(), static_cast<uint32_t>(bytes.size())); }
+  void Feed(const Bytes &bytes) {
+    ProcessBytes(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    for (_linkitem &item : Queue().TakeAll()) {
+      EXPECT_EQ(item.nKind, LinkItemKind::packet);
+      m_packets.push_back(std::move(item.payload));
+    }
+  }
   void Restart() { ResetReceive(); }
-
-protected:
-  void OnPacket(const uint8_t *payload, uint32_t length) override { m_packets.emplace_back(payload, payload + length); }
 };
 
 // The decoder's rules taken one byte at a time, exactly as written down, with a frame of

@@ -4,20 +4,58 @@
 #include <chrono>
 #include <thread>
 
+void CPacketLink::TakeWaiting() {
+  for (_linkitem &item : Queue().TakeAll()) {
+    if (item.nKind == LinkItemKind::packet) {
+      m_packets.push_back(std::move(item.payload));
+      m_strKinds += 'p';
+    } else {
+      m_lost.push_back(std::move(item.strReason));
+      m_strKinds += 'L';
+    }
+  }
+}
+
+bool CPacketLink::WaitFor(const std::function<bool()> &pfnDone, uint32_t nMilliseconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nMilliseconds);
+  for (;;) {
+    TakeWaiting();
+    if (pfnDone()) {
+      return true;
+    }
+    if (!Queue().WaitForItem(deadline)) {
+      TakeWaiting();
+      return pfnDone();
+    }
+  }
+}
+
 bool CPacketLink::WaitForPackets(size_t nCount, uint32_t nMilliseconds) {
-  std::unique_lock lock(m_mutex);
-  return m_cv.wait_for(lock, std::chrono::milliseconds(nMilliseconds), [&] { return m_packets.size() >= nCount; });
+  return WaitFor([&] { return m_packets.size() >= nCount; }, nMilliseconds);
 }
 
 bool CPacketLink::WaitUntil(const std::function<bool(const std::vector<std::vector<uint8_t>> &)> &pfnDone,
                             uint32_t nMilliseconds) {
-  std::unique_lock lock(m_mutex);
-  return m_cv.wait_for(lock, std::chrono::milliseconds(nMilliseconds), [&] { return pfnDone(m_packets); });
+  return WaitFor([&] { return pfnDone(m_packets); }, nMilliseconds);
+}
+
+bool CPacketLink::WaitForLost(size_t nCount, uint32_t nMilliseconds) {
+  return WaitFor([&] { return m_lost.size() >= nCount; }, nMilliseconds);
 }
 
 std::vector<std::vector<uint8_t>> CPacketLink::Packets() {
-  std::lock_guard lock(m_mutex);
+  TakeWaiting();
   return m_packets;
+}
+
+std::vector<std::string> CPacketLink::LostReasons() {
+  TakeWaiting();
+  return m_lost;
+}
+
+std::string CPacketLink::Kinds() {
+  TakeWaiting();
+  return m_strKinds;
 }
 
 void CPacketLink::WaitForRequest() const {
@@ -27,10 +65,13 @@ void CPacketLink::WaitForRequest() const {
   }
 }
 
-void CPacketLink::OnPacket(const uint8_t *payload, uint32_t length) {
-  std::lock_guard lock(m_mutex);
-  m_packets.emplace_back(payload, payload + length);
-  m_cv.notify_all();
+void CPacketLink::WaitUntilArrivalHandled() {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(LONG_WAIT_MS);
+  while (m_hRxEvent.IsSignalled() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::yield();
+  }
+  // An unknown command code: answered without touching the device.
+  PostCommand({0, 0, nullptr});
 }
 
 void CGate::Close() {
@@ -80,10 +121,14 @@ public:
     return Setting("SetTimeouts " + std::to_string(nReadTimeoutMs) + " " + std::to_string(nWriteTimeoutMs));
   }
   FT_STATUS SetEventNotification(uint32_t nMask, CEvent *pEvent) override {
+    const std::string strCall = "SetEventNotification " + std::to_string(nMask);
     std::lock_guard lock(m_backend.m_mutex);
-    m_backend.m_calls.push_back("SetEventNotification " + std::to_string(nMask));
+    m_backend.m_calls.push_back(strCall);
+    if (m_backend.IsRefused(strCall)) {
+      return FT_IO_ERROR;
+    }
     m_backend.m_pEvent = nMask != 0 ? pEvent : nullptr;
-    return m_backend.m_nSettingStatus;
+    return FT_OK;
   }
   FT_STATUS GetStatus(uint32_t &nRxQueue, uint32_t &nTxQueue, uint32_t &nEventStatus) override {
     std::lock_guard lock(m_backend.m_mutex);
@@ -91,6 +136,10 @@ public:
     nRxQueue = static_cast<uint32_t>(m_backend.m_rx.size());
     nTxQueue = 0;
     nEventStatus = 0;
+    if (m_backend.m_nStatusFailures > 0) {
+      --m_backend.m_nStatusFailures;
+      return FT_IO_ERROR;
+    }
     return m_backend.m_nStatusStatus;
   }
   FT_STATUS Read(void *pBuffer, uint32_t nToRead, uint32_t &nRead) override {
@@ -122,7 +171,7 @@ private:
   FT_STATUS Setting(const std::string &strCall) {
     std::lock_guard lock(m_backend.m_mutex);
     m_backend.m_calls.push_back(strCall);
-    return m_backend.m_nSettingStatus;
+    return m_backend.IsRefused(strCall) ? FT_IO_ERROR : FT_OK;
   }
 
   CScriptedBackend &m_backend;
@@ -192,6 +241,15 @@ int CScriptedBackend::CountCalls(const std::string &strPrefix) {
 CEvent *CScriptedBackend::NotifiedEvent() {
   std::lock_guard lock(m_mutex);
   return m_pEvent;
+}
+
+void CScriptedBackend::RefuseSetting(const std::string &strPrefix) {
+  std::lock_guard lock(m_mutex);
+  m_strRefusedSetting = strPrefix;
+}
+
+bool CScriptedBackend::IsRefused(const std::string &strCall) const {
+  return !m_strRefusedSetting.empty() && strCall.starts_with(m_strRefusedSetting);
 }
 
 void CScriptedBackend::Log(const std::string &strCall) {

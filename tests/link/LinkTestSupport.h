@@ -15,31 +15,41 @@
 // Long enough never to run out in a passing run; waits end as soon as their condition holds.
 constexpr uint32_t LONG_WAIT_MS = 10000;
 
-// A link that keeps every packet it is handed.
+// A link whose owner is the test's thread: it takes what the link hands on through its queue and
+// keeps it. Every function is for the test's thread.
 class CPacketLink : public CUSB {
 public:
-  ~CPacketLink() override { StopWorker(); }
+  explicit CPacketLink(CWaitClock &clock = CWaitClock::Steady()) : CUSB(clock) {}
 
-  // Waits until at least nCount packets have come. False if they do not come in time.
+  // Waits, by real time, until at least nCount packets have come. False if they do not in time.
   bool WaitForPackets(size_t nCount, uint32_t nMilliseconds = LONG_WAIT_MS);
-  std::vector<std::vector<uint8_t>> Packets();
   // Waits until the packets so far satisfy pfnDone. False if they do not in time.
   bool WaitUntil(const std::function<bool(const std::vector<std::vector<uint8_t>> &)> &pfnDone,
                  uint32_t nMilliseconds = LONG_WAIT_MS);
+  // Waits until the link has reported the receiver lost at least nCount times.
+  bool WaitForLost(size_t nCount = 1, uint32_t nMilliseconds = LONG_WAIT_MS);
+  // Everything that has come so far, in order.
+  std::vector<std::vector<uint8_t>> Packets();
+  std::vector<std::string> LostReasons();
+  // Kinds of everything taken so far, in order: 'p' a packet, 'L' the lost report.
+  std::string Kinds();
 
   CEvent *RxEvent() { return &m_hRxEvent; }
   // Whether a command waits in the mailbox, not yet taken by the worker.
   bool RequestPending() const { return m_hRequestEvent.IsSignalled(); }
   // Spins until a command waits in the mailbox.
   void WaitForRequest() const;
-
-protected:
-  void OnPacket(const uint8_t *payload, uint32_t length) override;
+  // Spins until the worker has taken the arrival notification, then waits for a command of no
+  // effect: once it is answered, the worker has dealt with that arrival.
+  void WaitUntilArrivalHandled();
 
 private:
-  std::mutex m_mutex;
-  std::condition_variable m_cv;
+  void TakeWaiting();
+  bool WaitFor(const std::function<bool()> &pfnDone, uint32_t nMilliseconds);
+
   std::vector<std::vector<uint8_t>> m_packets;
+  std::vector<std::string> m_lost;
+  std::string m_strKinds;
 };
 
 // A gate a device call can be made to wait at, to hold the worker inside a driver call.
@@ -85,15 +95,19 @@ public:
   // What the calls return; changed by tests.
   std::atomic<bool> m_bListFails{false};
   std::atomic<FT_STATUS> m_nOpenStatus{FT_OK};
-  std::atomic<FT_STATUS> m_nSettingStatus{FT_OK};
   std::atomic<FT_STATUS> m_nStatusStatus{FT_OK};
+  std::atomic<int> m_nStatusFailures{0}; // so many GetStatus calls fail with FT_IO_ERROR, then they pass again
   std::atomic<FT_STATUS> m_nWriteStatus{FT_OK};
+  // The setting call whose log line starts with this is refused with FT_IO_ERROR.
+  void RefuseSetting(const std::string &strPrefix);
   CGate m_writeGate;
   CGate m_readGate;
 
 private:
   friend class CScriptedDevice;
   void Log(const std::string &strCall);
+  // With m_mutex held.
+  bool IsRefused(const std::string &strCall) const;
 
   std::vector<_device> m_devices;
   std::mutex m_mutex;
@@ -101,4 +115,5 @@ private:
   std::vector<uint8_t> m_written;
   std::deque<uint8_t> m_rx;
   CEvent *m_pEvent = nullptr;
+  std::string m_strRefusedSetting;
 };

@@ -1,8 +1,10 @@
-// The link against the simulated receiver: the whole road from the unit's frames to OnPacket.
+// The link against the simulated receiver: the whole road from the unit's frames to the queue
+// the owner's thread takes them from.
 #include "link/ReceiverMessages.h"
 #include "link/Usb.h"
 #include "platform/D2xxRegistry.h"
 #include "platform/D2xxSimBackend.h"
+#include "platform/ManualWaitClock.h"
 #include "tests/link/LinkTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -107,27 +109,56 @@ TEST_F(UsbWorkerSimTest, DroppedByteCostsAFewFramesAndTheStreamRecovers) {
   EXPECT_GE(nIntact + 4, sent.size());
 }
 
-TEST_F(UsbWorkerSimTest, UnplugDuringStreamingLeavesTheLinkAnsweringAndStoppable) {
+TEST_F(UsbWorkerSimTest, UnplugDuringStreamingIsReportedAndLeavesTheLinkAnsweringAndStoppable) {
   m_pSim->SetMeasurementMode(true);
   m_pSim->Advance(1000);
   ASSERT_TRUE(m_link.WaitForPackets(11));
   m_pSim->Unplug();
   m_pSim->Advance(1000);
-  EXPECT_FALSE(m_link.SendCommandByte(CMD_SERIAL_NUMBER));
+  ASSERT_TRUE(m_link.WaitForLost());
+  EXPECT_EQ(m_link.Kinds(), std::string(11, 'p') + "L") << "every packet first, then one report";
+  EXPECT_NE(m_link.LostReasons()[0].find("the receiver is gone"), std::string::npos);
+  std::string strWhy;
+  EXPECT_FALSE(m_link.SendCommandByte(CMD_SERIAL_NUMBER, &strWhy));
+  EXPECT_EQ(strWhy, m_link.LostReasons()[0]);
   EXPECT_EQ(m_link.PostCommand({USB_CLOSE, 0, nullptr}), 0) << "the handle is given up all the same";
   EXPECT_EQ(m_link.PostCommand({USB_CLOSE, 0, nullptr}), -1);
-  EXPECT_FALSE(m_link.Open("TVX10417", 38400));
+  EXPECT_FALSE(m_link.Open("TVX10417", 38400, &strWhy));
+  EXPECT_EQ(strWhy, "no receiver with the serial number \"TVX10417\" is attached");
   const auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(m_link.StopWorker());
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(LONG_WAIT_MS / 2));
   EXPECT_EQ(m_link.Packets().size(), 11U);
 
-  // Plugged in again, a new connection streams again.
+  // Plugged in again, a new connection streams again, and its loss is reported again.
   m_pSim->Replug();
   m_link.StartWorker();
   ASSERT_TRUE(m_link.Open("TVX10417", 38400));
   m_pSim->Advance(1000);
   ASSERT_TRUE(m_link.WaitForPackets(21));
+  m_pSim->Unplug();
+  ASSERT_TRUE(m_link.WaitForLost(2));
+}
+
+// The report does not wait for the worker's idle wait to run out: on a clock that never moves,
+// the unplug alone wakes the worker.
+TEST_F(UsbWorkerSimTest, UnplugIsReportedWithoutWaitingForTheIdleTimeOut) {
+  m_link.StopWorker();
+  CManualWaitClock clock;
+  CPacketLink link(clock);
+  link.StartWorker();
+  ASSERT_TRUE(link.Open("TVX10417", 38400));
+  m_pSim->Unplug();
+  ASSERT_TRUE(link.WaitForLost());
+  EXPECT_EQ(link.Kinds(), "L");
+}
+
+TEST_F(UsbWorkerSimTest, UnitHeldByAnotherConnectionIsBusy) {
+  CPacketLink other;
+  other.StartWorker();
+  std::string strWhy;
+  EXPECT_FALSE(other.Open("TVX10417", 38400, &strWhy));
+  EXPECT_EQ(strWhy, "the receiver \"TVX10417\" is in use by another program or connection");
 }
 
 TEST_F(UsbWorkerSimTest, WriteFailureIsReported) {

@@ -82,7 +82,18 @@ TEST_F(UsbWorkerTtyTest, OpenAtBaudZeroProgramsTheBridgeRate) {
   EXPECT_FALSE(settings.bParity);
   EXPECT_FALSE(settings.bHardwareFlow);
   EXPECT_TRUE(settings.bRaw);
-  EXPECT_FALSE(m_link.Open("TVX99999", 38400));
+  std::string strWhy;
+  EXPECT_FALSE(m_link.Open("TVX99999", 38400, &strWhy));
+  EXPECT_EQ(strWhy, "no receiver with the serial number \"TVX99999\" is attached");
+}
+
+// A port whose device node has gone from the device folder is not found.
+TEST_F(UsbWorkerTtyTest, PortWithoutItsDeviceNodeIsNotFound) {
+  CFakeSysfs sysfs(m_dir / "sys");
+  sysfs.AddPort("ttyUSB1", "ftdi_sio", "1-2", "2b7e", "0200", "TVX00002", "TARVEX Receiver");
+  std::string strWhy;
+  EXPECT_FALSE(m_link.Open("TVX00002", 38400, &strWhy));
+  EXPECT_EQ(strWhy, "no receiver with the serial number \"TVX00002\" is attached");
 }
 
 TEST_F(UsbWorkerTtyTest, CommandsGoOutAndSplitFramesComeIn) {
@@ -126,12 +137,15 @@ TEST_F(UsbWorkerTtyTest, StreamInRandomPiecesArrivesWhole) {
   EXPECT_EQ(m_link.Packets(), sent);
 }
 
-TEST_F(UsbWorkerTtyTest, HangUpLeavesTheLinkAnsweringAndStoppable) {
+TEST_F(UsbWorkerTtyTest, HangUpIsReportedAndLeavesTheLinkAnsweringAndStoppable) {
   ASSERT_TRUE(m_link.Open("TVX00001", 38400));
   ReceiverWrite({0xAA, 0x01, 0x00, 0x42});
   ASSERT_TRUE(m_link.WaitForPackets(1));
   ::close(m_nMaster);
   m_nMaster = -1;
+  ASSERT_TRUE(m_link.WaitForLost());
+  EXPECT_EQ(m_link.Kinds(), "pL");
+  EXPECT_NE(m_link.LostReasons()[0].find("the receiver is gone"), std::string::npos) << m_link.LostReasons()[0];
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(m_link.SendCommandByte(0x1C));
   EXPECT_EQ(m_link.PostCommand({USB_CLOSE, 0, nullptr}), 0);

@@ -1,15 +1,18 @@
 #include "platform/Event.h"
+#include "platform/ManualWaitClock.h"
 #include "platform/Mutex.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
 // Long enough never to run out in a passing run; a wait that returns at once costs nothing.
 constexpr uint32_t LONG_WAIT_MS = 10000;
@@ -29,23 +32,32 @@ TEST(Event, SetIsTakenByExactlyOneWait) {
   EXPECT_FALSE(event.Wait(0));
 }
 
+// The wait is given exactly its time on the clock, and ends when the clock gets there.
 TEST(Event, WaitTimesOutAndWakesFromAnotherThread) {
+  CManualWaitClock clock;
   CEvent event;
-  const auto start = Clock::now();
-  EXPECT_FALSE(event.Wait(20));
-  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(20));
+  const auto start = clock.Now();
+  auto waited = std::async(std::launch::async, [&] { return event.Wait(20, clock); });
+  ASSERT_TRUE(clock.WaitForDeadline(start + milliseconds(20)));
+  clock.Advance(milliseconds(19));
+  EXPECT_EQ(waited.wait_for(milliseconds(0)), std::future_status::timeout);
+  clock.Advance(milliseconds(1));
+  EXPECT_FALSE(waited.get());
 
   std::thread setter([&] { event.Set(); });
-  EXPECT_TRUE(event.Wait(LONG_WAIT_MS));
+  EXPECT_TRUE(event.Wait(LONG_WAIT_MS, clock));
   setter.join();
 }
 
 TEST(Event, TwoWaitersShareOneSetBetweenThem) {
+  CManualWaitClock clock;
   CEvent event;
   std::atomic<int> nTaken{0};
-  std::thread a([&] { nTaken += event.Wait(50) ? 1 : 0; });
-  std::thread b([&] { nTaken += WaitForTwoEvents(event, event, 50) == WaitResult::first ? 1 : 0; });
+  std::thread a([&] { nTaken += event.Wait(50, clock) ? 1 : 0; });
+  std::thread b([&] { nTaken += WaitForTwoEvents(event, event, 50, clock) == WaitResult::first ? 1 : 0; });
+  ASSERT_TRUE(clock.WaitForWaits(2));
   event.Set();
+  clock.Advance(milliseconds(50)); // ends the wait that did not take it
   a.join();
   b.join();
   EXPECT_EQ(nTaken, 1);
@@ -63,11 +75,14 @@ TEST(WaitForTwoEvents, FirstWinsAndSecondStaysSignalled) {
 }
 
 TEST(WaitForTwoEvents, TimesOutWhenNeitherComes) {
+  CManualWaitClock clock;
   CEvent request;
   CEvent data;
-  const auto start = Clock::now();
-  EXPECT_EQ(WaitForTwoEvents(request, data, 20), WaitResult::timeout);
-  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(20));
+  const auto start = clock.Now();
+  auto waited = std::async(std::launch::async, [&] { return WaitForTwoEvents(request, data, 20, clock); });
+  ASSERT_TRUE(clock.WaitForDeadline(start + milliseconds(20)));
+  clock.Advance(milliseconds(20));
+  EXPECT_EQ(waited.get(), WaitResult::timeout);
 }
 
 TEST(WaitForTwoEvents, WakesForEitherEventSetWhileWaiting) {
@@ -115,11 +130,38 @@ TEST(WaitForTwoEvents, NoSetIsLostUnderContention) {
   EXPECT_EQ(nData, ROUNDS / 2);
 }
 
+// Advance never falls between a waiter's look at the clock and its wait: round after round, each
+// wait ends when the clock reaches its deadline and not before.
+TEST(ManualWaitClock, EveryAdvanceToTheDeadlineEndsTheWait) {
+  CManualWaitClock clock;
+  CEvent never;
+  constexpr int ROUNDS = 300;
+  std::atomic<int> nEnded{0};
+  std::thread waiter([&] {
+    for (int i = 0; i < ROUNDS; ++i) {
+      ASSERT_FALSE(never.Wait(10, clock));
+      ++nEnded;
+    }
+  });
+  for (int i = 0; i < ROUNDS; ++i) {
+    ASSERT_TRUE(clock.WaitForDeadline(clock.Now() + milliseconds(10))) << "round " << i;
+    clock.Advance(milliseconds(4));
+    clock.Advance(milliseconds(6));
+  }
+  waiter.join();
+  EXPECT_EQ(nEnded, ROUNDS);
+  EXPECT_EQ(clock.CountWaits(), 0U);
+}
+
 TEST(Mutex, TimedLockFailsWhileAnotherThreadOwnsIt) {
+  CManualWaitClock clock;
   CMutex mutex;
   ASSERT_TRUE(mutex.Lock(0));
   std::atomic<int> nResult{-1};
-  std::thread other([&] { nResult = mutex.Lock(20) ? 1 : 0; });
+  const auto start = clock.Now();
+  std::thread other([&] { nResult = mutex.Lock(20, clock) ? 1 : 0; });
+  ASSERT_TRUE(clock.WaitForDeadline(start + milliseconds(20)));
+  clock.Advance(milliseconds(20));
   other.join();
   EXPECT_EQ(nResult, 0);
   mutex.Unlock();

@@ -181,7 +181,10 @@ TEST_F(MonitorCommandTest, DeviceHeldElsewhereCannotBeOpenedAndLeavesNothingBehi
   std::ostringstream out;
   std::ostringstream err;
   EXPECT_EQ(RunMonitor(options, out, err), 1);
-  EXPECT_NE(err.str().find("tvdtool: device TVX10417 could not be opened\n"), std::string::npos) << err.str();
+  EXPECT_NE(err.str().find("tvdtool: device TVX10417 could not be opened: the receiver \"TVX10417\" is in use by "
+                           "another program or connection\n"),
+            std::string::npos)
+      << err.str();
   // The recording no longer listens to reads once the watch is over.
   D2xxEnableBackend(std::make_shared<CD2xxSimBackend>(m_pSim));
   pHeld->Close();
@@ -196,6 +199,32 @@ TEST_F(MonitorCommandTest, DeviceHeldElsewhereCannotBeOpenedAndLeavesNothingBehi
   EXPECT_EQ(nCount, 10U);
   FT_Close(hDevice);
   EXPECT_EQ(fs::file_size(options.strRecordPath), 0U);
+}
+
+// A receiver unplugged during the watch ends it at once with the reason on standard error and a
+// failing exit status; what came before it is shown.
+TEST_F(MonitorCommandTest, LostReceiverEndsTheWatchWithAnError) {
+  auto options = SimulatedWatch(0);
+  std::ostringstream out;
+  std::ostringstream err;
+  bool bUnplugged = false;
+  size_t nLinesAtUnplug = 0;
+  // Polled on the watching thread, between its takes from the link.
+  options.pfnInterrupted = [&] {
+    if (!bUnplugged && Lines(out.str()).size() >= 4) {
+      nLinesAtUnplug = Lines(out.str()).size();
+      m_pSim->Unplug();
+      bUnplugged = true;
+    }
+    return false;
+  };
+  EXPECT_EQ(RunMonitor(options, out, err), 1) << err.str();
+  ASSERT_TRUE(bUnplugged);
+  EXPECT_NE(err.str().find("tvdtool: device TVX10417: the receiver is gone: "), std::string::npos) << err.str();
+  EXPECT_EQ(err.str().find("could not be sent"), std::string::npos) << err.str();
+  EXPECT_NE(err.str().find(std::to_string(Lines(out.str()).size()) + " packets in "), std::string::npos)
+      << "the summary counts what was shown";
+  EXPECT_GE(Lines(out.str()).size(), nLinesAtUnplug);
 }
 
 TEST_F(MonitorCommandTest, InterruptEndsTheWatch) {

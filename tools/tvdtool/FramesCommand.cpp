@@ -12,41 +12,30 @@
 #include <stdexcept>
 #include <vector>
 
-namespace {
-
-// A link with no device: the decoder alone, printing what it delivers.
-class CPrintingDecoder : public CUSB {
-public:
-  CPrintingDecoder(std::ostream &out, bool bJson) : m_out(out), m_bJson(bJson) {}
-  unsigned long m_nPackets = 0;
-
-protected:
-  void OnPacket(const uint8_t *payload, uint32_t length) override {
-    ++m_nPackets;
-    m_out << (m_bJson ? JsonLine(PayloadToJson(payload, length)) : PayloadSummary(payload, length)) << '\n';
-  }
-
-private:
-  std::ostream &m_out;
-  bool m_bJson;
-};
-
-} // namespace
-
+// A link with no device is the decoder alone: the packets it hands on are printed as they come.
 unsigned long DecodeFrames(std::istream &in, std::ostream &out, bool bJson) {
-  auto decoder = std::make_unique<CPrintingDecoder>(out, bJson);
+  auto pDecoder = std::make_unique<CUSB>();
+  unsigned long nPackets = 0;
   std::vector<char> buffer(1 << 16);
   while (in) {
     in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
     const auto nRead = in.gcount();
-    if (nRead > 0) {
-      decoder->ProcessBytes(reinterpret_cast<const uint8_t *>(buffer.data()), static_cast<uint32_t>(nRead));
+    if (nRead <= 0) {
+      continue;
+    }
+    pDecoder->ProcessBytes(reinterpret_cast<const uint8_t *>(buffer.data()), static_cast<uint32_t>(nRead));
+    for (const _linkitem &item : pDecoder->Queue().TakeAll()) {
+      const auto nLength = static_cast<uint32_t>(item.payload.size());
+      ++nPackets;
+      out << (bJson ? JsonLine(PayloadToJson(item.payload.data(), nLength))
+                    : PayloadSummary(item.payload.data(), nLength))
+          << '\n';
     }
   }
   if (in.bad()) {
     throw std::runtime_error("reading the byte stream failed");
   }
-  return decoder->m_nPackets;
+  return nPackets;
 }
 
 void RegisterFramesCommands(CLI::App &app) {

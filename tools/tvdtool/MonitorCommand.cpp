@@ -9,15 +9,16 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <memory>
-#include <mutex>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -25,72 +26,39 @@ using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-// A link that prints every packet and tells the watching thread what has come.
-class CMonitorLink : public CUSB {
-public:
-  // Prints at most nMaxPackets packets (0: no limit).
-  CMonitorLink(std::ostream &out, bool bJson, uint64_t nMaxPackets)
-      : m_out(out), m_bJson(bJson), m_nMaxPackets(nMaxPackets) {}
-  ~CMonitorLink() override { StopWorker(); }
-
-  void SetStart(Clock::time_point start) {
-    std::lock_guard lock(m_mutex);
-    m_start = start;
-  }
-
-  // What the watching thread waits for.
-  struct _seen {
-    uint64_t nPackets = 0;
-    uint64_t nSerialNumbers = 0;
-    uint64_t nDescriptions = 0;
-    uint64_t nLevels[2] = {0, 0};
-  };
-
-  // Waits until pfnDone holds for what has been seen, or until the deadline.
-  template <class Done> _seen WaitUntil(Clock::time_point deadline, Done pfnDone) {
-    std::unique_lock lock(m_mutex);
-    m_cv.wait_until(lock, deadline, [&] { return pfnDone(m_seen); });
-    return m_seen;
-  }
-
-protected:
-  void OnPacket(const uint8_t *payload, uint32_t length) override {
-    std::lock_guard lock(m_mutex);
-    if (m_nMaxPackets > 0 && m_seen.nPackets >= m_nMaxPackets) {
-      return; // what comes while the watch ends is not shown
-    }
-    const double dTime = SecondsSince(m_start);
-    if (m_bJson) {
-      auto json = PayloadToJson(payload, length);
-      json["t"] = dTime;
-      m_out << JsonLine(json) << '\n';
-    } else {
-      char time[32];
-      std::snprintf(time, sizeof time, "%9.3f  ", dTime);
-      m_out << time << PayloadSummary(payload, length) << '\n';
-    }
-    m_out.flush();
-    ++m_seen.nPackets;
-    const auto message = DecodeReceiverMessage(payload, length);
-    if (std::holds_alternative<SerialNumberMessage>(message)) {
-      ++m_seen.nSerialNumbers;
-    } else if (std::holds_alternative<ReceiverInfoMessage>(message)) {
-      ++m_seen.nDescriptions;
-    } else if (const auto *pLevels = std::get_if<LevelsMessage>(&message)) {
-      m_seen.nLevels[pLevels->nChannel - 1] += pLevels->levels.size();
-    }
-    m_cv.notify_all();
-  }
-
-private:
-  std::ostream &m_out;
-  bool m_bJson;
-  uint64_t m_nMaxPackets;
-  std::mutex m_mutex;
-  std::condition_variable m_cv;
-  Clock::time_point m_start = Clock::now();
-  _seen m_seen;
+// What the watch has seen.
+struct _seen {
+  uint64_t nPackets = 0;
+  uint64_t nSerialNumbers = 0;
+  uint64_t nDescriptions = 0;
+  uint64_t nLevels[2] = {0, 0};
 };
+
+// Prints one packet with its arrival time and counts what it is.
+void ShowPacket(const _linkitem &item, Clock::time_point start, bool bJson, std::ostream &out, _seen &seen) {
+  const auto *pPayload = item.payload.data();
+  const auto nLength = static_cast<uint32_t>(item.payload.size());
+  const double dTime = std::chrono::duration<double>(item.arrived - start).count();
+  if (bJson) {
+    auto json = PayloadToJson(pPayload, nLength);
+    json["t"] = dTime;
+    out << JsonLine(json) << '\n';
+  } else {
+    char time[32];
+    std::snprintf(time, sizeof time, "%9.3f  ", dTime);
+    out << time << PayloadSummary(pPayload, nLength) << '\n';
+  }
+  out.flush();
+  ++seen.nPackets;
+  const auto message = DecodeReceiverMessage(pPayload, nLength);
+  if (std::holds_alternative<SerialNumberMessage>(message)) {
+    ++seen.nSerialNumbers;
+  } else if (std::holds_alternative<ReceiverInfoMessage>(message)) {
+    ++seen.nDescriptions;
+  } else if (const auto *pLevels = std::get_if<LevelsMessage>(&message)) {
+    seen.nLevels[pLevels->nChannel - 1] += pLevels->levels.size();
+  }
+}
 
 // Writes every byte the link reads to a recording. Runs on the link's worker; a failure (a full
 // disk) ends the recording and is reported at the end, the watch goes on.
@@ -143,6 +111,125 @@ std::atomic<bool> g_bInterrupted{false};
 
 void OnInterrupt(int) { g_bInterrupted = true; }
 
+// One watch: the link, the device it opened, and what has come.
+class CMonitor {
+public:
+  CMonitor(const _monitoroptions &options, std::ostream &out, std::ostream &err,
+           const std::shared_ptr<CSimulatedReceiver> &pSimulator)
+      : m_options(options), m_out(out), m_err(err), m_pSimulator(pSimulator) {}
+
+  // Finds the device to watch; false, with the reason on err, when there is none.
+  bool FindDevice(const CDeviceBackends &backends, _usbdevice &device);
+  // Opens the device and asks for its serial number; false when it cannot be opened.
+  bool Open(const _usbdevice &device, Clock::time_point start);
+  // Handles what the link hands on until the time, the packet count, an interrupt or the loss of
+  // the receiver ends the watch. False when the receiver was lost.
+  bool Watch();
+  // Closes the device and ends the worker.
+  void Close();
+  const _seen &GetSeen() const { return m_seen; }
+
+private:
+  // Handles one item; false when the watch is over.
+  bool Handle(const _linkitem &item);
+  bool CountReached() const { return m_options.nMaxPackets > 0 && m_seen.nPackets >= m_options.nMaxPackets; }
+
+  const _monitoroptions &m_options;
+  std::ostream &m_out;
+  std::ostream &m_err;
+  const std::shared_ptr<CSimulatedReceiver> &m_pSimulator;
+  CUSB m_link;
+  std::string m_strSerial;
+  Clock::time_point m_start;
+  _seen m_seen;
+  bool m_bMeasuring = false;
+  bool m_bLost = false;
+};
+
+bool CMonitor::FindDevice(const CDeviceBackends &backends, _usbdevice &device) {
+  uint32_t nCount = 0;
+  std::vector<_usbdevice> devices;
+  if (!CUSB::ListDevices(nCount, devices)) {
+    m_err << "tvdtool: the number of attached devices cannot be told\n";
+    return false;
+  }
+  const std::string strSerial = !m_options.strDevice.empty() ? m_options.strDevice : backends.PreferredSerialNumber();
+  for (const _usbdevice &listed : devices) {
+    if (strSerial.empty() || listed.strSerialNumber == strSerial) {
+      device = listed;
+      m_err << "device " << device.strSerialNumber << '\t' << device.strDescription << '\t' << device.strProductName
+            << '\t' << device.strManufacturer << '\n';
+      return true;
+    }
+  }
+  m_err << (strSerial.empty() ? std::string("tvdtool: no devices found\n")
+                              : "tvdtool: no device with the serial number \"" + strSerial + "\"\n");
+  return false;
+}
+
+bool CMonitor::Open(const _usbdevice &device, Clock::time_point start) {
+  m_start = start;
+  m_strSerial = device.strSerialNumber;
+  m_link.StartWorker();
+  std::string strWhy;
+  if (!m_link.Open(m_strSerial, 38400, &strWhy)) {
+    m_err << "tvdtool: device " << m_strSerial << " could not be opened: " << strWhy << '\n';
+    return false;
+  }
+  if (!m_link.SendCommandByte(CMD_SERIAL_NUMBER, &strWhy)) {
+    m_err << "tvdtool: the serial number command could not be sent: " << strWhy << '\n';
+  }
+  return true;
+}
+
+bool CMonitor::Watch() {
+  const auto deadline =
+      m_options.dSeconds > 0
+          ? m_start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(m_options.dSeconds))
+          : Clock::time_point::max();
+  for (;;) {
+    if ((m_options.pfnInterrupted && m_options.pfnInterrupted()) || Clock::now() >= deadline) {
+      return true;
+    }
+    m_link.Queue().WaitForItem(std::min(deadline, Clock::now() + std::chrono::milliseconds(100)));
+    for (const _linkitem &item : m_link.Queue().TakeAll()) {
+      if (!Handle(item)) {
+        return !m_bLost;
+      }
+    }
+  }
+}
+
+// The answers are sent from here, the thread that takes the packets, never from the worker.
+bool CMonitor::Handle(const _linkitem &item) {
+  if (item.nKind == LinkItemKind::lost) {
+    m_err << "tvdtool: device " << m_strSerial << ": " << item.strReason << '\n';
+    m_bLost = true;
+    return false;
+  }
+  if (CountReached()) {
+    return false; // what comes while the watch ends is not shown
+  }
+  const uint64_t nSerials = m_seen.nSerialNumbers;
+  ShowPacket(item, m_start, m_options.bJson, m_out, m_seen);
+  std::string strWhy;
+  if (m_seen.nSerialNumbers > nSerials && !m_link.SendCommandByte(CMD_RECEIVER_INFO, &strWhy)) {
+    m_err << "tvdtool: the receiver description command could not be sent: " << strWhy << '\n';
+  }
+  if (!m_bMeasuring && m_seen.nDescriptions > 0) {
+    m_bMeasuring = true;
+    if (m_pSimulator) {
+      m_pSimulator->SetMeasurementMode(true); // as the operator would on the unit's panel
+    }
+  }
+  return !CountReached();
+}
+
+void CMonitor::Close() {
+  m_link.PostCommand({USB_CLOSE, 0, nullptr});
+  m_link.StopWorker();
+}
+
 } // namespace
 
 int RunMonitor(const _monitoroptions &options, std::ostream &out, std::ostream &err) {
@@ -168,83 +255,24 @@ int RunMonitor(const _monitoroptions &options, std::ostream &out, std::ostream &
   if (!options.strRecordPath.empty()) {
     pRecording = std::make_unique<CRecordingTap>(options.strRecordPath);
   }
-  CMonitorLink link(out, options.bJson, options.nMaxPackets);
-  link.StartWorker();
-  uint32_t nCount = 0;
-  std::vector<_usbdevice> devices;
-  if (!CUSB::ListDevices(nCount, devices)) {
-    err << "tvdtool: the number of attached devices cannot be told\n";
+  CMonitor monitor(options, out, err, pSimulator);
+  _usbdevice device;
+  if (!monitor.FindDevice(backends, device)) {
     return 1;
   }
-  std::string strSerial = !options.strDevice.empty() ? options.strDevice : backends.PreferredSerialNumber();
-  const _usbdevice *pDevice = nullptr;
-  for (const _usbdevice &device : devices) {
-    if (strSerial.empty() || device.strSerialNumber == strSerial) {
-      pDevice = &device;
-      break;
-    }
-  }
-  if (pDevice == nullptr) {
-    err << (strSerial.empty() ? std::string("tvdtool: no devices found\n")
-                              : "tvdtool: no device with the serial number \"" + strSerial + "\"\n");
-    return 1;
-  }
-  err << "device " << pDevice->strSerialNumber << '\t' << pDevice->strDescription << '\t' << pDevice->strProductName
-      << '\t' << pDevice->strManufacturer << '\n';
-
   const auto start = Clock::now();
-  link.SetStart(start);
   if (pRecording) {
     pRecording->Start(start);
   }
-  if (!link.Open(pDevice->strSerialNumber, 38400)) {
-    err << "tvdtool: device " << pDevice->strSerialNumber << " could not be opened\n";
+  if (!monitor.Open(device, start)) {
     return 1;
   }
-  if (!link.SendCommandByte(CMD_SERIAL_NUMBER)) {
-    err << "tvdtool: the serial number command could not be sent\n";
-  }
-
-  const auto deadline =
-      options.dSeconds > 0
-          ? start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.dSeconds))
-          : Clock::time_point::max();
-  uint64_t nSerialsAnswered = 0;
-  bool bMeasuring = false;
-  CMonitorLink::_seen seen;
-  for (;;) {
-    if ((options.pfnInterrupted && options.pfnInterrupted()) || Clock::now() >= deadline) {
-      break;
-    }
-    seen = link.WaitUntil(std::min(deadline, Clock::now() + std::chrono::milliseconds(100)), [&](const auto &s) {
-      return s.nSerialNumbers > nSerialsAnswered || (!bMeasuring && s.nDescriptions > 0) ||
-             (options.nMaxPackets > 0 && s.nPackets >= options.nMaxPackets);
-    });
-    if (options.nMaxPackets > 0 && seen.nPackets >= options.nMaxPackets) {
-      break;
-    }
-    // The answers are sent from here, never from the worker that delivers the packets.
-    while (nSerialsAnswered < seen.nSerialNumbers) {
-      ++nSerialsAnswered;
-      if (!link.SendCommandByte(CMD_RECEIVER_INFO)) {
-        err << "tvdtool: the receiver description command could not be sent\n";
-      }
-    }
-    if (!bMeasuring && seen.nDescriptions > 0) {
-      bMeasuring = true;
-      if (pSimulator) {
-        pSimulator->SetMeasurementMode(true); // as the operator would on the unit's panel
-      }
-    }
-  }
-
-  link.PostCommand({USB_CLOSE, 0, nullptr});
-  link.StopWorker();
+  int nStatus = monitor.Watch() ? 0 : 1;
+  monitor.Close();
   if (pSimulator) {
     pSimulator->StopRealTime();
   }
-  int nStatus = 0;
-  seen = link.WaitUntil(Clock::now(), [](const auto &) { return true; });
+  const _seen &seen = monitor.GetSeen();
   err << seen.nPackets << " packets in " << SecondsSince(start) << " s; levels: channel 1 " << seen.nLevels[0]
       << ", channel 2 " << seen.nLevels[1] << '\n';
   if (pRecording) {

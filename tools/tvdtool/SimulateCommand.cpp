@@ -19,60 +19,17 @@
 
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <iostream>
-#include <mutex>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
 namespace {
-
-using Payload = std::vector<uint8_t>;
-
-// Packets on their way from the link's worker to the thread that handles them, in the order they
-// came, as the collector's window receives them as posted messages.
-class CPacketQueue {
-public:
-  void Push(const uint8_t *pPayload, uint32_t nLength) {
-    std::lock_guard lock(m_mutex);
-    m_packets.emplace_back(pPayload, pPayload + nLength);
-    m_cv.notify_all();
-  }
-  std::deque<Payload> TakeAll() {
-    std::lock_guard lock(m_mutex);
-    return std::exchange(m_packets, {});
-  }
-  // Waits until a packet waits or the deadline passes.
-  void WaitForPacket(std::chrono::steady_clock::time_point deadline) {
-    std::unique_lock lock(m_mutex);
-    m_cv.wait_until(lock, deadline, [this] { return !m_packets.empty(); });
-  }
-
-private:
-  std::mutex m_mutex;
-  std::condition_variable m_cv;
-  std::deque<Payload> m_packets;
-};
-
-// The receiver link of the run: every packet the worker cuts out goes to the queue.
-class CQueuedLink : public CUSB {
-public:
-  explicit CQueuedLink(CPacketQueue &queue) : m_queue(queue) {}
-  ~CQueuedLink() override { StopWorker(); }
-
-protected:
-  void OnPacket(const uint8_t *payload, uint32_t length) override { m_queue.Push(payload, length); }
-
-private:
-  CPacketQueue &m_queue;
-};
 
 // The survey's clock follows the simulated receiver's time, so the times stamped into the
 // segment headers are those of the simulated walk.
@@ -130,7 +87,7 @@ private:
   void SetPoint(int nKind, const _pixelpoint &pt);
   // Lets simulated time pass in steps, handling the packets as they come.
   void Advance(double dSeconds);
-  // Handles every packet waiting in the queue.
+  // Handles every packet waiting in the link's queue; raises when the receiver was lost.
   void HandleWaiting();
   // Handles packets as they come until done holds; raises when the link does not deliver in time.
   void HandleUntil(const std::function<bool()> &pfnDone, const std::string &strWhat);
@@ -158,10 +115,8 @@ private:
   int m_nChannelCount = 0;
   std::vector<std::string> m_alerts;
 
-  // Declared in this order so that the link, which feeds the queue from its worker, goes first.
-  CPacketQueue m_queue;
   std::unique_ptr<CDeviceBackends> m_pBackends;
-  std::unique_ptr<CQueuedLink> m_pLink;
+  std::unique_ptr<CUSB> m_pLink; // stops its worker itself as it goes
   std::unique_ptr<CCollectionRun> m_pRun;
 };
 
@@ -214,7 +169,7 @@ void CSimulation::Connect() {
   m_pSimulator->SetChannelCount(m_options.nChannels);
   m_nSentBefore = LevelsSent();
 
-  m_pLink = std::make_unique<CQueuedLink>(m_queue);
+  m_pLink = std::make_unique<CUSB>();
   _collectioncallbacks callbacks;
   callbacks.pfnSendCommand = [this](uint8_t nCode) { return m_pLink->SendCommandByte(nCode); };
   callbacks.pfnAlert = [this](const std::string &strText, const std::string &strCaption) {
@@ -234,11 +189,12 @@ void CSimulation::Connect() {
 
   const std::string strSerial = m_pBackends->PreferredSerialNumber();
   m_pLink->StartWorker();
-  if (!m_pLink->Open(strSerial, 38400)) {
-    throw std::runtime_error("the simulated receiver " + strSerial + " could not be opened.");
+  std::string strWhy;
+  if (!m_pLink->Open(strSerial, 38400, &strWhy)) {
+    throw std::runtime_error("the simulated receiver " + strSerial + " could not be opened: " + strWhy + ".");
   }
-  if (!m_pLink->SendCommandByte(CMD_SERIAL_NUMBER)) {
-    throw std::runtime_error("the serial number command could not be sent to the simulated receiver.");
+  if (!m_pLink->SendCommandByte(CMD_SERIAL_NUMBER, &strWhy)) {
+    throw std::runtime_error("the serial number command could not be sent to the simulated receiver: " + strWhy + ".");
   }
   // The serial number's answer asks for the description.
   HandleUntil([this] { return m_pRun->GetDescriptionCount() > 0; }, "its description");
@@ -263,8 +219,11 @@ std::array<uint64_t, 2> CSimulation::LevelsSent() const {
 }
 
 void CSimulation::HandleWaiting() {
-  for (const Payload &payload : m_queue.TakeAll()) {
-    m_pRun->OnReceiverPacket(payload.data(), static_cast<uint32_t>(payload.size()));
+  for (const _linkitem &item : m_pLink->Queue().TakeAll()) {
+    if (item.nKind == LinkItemKind::lost) {
+      throw std::runtime_error("the simulated receiver was lost: " + item.strReason + ".");
+    }
+    m_pRun->OnReceiverPacket(item.payload.data(), static_cast<uint32_t>(item.payload.size()));
   }
 }
 
@@ -279,7 +238,7 @@ void CSimulation::HandleUntil(const std::function<bool()> &pfnDone, const std::s
       throw std::runtime_error("the simulated receiver's " + strWhat + " did not come through the link within " +
                                std::to_string(m_options.nLinkWaitMs) + " ms.");
     }
-    m_queue.WaitForPacket(deadline);
+    m_pLink->Queue().WaitForItem(deadline);
   }
 }
 

@@ -1,0 +1,86 @@
+#pragma once
+
+// Resource numbers of the dialogs: templates (IDD_), controls (IDC_), pictures (IDB_) and icons
+// (IDI_). Each control of a template carries its number as the integer property "ctrlId", and
+// CDialogBase::GetDlgItem finds it by that number.
+
+// Buttons every template may hold.
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+
+// Templates.
+constexpr int IDD_CONNECTION = 130;
+constexpr int IDD_INTRO = 131;
+constexpr int IDD_WARNING = 133;
+constexpr int IDD_SEGMENT_DATA = 139;
+constexpr int IDD_HELP = 141;
+constexpr int IDD_DISTANCE = 148;
+constexpr int IDD_TERMINATION = 150;
+
+// Connection dialog (130).
+constexpr int IDC_LOOK_FOR_DEVICES = 1000;
+constexpr int IDC_DEVICE_MESSAGE = 1002;
+
+// Receiver information panel (131).
+constexpr int IDC_RECEIVER1_INSTALLED = 1005;
+constexpr int IDC_RECEIVER1_MIN = 1006;
+constexpr int IDC_RECEIVER1_STEP = 1007;
+constexpr int IDC_RECEIVER1_MAX = 1008;
+constexpr int IDC_RECEIVER2_INSTALLED = 1009;
+constexpr int IDC_RECEIVER2_MIN = 1010;
+constexpr int IDC_RECEIVER2_MAX = 1011;
+constexpr int IDC_RECEIVER2_STEP = 1012;
+constexpr int IDC_SERIAL_NUMBER = 1013;
+constexpr int IDC_PROJECTION_FILE = 1063;
+constexpr int IDC_COLLECTION_FILE = 1064;
+
+// Channel choice (133).
+constexpr int IDC_ONE_CHANNEL = 1039;
+constexpr int IDC_TWO_CHANNELS = 1040;
+
+// Segment walking dialog (139).
+constexpr int IDC_SEGMENT_NUMBER = 1022;
+constexpr int IDC_START_POINT = 1025;
+constexpr int IDC_STOP_POINT = 1026;
+constexpr int IDC_SEGMENT_LENGTH = 1031;
+constexpr int IDC_SEGMENT_SECONDS = 1033;
+constexpr int IDC_TOTAL_DISTANCE = 1034;
+constexpr int IDC_BEGIN_STOP = 1037;
+constexpr int IDC_NEW_SEGMENT = 1046;
+constexpr int IDC_CHANNEL1_FREQUENCY = 1047;
+constexpr int IDC_CHANNEL2_FREQUENCY = 1048;
+constexpr int IDC_PREV_SEGMENT = 1050;
+constexpr int IDC_NEXT_SEGMENT = 1051;
+constexpr int IDC_AVERAGE_SPEED = 1059;
+constexpr int IDC_SPEED_UNIT = 1060;
+constexpr int IDC_TOTAL_UNIT = 1061;
+constexpr int IDC_SURVEY_SECONDS = 1062;
+constexpr int IDC_MORE_LESS = 145;     // the More/Less button
+constexpr int IDC_COLLAPSE_MARK = 146; // hidden; the collapsed dialog ends at its bottom edge
+constexpr int IDC_LESS_TEXT = 147;     // hidden; holds the button's text while expanded
+
+// Units box of the distance dialog (148) and of the segment dialog (139).
+constexpr int IDC_UNITS = 1041;
+// Distance dialog (148).
+constexpr int IDC_DISTANCE = 1042;
+
+// Help dialog (141).
+constexpr int IDC_HELP_PICTURE = 1048;
+constexpr int IDC_HELP_NEXT = 1049;
+constexpr int IDC_HELP_PREVIOUS = 1050;
+
+// Termination dialog (150): its icon control has no number of its own.
+
+// Pictures.
+constexpr int IDB_INSTRUCTIONS_LEFT = 145;  // 253 x 196
+constexpr int IDB_INSTRUCTIONS_RIGHT = 146; // 260 x 189
+constexpr int IDB_HELP_USB_POWER = 164;     // 512 x 384
+constexpr int IDB_HELP_TAB_LOCKS = 165;     // 521 x 384
+constexpr int IDB_HELP_KEYPAD = 166;        // 373 x 388
+constexpr int IDB_HELP_POWER_BUTTON = 167;  // 512 x 384
+constexpr int IDB_HELP_OPEN_LID = 168;      // 512 x 384
+constexpr int IDB_HELP_READY = 169;         // 512 x 384
+
+// Icons.
+constexpr int IDI_SEGMENT_DATA = 140;
+constexpr int IDI_TERMINATION = 175;
