@@ -2,17 +2,10 @@
 
 #include "link/Usb.h"
 
-#include <cstdint>
-
 // The window's receiver link: the connection dialog owns one, and the view reaches it through
-// that dialog to open, close and command the receiver. For now it drops the packets it
-// receives; they reach the view once the window's packet handling takes them.
+// that dialog to open, close and command the receiver. The link hands every packet to its queue
+// (CUSB::Queue); the view takes them from there.
 class CBrackwell : public CUSB {
 public:
   CBrackwell() = default;
-  // The worker calls OnPacket until it has ended, so it is stopped before this object goes.
-  ~CBrackwell() override;
-
-protected:
-  void OnPacket(const uint8_t *payload, uint32_t length) override;
 };

@@ -4,6 +4,8 @@
 //    frame's payload of 255 bytes carries) and for 50, which makes every message a record;
 //  - how long it takes to reopen a survey of 500 segments of 200 full records each.
 #include "projection/SitePlan.h"
+#include "projection/SiteProjection.h"
+#include "survey/SegmentWalk.h"
 #include "survey/SiteData.h"
 #include "survey/SurveyFormat.h"
 
@@ -12,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -29,10 +32,11 @@ std::unique_ptr<CSiteData> BegunSurvey(const std::string &path, CSitePlan &plan)
   auto data = std::make_unique<CSiteData>(path, CSiteData::modeCreateNew, plan);
   const uint32_t frequencies[] = {8500, 9000};
   data->SetChannels(frequencies, 2);
-  data->m_nSegmentCount = 1;
-  data->NewSegment(1);
-  data->StampSegmentTime(1);
-  data->WriteSegmentHeader(1);
+  CSiteProjection projection;
+  CSegmentWalk walk(*data, plan, projection);
+  if (!walk.NewSegment() || !walk.Begin()) {
+    throw std::runtime_error("the benchmark's segment could not be begun");
+  }
   return data;
 }
 

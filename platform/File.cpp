@@ -112,6 +112,8 @@ void CFile::Write(const void *pBuffer, uint32_t nCount) {
     CFileException::ThrowErrno(EBADF, m_strPath, "Writing");
   }
   const uint32_t nAllowed = CFileFaults::WritableBytes(nCount);
+  const bool bWatched = CFileFaults::IsWatchingWrites();
+  const uint64_t nOffset = bWatched ? GetPosition() : 0;
   uint32_t nDone = 0;
   const auto *p = static_cast<const char *>(pBuffer);
   while (nDone < nAllowed) {
@@ -127,8 +129,20 @@ void CFile::Write(const void *pBuffer, uint32_t nCount) {
     }
     nDone += static_cast<uint32_t>(n);
   }
+  if (bWatched && nDone > 0) {
+    CFileFaults::Written(m_strPath, nOffset, nDone);
+  }
   if (nDone < nCount) {
     CFileException::ThrowErrno(ENOSPC, m_strPath, "Writing to");
+  }
+}
+
+void CFile::Flush() {
+  if (m_nFd < 0) {
+    CFileException::ThrowErrno(EBADF, m_strPath, "Flushing");
+  }
+  if (::fsync(m_nFd) != 0) {
+    CFileException::ThrowErrno(errno, m_strPath, "Flushing");
   }
 }
 

@@ -41,6 +41,8 @@ public:
   void ReadExactly(void *pBuffer, uint32_t nCount);
   // Writes all nCount bytes or raises (diskFull when the device takes no more).
   void Write(const void *pBuffer, uint32_t nCount);
+  // Makes what has been written reach the storage device before returning.
+  void Flush();
 
   uint64_t Seek(int64_t nOffset, SeekPosition from);
   uint64_t SeekToEnd() { return Seek(0, end); }

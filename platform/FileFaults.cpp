@@ -9,6 +9,8 @@ std::mutex g_mutex;
 std::atomic<bool> g_bActive{false};
 int64_t g_nWriteBudget = -1;
 std::map<std::string, int> g_openErrors;
+CFileFaults::WriteWatcher g_fnWatcher;
+std::atomic<bool> g_bWatching{false};
 
 void UpdateActive() { g_bActive = g_nWriteBudget >= 0 || !g_openErrors.empty(); }
 } // namespace
@@ -25,11 +27,33 @@ void CFileFaults::FailOpen(const std::string &path, int nErrno) {
   UpdateActive();
 }
 
+void CFileFaults::WatchWrites(WriteWatcher fnWatcher) {
+  std::lock_guard lock(g_mutex);
+  g_fnWatcher = std::move(fnWatcher);
+  g_bWatching = static_cast<bool>(g_fnWatcher);
+}
+
 void CFileFaults::Reset() {
   std::lock_guard lock(g_mutex);
   g_nWriteBudget = -1;
   g_openErrors.clear();
+  g_fnWatcher = nullptr;
+  g_bWatching = false;
   UpdateActive();
+}
+
+bool CFileFaults::IsWatchingWrites() { return g_bWatching; }
+
+void CFileFaults::Written(const std::string &path, uint64_t nOffset, uint32_t nCount) {
+  WriteWatcher fnWatcher;
+  {
+    std::lock_guard lock(g_mutex);
+    fnWatcher = g_fnWatcher;
+  }
+  // Called outside the lock: the watcher may read files, or switch the watching off.
+  if (fnWatcher) {
+    fnWatcher(path, nOffset, nCount);
+  }
 }
 
 uint32_t CFileFaults::WritableBytes(uint32_t nCount) {

@@ -1,5 +1,6 @@
 #include "survey/SiteData.h"
 
+#include "survey/SurveyFiles.h"
 #include "survey/SurveyReader.h"
 
 #include <algorithm>
@@ -32,12 +33,23 @@ CSiteData::CSiteData(const std::string &path, int nMode, CSitePlan &plan, const 
 }
 
 CSiteData::~CSiteData() {
-  try {
-    FinishSegment();
-  } catch (...) {
-    // Nothing is left to report to: the levels that could not be written are lost with the object.
+  if (!m_bClosed) {
+    try {
+      FinishSegment();
+    } catch (...) {
+      // Nothing is left to report to: the levels that could not be written are lost with the
+      // object. Close reports this; the destructor is only the last resort.
+    }
   }
   m_file.Abort();
+}
+
+void CSiteData::Close() {
+  if (m_bClosed) {
+    return;
+  }
+  FinishSegment();
+  m_bClosed = true;
 }
 
 void CSiteData::CreateSurvey() {
@@ -74,7 +86,9 @@ void CSiteData::ReadSurvey(CSitePlan &plan) {
                          m_strPath, text);
   }
   m_header = contents.header;
-  m_nSegmentCount = static_cast<int32_t>(contents.nSegmentCount);
+  // Segments counted but never begun hold nothing: the next segment announced takes the number of
+  // the first of them, so that the numbers the walk shows are those the file will read back with.
+  m_nSegmentCount = static_cast<int32_t>(contents.segments.size());
   m_nSegmentsInFile = m_nSegmentCount;
   plan.m_nSegmentCount = m_nSegmentCount;
   for (size_t i = 0; i < contents.segments.size(); ++i) {
@@ -89,10 +103,8 @@ void CSiteData::ReadSurvey(CSitePlan &plan) {
     plan.PlaceStart(nIndex, segment.header.nStartX, segment.header.nStartY);
     plan.PlaceStop(nIndex, segment.header.nStopX, segment.header.nStopY);
   }
-  // Segments announced but never begun have no header: their offset is the end of the file, and
-  // they have no points to show.
+  // They have no points to show.
   for (size_t k = contents.segments.size() + 1; k <= contents.nSegmentCount; ++k) {
-    m_segmentOffsets[k] = static_cast<int64_t>(bytes.size());
     plan.m_Start[k - 1] = _planpoint{};
     plan.m_Stop[k - 1] = _planpoint{};
   }
@@ -112,6 +124,9 @@ void CSiteData::ReopenForAppend() {
 }
 
 void CSiteData::WriteAt(uint64_t nOffset, const uint8_t *p, uint32_t n, const std::string &what) {
+  if (m_bClosed) {
+    Refuse(Quoted(m_strPath) + " has been closed: nothing more is written to it (" + what + ").");
+  }
   const auto nOldLength = static_cast<uint64_t>(m_nFileLength);
   ReopenForAppend();
   try {
@@ -213,10 +228,12 @@ void CSiteData::StampSegmentTime(int nKind) {
     m_segment.nStopHour = hour;
     m_segment.nStopMinute = minute;
     m_segment.nStopSecond = second;
-    m_segment.nRecordCount = static_cast<uint16_t>(m_nRecordCount);
+    CountSegmentRecords();
   }
   m_segment.nReserved = 0;
 }
+
+void CSiteData::CountSegmentRecords() { m_segment.nRecordCount = static_cast<uint16_t>(m_nRecordCount); }
 
 void CSiteData::WriteSegmentHeader(int32_t n) {
   if (m_nOpenSegment == 0 || n != m_nOpenSegment) {
@@ -229,6 +246,7 @@ void CSiteData::WriteSegmentHeader(int32_t n) {
   WriteAt(static_cast<uint64_t>(m_segmentOffsets[n]), bytes.data(), SURVEY_SEGMENT_HEADER_LENGTH,
           "writing the header of segment " + std::to_string(n));
   m_bHeaderInFile = true;
+  m_headerInFile = bytes;
 }
 
 void CSiteData::SetChannels(const uint32_t *pFrequencies, int nCount) {
@@ -255,6 +273,10 @@ void CSiteData::AddLevels(int nChannel, const uint8_t *pBytes, uint32_t nItems) 
   const uint32_t nLevels = nItems / 2;
   if (nLevels == 0) {
     return;
+  }
+  if (m_bClosed) {
+    Refuse("Levels of channel " + std::to_string(nChannel) + " cannot be stored in " + Quoted(m_strPath) +
+           ": it has been closed.");
   }
   if (m_nOpenSegment == 0) {
     Refuse("Levels of channel " + std::to_string(nChannel) + " cannot be stored in " + Quoted(m_strPath) +
@@ -336,9 +358,65 @@ void CSiteData::FinishSegment() {
   }
   QueueBuffers();
   WriteWaitingRecords();
-  // A walk that ended without STOP still leaves a header whose count matches its records.
-  if (m_bHeaderInFile && m_segment.nRecordCount != static_cast<uint16_t>(m_nRecordCount)) {
-    m_segment.nRecordCount = static_cast<uint16_t>(m_nRecordCount);
-    WriteSegmentHeader(m_nOpenSegment);
+  // A walk that ended without STOP still leaves a header whose count matches its records, and a
+  // STOP whose header could not be written leaves its stop time.
+  if (m_bHeaderInFile) {
+    CountSegmentRecords();
+    if (EncodeSegmentHeader(m_segment) != m_headerInFile) {
+      WriteSegmentHeader(m_nOpenSegment);
+    }
   }
+}
+
+std::vector<uint8_t> CSiteData::SoundCopy() const {
+  std::vector<uint8_t> bytes = LoadSurveyFile(m_strPath, CFile::shareDenyWrite);
+  if (bytes.size() < static_cast<uint64_t>(m_nFileLength)) {
+    throw CFileException(CFileException::invalidFile, m_strPath,
+                         Quoted(m_strPath) + " is " + std::to_string(bytes.size()) + " bytes long, but " +
+                             std::to_string(m_nFileLength) +
+                             " bytes of this survey have been written to it: another program has changed it, "
+                             "and no copy is made of it.");
+  }
+  bytes.resize(static_cast<size_t>(m_nFileLength)); // what a failed write left behind is not the survey's
+  if (m_nOpenSegment != 0) {
+    std::vector<_channelrecord> pending(m_waiting.begin(), m_waiting.end());
+    for (int i = 0; i < m_nChannelCount; ++i) {
+      if (m_pChannels[i].nLevels > 0) {
+        pending.push_back(m_pChannels[i]);
+      }
+    }
+    if (m_bHeaderInFile || !pending.empty()) {
+      _segmentheader header = m_segment;
+      header.nRecordCount = static_cast<uint16_t>(static_cast<size_t>(m_nRecordCount) + pending.size());
+      const auto encoded = EncodeSegmentHeader(header);
+      const auto nOffset = static_cast<size_t>(m_segmentOffsets[m_nOpenSegment]);
+      if (m_bHeaderInFile) {
+        std::copy(encoded.begin(), encoded.end(), bytes.begin() + static_cast<std::ptrdiff_t>(nOffset));
+      } else {
+        bytes.insert(bytes.end(), encoded.begin(), encoded.end());
+      }
+      for (const _channelrecord &record : pending) {
+        AppendChannelRecord(bytes, record);
+      }
+    }
+  }
+  // Segments announced but never begun hold nothing and are not counted.
+  const _surveycontents contents = ParseSurvey(bytes.data(), bytes.size(), false);
+  WriteUInt32LE(bytes.data() + SURVEY_COUNT_OFFSET, static_cast<uint32_t>(contents.segments.size()));
+  const _surveycontents copy = ParseSurvey(bytes.data(), bytes.size(), false);
+  if (!copy.IsSound()) {
+    throw CFileException(CFileException::invalidFile, m_strPath,
+                         "No sound copy of " + Quoted(m_strPath) +
+                             " can be made: " + DescribeSurveyError(m_strPath, copy.errors.front()));
+  }
+  return bytes;
+}
+
+void CSiteData::SaveCopyAs(const std::string &path) const {
+  std::error_code error;
+  if (path == m_strPath || std::filesystem::equivalent(path, m_strPath, error)) {
+    throw CFileException(CFileException::accessDenied, path,
+                         "A copy of the survey " + Quoted(m_strPath) + " must go to another file.");
+  }
+  ReplaceFileWith(path, SoundCopy());
 }

@@ -5,10 +5,12 @@
 #include "survey/SurveyClock.h"
 #include "survey/SurveyFormat.h"
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 // The open survey data file: creates a new file or reads an existing one, builds the header of
 // the segment being walked, buffers the incoming levels per channel and appends them as channel
@@ -23,10 +25,12 @@ public:
   enum Mode { modeCreateNew = 0, modeOpenExisting = 1 };
 
   // Creates (mode 0) or reads (mode 1) the file at path; reading puts the file's segments into
-  // plan's marker tables. Raises CFileException when the file cannot be created, opened or read
-  // as it claims.
+  // plan's marker tables. Segments the file counts but never began are not taken: the next
+  // segment announced takes the number of the first of them. Raises CFileException when the
+  // file cannot be created, opened or read as it claims (see AssessSurvey for what then).
   CSiteData(const std::string &path, int nMode, CSitePlan &plan, const CSurveyClock &clock = CSurveyClock::System());
-  // Writes the levels still buffered behind the segment being collected first.
+  // The last resort when Close was not called or failed: tries once more to write what is
+  // waiting, and drops it silently when that fails. Does nothing after a successful Close.
   virtual ~CSiteData();
   CSiteData(const CSiteData &) = delete;
   CSiteData &operator=(const CSiteData &) = delete;
@@ -56,8 +60,28 @@ public:
   // STOP: writes every level still buffered as records of the walked segment, so that the count
   // that StampSegmentTime(2) takes includes them and nothing spills into the next segment.
   void FlushSegmentLevels();
+  // The header being built takes the number of records written for the open segment as its
+  // record count; StampSegmentTime(2) does this together with the stop time.
+  void CountSegmentRecords();
   // Opens the file for reading and writing, shutting out other writers, at its end.
   void ReopenForAppend();
+
+  // Ends the work on the file: writes every level still buffered or waiting behind the open
+  // segment and brings that segment's header in the file up to date (its record count; after a
+  // STOP whose header could not be written, its stop time too). Raises CFileException naming
+  // the file and what failed; everything then stays waiting in memory, so that Close can be
+  // called again (Retry) or SaveCopyAs can write it elsewhere. After a successful Close nothing
+  // more is written (writing operations are refused) and a further Close does nothing.
+  void Close();
+  bool IsClosed() const { return m_bClosed; }
+
+  // Writes a sound copy of the whole survey to path: what is in the file, plus every level still
+  // waiting in memory as records of the open segment, whose header carries the records of both;
+  // segments announced but never begun are not counted. The copy is written to a temporary file
+  // beside path and renamed to path only when complete. The survey itself and what waits in
+  // memory are not changed. Raises CFileException naming the file: the survey cannot be read (or
+  // another program has cut it short), path is the survey itself, or path cannot be written.
+  void SaveCopyAs(const std::string &path) const;
 
   int GetChannelCount() const { return m_nChannelCount; }
   // Records filled but not yet in the file because a write failed.
@@ -88,14 +112,19 @@ private:
   void QueueBuffers();
   // Writes the waiting records in the order they filled, one open of the file each.
   void WriteWaitingRecords();
-  // Writes what is left of the segment being collected and corrects its header's record count.
+  // Writes what is left of the segment being collected and brings its header in the file up to
+  // date with the record count and whatever else of it changed since it was written.
   void FinishSegment();
+  // The bytes of the copy SaveCopyAs writes.
+  std::vector<uint8_t> SoundCopy() const;
   [[noreturn]] void Refuse(const std::string &text) const;
 
   const CSurveyClock &m_clock;
   int m_nChannelCount = 0;
-  int32_t m_nSegmentsInFile = 0; // the count stored at offset 29
+  int32_t m_nSegmentsInFile = 0; // the segments of the file; the next one announced is one more
   int32_t m_nOpenSegment = 0;    // the segment announced by this object, whose records are appended
   bool m_bHeaderInFile = false;  // its header has been written
+  std::array<uint8_t, SURVEY_SEGMENT_HEADER_LENGTH> m_headerInFile{}; // as it was last written
+  bool m_bClosed = false;
   std::deque<_channelrecord> m_waiting;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/File.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -23,6 +24,11 @@ std::string HexBytes(const uint8_t *p, size_t n) {
 
 bool IsTimeField(uint8_t n, uint8_t nMax) { return n <= nMax || n == 255; }
 
+bool LevelFits(const uint8_t *p) {
+  const auto nLevel = static_cast<int16_t>(ReadUInt16LE(p));
+  return nLevel >= -128 && nLevel <= 127;
+}
+
 class CSurveyParser {
 public:
   CSurveyParser(const uint8_t *data, size_t size, bool bKeepLevels)
@@ -36,12 +42,15 @@ private:
   // Whether a segment header of the format could start at nOffset: every field within the range
   // the writer gives it (a local time that could not be had is stored as 255).
   bool LooksLikeSegmentHeader(uint64_t nOffset) const {
-    if (Remaining(nOffset) < SURVEY_SEGMENT_HEADER_LENGTH) {
-      return false;
-    }
-    const uint8_t *p = m_data + nOffset;
-    return p[0] <= 1 && p[52] == 0 && p[1] <= 12 && p[2] <= 31 && IsTimeField(p[4], 23) && IsTimeField(p[5], 59) &&
-           IsTimeField(p[6], 60) && IsTimeField(p[7], 23) && IsTimeField(p[8], 59) && IsTimeField(p[9], 60);
+    return Remaining(nOffset) >= SURVEY_SEGMENT_HEADER_LENGTH &&
+           SegmentHeaderFieldsFit(m_data + nOffset, SURVEY_SEGMENT_HEADER_LENGTH);
+  }
+
+  // Whether the file ends at nOffset inside what begins as a segment header: what a process
+  // killed while BEGIN appended the header leaves.
+  bool LooksLikeCutSegmentHeader(uint64_t nOffset) const {
+    const uint64_t nLeft = Remaining(nOffset);
+    return nLeft > 0 && nLeft < SURVEY_SEGMENT_HEADER_LENGTH && SegmentHeaderFieldsFit(m_data + nOffset, nLeft);
   }
 
   // Whether a whole record that could have been written by the collector starts at nOffset.
@@ -57,8 +66,7 @@ private:
       return false;
     }
     for (uint32_t i = 0; i < nLevels; ++i) {
-      const auto nLevel = static_cast<int16_t>(ReadUInt16LE(p + SURVEY_RECORD_HEADER_LENGTH + 2 * i));
-      if (nLevel < -128 || nLevel > 127) {
+      if (!LevelFits(p + SURVEY_RECORD_HEADER_LENGTH + 2 * i)) {
         return false;
       }
     }
@@ -205,7 +213,9 @@ bool CSurveyParser::ReadRecords(_surveysegmententry &segment, uint32_t k, uint32
     }
     nEnd += ChannelRecordSize(ReadUInt32LE(m_data + nEnd + 6));
   }
-  if (bAsCounted && (nEnd == m_nSize || (k < nSegments && LooksLikeSegmentHeader(nEnd)))) {
+  // A header cut short behind the counted records is the next segment's, interrupted at its BEGIN.
+  if (bAsCounted &&
+      (nEnd == m_nSize || (k < nSegments && (LooksLikeSegmentHeader(nEnd) || LooksLikeCutSegmentHeader(nEnd))))) {
     segment.records.reserve(nClaimed);
     for (uint32_t i = 0; i < nClaimed; ++i) {
       segment.records.push_back(ReadRecord(nOffset));
@@ -274,6 +284,61 @@ void CSurveyParser::ReportUnreadable(const _surveysegmententry &segment, uint32_
 }
 
 } // namespace
+
+bool SegmentHeaderFieldsFit(const uint8_t *p, uint64_t nBytes) {
+  // The fields and the largest value the collector writes into each; 255 marks a time that could
+  // not be had.
+  struct _field {
+    size_t nOffset;
+    uint8_t nMax;
+    bool bTime;
+  };
+  static constexpr _field FIELDS[] = {{0, 1, false}, {1, 12, false}, {2, 31, false}, {4, 23, true}, {5, 59, true},
+                                      {6, 60, true}, {7, 23, true},  {8, 59, true},  {9, 60, true}, {52, 0, false}};
+  for (const _field &field : FIELDS) {
+    if (field.nOffset < nBytes &&
+        !(field.bTime ? IsTimeField(p[field.nOffset], field.nMax) : p[field.nOffset] <= field.nMax)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsCutChannelRecord(const uint8_t *p, uint64_t nBytes) {
+  if (nBytes == 0) {
+    return false;
+  }
+  // The channel number, 1 or 2, as far as it is there.
+  if (nBytes > 4 && p[4] != 1 && p[4] != 2) {
+    return false;
+  }
+  if (nBytes > 5 && p[5] != 0) {
+    return false;
+  }
+  // The level count, at most 99, as far as it is there.
+  if (nBytes > 6 && p[6] > SURVEY_MAX_RECORD_LEVELS) {
+    return false;
+  }
+  for (uint64_t i = 7; i < std::min<uint64_t>(nBytes, SURVEY_RECORD_HEADER_LENGTH); ++i) {
+    if (p[i] != 0) {
+      return false;
+    }
+  }
+  if (nBytes < SURVEY_RECORD_HEADER_LENGTH) {
+    return true;
+  }
+  const uint32_t nLevels = ReadUInt32LE(p + 6);
+  if (nBytes >= ChannelRecordSize(nLevels)) {
+    return false; // a whole record
+  }
+  for (uint64_t i = SURVEY_RECORD_HEADER_LENGTH; i + 1 < nBytes; i += 2) {
+    if (!LevelFits(p + i)) {
+      return false;
+    }
+  }
+  // A level cut in half: its low byte alone says nothing wrong.
+  return true;
+}
 
 const _surveyerror *_surveycontents::FirstBlockingError() const {
   for (const auto &error : errors) {

@@ -73,6 +73,16 @@ struct _surveycontents {
 // be neither.
 _surveycontents ParseSurvey(const uint8_t *data, size_t size, bool bKeepLevels = true);
 
+// Whether the first nBytes bytes at p (nBytes at most 53) hold values the collector writes into a
+// segment header: the coordinates flag 0 or 1, a month, a day, times of day (or 255 where the
+// clock could not be read), and the last byte 0. Bytes beyond nBytes are not looked at.
+bool SegmentHeaderFieldsFit(const uint8_t *p, uint64_t nBytes);
+
+// Whether the nBytes bytes at p are the beginning of a channel record that the file ends inside:
+// fewer bytes than the record needs, and whatever of its channel number (1 or 2), its level count
+// (at most 99) and its levels (-128 to 127) is there fits a record the collector writes.
+bool IsCutChannelRecord(const uint8_t *p, uint64_t nBytes);
+
 // Loads a whole file for ParseSurvey. Raises CFileException naming the file when it cannot be read.
 // nShare is the CFile sharing flag to open it with.
 std::vector<uint8_t> LoadSurveyFile(const std::string &path, unsigned nShare);

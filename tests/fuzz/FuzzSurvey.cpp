@@ -1,7 +1,9 @@
 // Reads arbitrary bytes as a survey data file and checks that what was read lies inside them,
-// that every level read is placed between its segment's end points and times, and that the
-// repaired copy reads back with no error and keeps every record read.
+// that every level read is placed between its segment's end points and times, that the repaired
+// copy reads back with no error and keeps every record read, and that what is judged continuable
+// is continued by changing counts and dropping a cut-short end only.
 #include "survey/LevelPlacement.h"
+#include "survey/SurveyContinue.h"
 #include "survey/SurveyReader.h"
 #include "survey/SurveyRepair.h"
 
@@ -9,6 +11,38 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+
+namespace {
+
+// The state said of the bytes agrees with the reader and the repair, and a continuable survey is
+// continued (by the repair) keeping every byte but the counts: the segment count and the last
+// segment's record count.
+void CheckAssessment(const uint8_t *data, size_t size, const _surveycontents &contents, const _surveyrepair &repair) {
+  const _surveyassessment assessment = AssessSurvey(data, size);
+  if ((assessment.state == SurveyState::sound) != contents.IsSound() ||
+      (assessment.state == SurveyState::refused) != !repair.bPossible ||
+      (assessment.state != SurveyState::sound && assessment.strDescription.empty())) {
+    std::abort();
+  }
+  if (assessment.state != SurveyState::continuable) {
+    return;
+  }
+  const _surveycontents continued = ParseSurvey(repair.bytes.data(), repair.bytes.size(), false);
+  if (continued.segments.empty() != contents.segments.empty() || repair.bytes.size() > size ||
+      assessment.nSegment < continued.segments.size()) {
+    std::abort();
+  }
+  const uint64_t nLastCount = continued.segments.empty() ? 0 : continued.segments.back().nOffset + 50;
+  for (size_t i = 0; i < repair.bytes.size(); ++i) {
+    const bool bCount = (i >= SURVEY_COUNT_OFFSET && i < SURVEY_COUNT_OFFSET + 4) ||
+                        (nLastCount > 0 && i >= nLastCount && i < nLastCount + 2);
+    if (repair.bytes[i] != data[i] && !bCount) {
+      std::abort();
+    }
+  }
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const _surveycontents contents = ParseSurvey(data, size);
@@ -54,5 +88,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       std::abort();
     }
   }
+  CheckAssessment(data, size, contents, repair);
   return 0;
 }

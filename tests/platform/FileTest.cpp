@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -92,6 +93,30 @@ TEST_F(FileTest, FullDiskRaisesAndKeepsWhatWasWritten) {
   EXPECT_THROW(file.Write("x", 1), CFileException);
   file.Close();
   EXPECT_EQ(Contents(Path("full.bin")), "abcd");
+}
+
+TEST_F(FileTest, WatchedWritesReportWhereTheyLanded) {
+  std::vector<std::string> seen;
+  CFileFaults::WatchWrites([&seen](const std::string &path, uint64_t nOffset, uint32_t nCount) {
+    seen.push_back(fs::path(path).filename().string() + "@" + std::to_string(nOffset) + "+" + std::to_string(nCount) +
+                   ":" + Contents(path));
+  });
+  CFile file;
+  file.OpenOrThrow(Path("w.bin"), CFile::modeCreate | CFile::modeReadWrite);
+  file.Write("abcdef", 6);
+  file.Seek(2, CFile::begin);
+  file.Write("XY", 2);
+  CFileFaults::FailWritesAfter(1);
+  EXPECT_THROW(file.Write("pq", 2), CFileException); // the byte that reached the file is reported
+  file.Flush();
+  file.Close();
+  EXPECT_THROW(file.Flush(), CFileException);
+  EXPECT_EQ(seen, (std::vector<std::string>{"w.bin@0+6:abcdef", "w.bin@2+2:abXYef", "w.bin@4+1:abXYpf"}));
+  CFileFaults::WatchWrites(nullptr);
+  file.OpenOrThrow(Path("w.bin"), CFile::modeReadWrite);
+  CFileFaults::Reset();
+  file.Write("z", 1);
+  EXPECT_EQ(seen.size(), 3U);
 }
 
 TEST_F(FileTest, InjectedOpenFailure) {

@@ -113,23 +113,25 @@ protected:
     m_pRun->OnReceiverPacket(payload.data(), static_cast<uint32_t>(payload.size()));
   }
 
-  // A survey with segment 1 begun, held by the run with every condition for recording met.
+  // A survey with segment 1 begun, held by the run with every condition for recording met; the
+  // walk keeps the run's walking flag.
   void StartWalking() {
     m_pData = Create();
     m_pRun->m_pSiteData = m_pData.get();
     m_pRun->m_bCollectionOpen = true;
     m_pRun->m_bProjectionLoaded = true;
-    m_pData->m_nSegmentCount = 1;
-    m_pData->NewSegment(1);
-    m_pData->StampSegmentTime(1);
-    m_pData->WriteSegmentHeader(1);
-    m_pRun->m_bWalking = true;
+    m_pRunWalk = std::make_unique<CSegmentWalk>(*m_pData, *m_plan, m_projection, &m_pRun->m_bWalking);
+    Done(m_pRunWalk->NewSegment());
+    EXPECT_FALSE(m_pRun->m_bWalking);
+    Done(m_pRunWalk->Begin());
+    EXPECT_TRUE(m_pRun->m_bWalking);
   }
 
   _seen m_seen;
   bool m_bSendWorks = true;
   std::unique_ptr<CCollectionRun> m_pRun;
   std::unique_ptr<CSiteData> m_pData;
+  std::unique_ptr<CSegmentWalk> m_pRunWalk;
 };
 
 TEST_F(CollectionRunTest, DescriptionsFillTheInformationDialogAndKeepRangesOfMissingReceivers) {
@@ -275,9 +277,9 @@ TEST_F(CollectionRunTest, LevelsAreNeverFiledUnderAChannelTheLastReportDidNotNam
   EXPECT_EQ(m_pData->GetBufferedLevels(2), 3U);
   Handle(Report(34000, 20000));
   Handle(Levels(2, {-74}));
-  m_pData->FlushSegmentLevels();
-  m_pData->StampSegmentTime(2);
-  m_pData->WriteSegmentHeader(1);
+  Done(m_pRunWalk->Stop());
+  EXPECT_FALSE(m_pRun->m_bWalking);
+  Handle(Levels(2, {-75})); // after STOP: not the segment's
 
   const auto bytes = Bytes(Path());
   const auto contents = ParseSurvey(bytes.data(), bytes.size());
@@ -292,7 +294,7 @@ TEST_F(CollectionRunTest, LevelsAreNeverFiledUnderAChannelTheLastReportDidNotNam
   EXPECT_EQ(records[1].levels, (std::vector<int16_t>{-74}));
   EXPECT_EQ(m_pRun->GetLevelsRecorded(1), 0U);
   EXPECT_EQ(m_pRun->GetLevelsRecorded(2), 4U);
-  EXPECT_EQ(m_pRun->GetLevelsReceived(2), 5U);
+  EXPECT_EQ(m_pRun->GetLevelsReceived(2), 6U);
 }
 
 TEST_F(CollectionRunTest, SerialNumberAsksForTheDescriptionOnce) {

@@ -11,8 +11,6 @@
 
 namespace {
 
-using SiteDataFaults = SurveyTest;
-
 std::string MessageOf(const std::function<void()> &action, CFileException::Cause *pCause = nullptr) {
   try {
     action();
@@ -28,23 +26,35 @@ std::string MessageOf(const std::function<void()> &action, CFileException::Cause
 
 bool Contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 
-// A survey with one begun segment and a channel buffer of 90 levels, ready for a message that
-// makes it a record.
-std::unique_ptr<CSiteData> Walking(CTestClock &clock, CSitePlan &plan, const std::string &path) {
-  auto data = std::make_unique<CSiteData>(path, CSiteData::modeCreateNew, plan, clock);
-  const uint32_t frequency = 8500;
-  data->SetChannels(&frequency, 1);
-  data->m_nSegmentCount = 1;
-  data->NewSegment(1);
-  data->StampSegmentTime(1);
-  data->WriteSegmentHeader(1);
-  const auto message = LevelData(Ramp(90));
-  data->AddLevels(1, message.bytes.data(), message.nItems);
-  return data;
-}
+class SiteDataFaults : public SurveyTest {
+protected:
+  // A survey with one begun segment and a channel buffer of 90 levels, ready for a message that
+  // makes it a record.
+  std::unique_ptr<CSiteData> Walking() {
+    auto data = Create();
+    const uint32_t frequency = 8500;
+    data->SetChannels(&frequency, 1);
+    Begin(*data, {0, 0}, {0, 0});
+    Add(*data, 1, Ramp(90));
+    return data;
+  }
+
+  // A sound file of two segments: 33 + (53 + 16) + (53 + 200) bytes.
+  std::vector<uint8_t> TwoSegments() {
+    {
+      auto data = Create();
+      const uint32_t frequency = 8500;
+      data->SetChannels(&frequency, 1);
+      for (int n = 1; n <= 2; ++n) {
+        Walk(*data, {0, 0}, {0, 0}, {Ramp(n == 1 ? 3 : 95)});
+      }
+    }
+    return Bytes(Path());
+  }
+};
 
 TEST_F(SiteDataFaults, FullDiskKeepsTheLevelsAndTheCountsForTheNextTry) {
-  auto data = Walking(m_clock, *m_plan, Path());
+  auto data = Walking();
   const auto before = Bytes(Path());
   CFileFaults::FailWritesAfter(7); // the record is cut short after 7 bytes
   CFileException::Cause cause = CFileException::none;
@@ -105,7 +115,7 @@ TEST_F(SiteDataFaults, HeaderThatFailedAtBeginIsWrittenBeforeTheFirstRecord) {
 }
 
 TEST_F(SiteDataFaults, VanishedFileIsNotRecreated) {
-  auto data = Walking(m_clock, *m_plan, Path());
+  auto data = Walking();
   std::filesystem::remove(Path());
   CFileException::Cause cause = CFileException::none;
   const auto text = MessageOf([&] { Add(*data, 1, Ramp(20)); }, &cause);
@@ -135,7 +145,7 @@ TEST_F(SiteDataFaults, LockedFileChangesNothing) {
 }
 
 TEST_F(SiteDataFaults, NewChannelsDuringAFullDiskKeepTheOldLevelsWaiting) {
-  auto data = Walking(m_clock, *m_plan, Path());
+  auto data = Walking();
   CFileFaults::FailWritesAfter(0);
   const uint32_t frequency = 9100;
   EXPECT_THROW(data->SetChannels(&frequency, 1), CFileException);
@@ -154,7 +164,7 @@ TEST_F(SiteDataFaults, NewChannelsDuringAFullDiskKeepTheOldLevelsWaiting) {
 }
 
 TEST_F(SiteDataFaults, AnnouncingAfterAFailedStopFinishesThePreviousSegmentFirst) {
-  auto data = Walking(m_clock, *m_plan, Path());
+  auto data = Walking();
   CFileFaults::FailWritesAfter(0);
   EXPECT_THROW(data->FlushSegmentLevels(), CFileException); // STOP ends here
   CFileFaults::Reset();
@@ -170,7 +180,7 @@ TEST_F(SiteDataFaults, AnnouncingAfterAFailedStopFinishesThePreviousSegmentFirst
 }
 
 TEST_F(SiteDataFaults, FileShortenedByAnotherProgramIsNotWrittenTo) {
-  auto data = Walking(m_clock, *m_plan, Path());
+  auto data = Walking();
   auto bytes = Bytes(Path());
   bytes.resize(50);
   WriteBytes(Path(), bytes);
@@ -195,30 +205,8 @@ TEST_F(SiteDataFaults, CreateAndOpenFailuresNameTheFile) {
   EXPECT_THROW(CSiteData(Path(), 2, *m_plan, m_clock), CFileException);
 }
 
-// A sound file of two segments: 33 + (53 + 16) + (53 + 200) bytes.
-std::vector<uint8_t> TwoSegments(CTestClock &clock, CSitePlan &plan, const std::string &path) {
-  {
-    CSiteData data(path, CSiteData::modeCreateNew, plan, clock);
-    const uint32_t frequency = 8500;
-    data.SetChannels(&frequency, 1);
-    for (int n = 1; n <= 2; ++n) {
-      data.m_nSegmentCount = n;
-      data.NewSegment(n);
-      data.StampSegmentTime(1);
-      data.WriteSegmentHeader(n);
-      const auto message = LevelData(Ramp(n == 1 ? 3 : 95));
-      data.AddLevels(1, message.bytes.data(), message.nItems);
-      data.FlushSegmentLevels();
-      data.StampSegmentTime(2);
-      data.WriteSegmentHeader(n);
-    }
-  }
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST_F(SiteDataFaults, FilesThatDoNotReadBackAsTheyClaimAreRefusedWithTheirOffset) {
-  const auto sound = TwoSegments(m_clock, *m_plan, Path());
+  const auto sound = TwoSegments();
   ASSERT_EQ(sound.size(), 33U + 69U + 253U);
   struct Case {
     const char *name;

@@ -213,15 +213,22 @@ TEST_F(SiteData, TwoAnnouncementsWithoutAWalkShareAnOffset) {
   EXPECT_EQ(bytes.size(), 33U + 53U);
   EXPECT_EQ(U32At(bytes, 29), 2U);
 
-  // Counted but not written: the file still opens, and the next segment is 3.
+  // Counted but not written: the file still opens with the one segment it holds, so the next
+  // segment is 2, as the file will read it back, and the count matches the headers again.
   auto data = Open();
-  EXPECT_EQ(data->m_nSegmentCount, 2);
-  EXPECT_EQ(data->m_segmentOffsets[2], 86);
+  EXPECT_EQ(data->m_nSegmentCount, 1);
+  EXPECT_EQ(m_plan->m_nSegmentCount, 1);
   EXPECT_EQ(m_plan->m_Start[1].bPlaced, 0);
   EXPECT_EQ(m_plan->m_Start[0].bPlaced, 1);
-  data->m_nSegmentCount = 3;
-  data->NewSegment(3);
-  EXPECT_EQ(U32At(Bytes(Path()), 29), 3U);
+  data->m_nSegmentCount = 2;
+  data->NewSegment(2);
+  EXPECT_EQ(data->m_segmentOffsets[2], 86);
+  data->StampSegmentTime(1);
+  data->WriteSegmentHeader(2);
+  data.reset();
+  const auto walked = Bytes(Path());
+  EXPECT_EQ(U32At(walked, 29), 2U);
+  EXPECT_TRUE(ParseSurvey(walked.data(), walked.size()).IsSound());
 }
 
 TEST_F(SiteData, CoordinatesFlagFollowsTheLastPointsChosen) {

@@ -1,49 +1,14 @@
 #include "survey/SurveyReader.h"
 #include "survey/SurveyRepair.h"
+#include "tests/survey/SurveyBuilder.h"
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
-
-// Builds survey files byte by byte, independently of the writer.
-class CSurveyBuilder {
-public:
-  explicit CSurveyBuilder(uint32_t nCount) {
-    _surveyheader header;
-    header.nCreated = 1700000000;
-    const auto bytes = EncodeSurveyHeader(header);
-    m_bytes.assign(bytes.begin(), bytes.end());
-    m_bytes.resize(SURVEY_FIRST_SEGMENT_OFFSET);
-    WriteUInt32LE(&m_bytes[25], SURVEY_SEGMENT_HEADER_LENGTH);
-    WriteUInt32LE(&m_bytes[29], nCount);
-  }
-  CSurveyBuilder &Segment(uint16_t nClaimed, uint8_t nHour = 10) {
-    _segmentheader header;
-    header.nMonth = 6;
-    header.nDay = 1;
-    header.nStartHour = nHour;
-    header.nStopHour = nHour;
-    header.nRecordCount = nClaimed;
-    const auto bytes = EncodeSegmentHeader(header);
-    m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
-    return *this;
-  }
-  CSurveyBuilder &Record(uint16_t nChannel, uint32_t nLevels, int16_t nFirst = -60) {
-    _channelrecord record;
-    record.nFrequency = 8500 + nChannel;
-    record.nChannel = nChannel;
-    record.nLevels = nLevels;
-    for (uint32_t i = 0; i < nLevels; ++i) {
-      record.levels[i] = static_cast<int16_t>(nFirst + static_cast<int16_t>(i));
-    }
-    AppendChannelRecord(m_bytes, record);
-    return *this;
-  }
-  std::vector<uint8_t> m_bytes;
-};
 
 _surveycontents Parse(const std::vector<uint8_t> &bytes) { return ParseSurvey(bytes.data(), bytes.size()); }
 
@@ -144,6 +109,23 @@ TEST(SurveyReader, EveryCutShortFileIsReportedAndNeverReadPast) {
       RepairedAndReread(cut);
     }
   }
+}
+
+TEST(SurveyReader, AHeaderCutShortAtBeginIsNotTakenForARecord) {
+  // Segment 2 begun at 01:00:05 after a stop at 00:00:00, its points near the corner: its first
+  // 20 bytes have the shape of a record of channel 1 with 5 levels.
+  CSurveyBuilder file(2);
+  file.Segment(1).Record(1, 3).Segment(0);
+  const size_t nHeader = file.m_bytes.size() - SURVEY_SEGMENT_HEADER_LENGTH;
+  const uint8_t times[] = {1, 0, 5, 0, 0, 0};
+  std::copy(std::begin(times), std::end(times), file.m_bytes.begin() + static_cast<std::ptrdiff_t>(nHeader + 4));
+  file.m_bytes.resize(nHeader + 30);
+  const auto contents = Parse(file.m_bytes);
+  ASSERT_EQ(contents.segments.size(), 1U);
+  EXPECT_EQ(contents.segments[0].records.size(), 1U);
+  EXPECT_EQ(Kinds(contents), std::vector<SurveyProblem>{SurveyProblem::truncated});
+  EXPECT_EQ(contents.errors[0].nOffset, nHeader);
+  EXPECT_EQ(contents.nEnd, nHeader);
 }
 
 TEST(SurveyReader, UnreadableContentIsNamedByItsOffset) {

@@ -2,6 +2,8 @@
 
 #include "platform/FileFaults.h"
 #include "projection/SitePlan.h"
+#include "projection/SiteProjection.h"
+#include "survey/SegmentWalk.h"
 #include "survey/SiteData.h"
 #include "survey/SurveyClock.h"
 
@@ -75,37 +77,39 @@ protected:
     out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
 
+  // Each survey made or opened gets a walk of its own at its first Begin.
   std::unique_ptr<CSiteData> Create(const std::string &name = "Data.tvd") {
+    m_pWalk.reset();
     return std::make_unique<CSiteData>(Path(name), CSiteData::modeCreateNew, *m_plan, m_clock);
   }
   std::unique_ptr<CSiteData> Open(const std::string &name = "Data.tvd") {
+    m_pWalk.reset();
     return std::make_unique<CSiteData>(Path(name), CSiteData::modeOpenExisting, *m_plan, m_clock);
   }
+  CSegmentWalk &WalkOf(CSiteData &data) {
+    if (!m_pWalk) {
+      m_pWalk = std::make_unique<CSegmentWalk>(data, *m_plan, m_projection);
+    }
+    return *m_pWalk;
+  }
+  static void Done(const _walkresult &result) { ASSERT_TRUE(result.bDone) << result.strReason; }
 
   static void Add(CSiteData &data, int nChannel, const std::vector<int8_t> &levels) {
     const auto message = LevelData(levels);
     data.AddLevels(nChannel, message.bytes.data(), message.nItems);
   }
 
-  // Announce, points, BEGIN: the start of a walk as the segment walking does it.
-  static void Begin(CSiteData &data, _pixelpoint start, _pixelpoint stop) {
-    const int32_t n = data.m_nSegmentCount + 1;
-    data.m_nSegmentCount = n;
-    data.NewSegment(n);
-    data.m_ptLastPoint = start;
-    data.SetSegmentPoint(1);
-    data.m_ptLastPoint = stop;
-    data.SetSegmentPoint(2);
-    data.StampSegmentTime(1);
-    data.WriteSegmentHeader(n);
+  // New Segment, the points, BEGIN: the start of a walk.
+  void Begin(CSiteData &data, _pixelpoint start, _pixelpoint stop) {
+    CSegmentWalk &walk = WalkOf(data);
+    Done(walk.NewSegment());
+    Done(walk.SetStartPoint(start));
+    Done(walk.SetStopPoint(stop));
+    Done(walk.Begin());
   }
 
   // STOP: the levels still buffered, the stop time, the final header.
-  static void Stop(CSiteData &data) {
-    data.FlushSegmentLevels();
-    data.StampSegmentTime(2);
-    data.WriteSegmentHeader(data.m_nSegmentCount);
-  }
+  void Stop(CSiteData &data) { Done(WalkOf(data).Stop()); }
 
   // One segment as the segment walking does it: announce, points, BEGIN, levels, STOP.
   void Walk(CSiteData &data, _pixelpoint start, _pixelpoint stop, const std::vector<std::vector<int8_t>> &messages,
@@ -121,6 +125,8 @@ protected:
   std::filesystem::path m_dir;
   CTestClock m_clock;
   std::unique_ptr<CSitePlan> m_plan;
+  CSiteProjection m_projection; // none loaded: points without coordinates
+  std::unique_ptr<CSegmentWalk> m_pWalk;
 };
 
 inline uint32_t U32At(const std::vector<uint8_t> &bytes, size_t nOffset) {

@@ -3,6 +3,9 @@
 
 #include "platform/FileFaults.h"
 #include "platform/LittleEndian.h"
+#include "projection/ProjectionHeader.h"
+#include "projection/SiteProjection.h"
+#include "survey/SegmentWalk.h"
 #include "survey/SiteData.h"
 #include "tools/tvdtool/Commands.h"
 
@@ -72,44 +75,44 @@ protected:
   }
 
   // Walked on the office floor: segment 1 along the north wall from the west corner to the east
-  // corner in 120 s, both channels; segment 2 down the west wall, left without STOP; segment 3
-  // only announced. The coordinates stored in the first header are wrong on purpose.
+  // corner in 120 s, both channels; segment 2 down the west wall, left without STOP when the
+  // program ended; segment 3 announced when the survey was opened again. The coordinates stored
+  // in the headers are wrong on purpose: they come from another projection than the office's.
   std::string MakeSurvey() {
     const std::string path = Path("office.tvd");
     CSitePlan plan;
-    CSiteData data(path, CSiteData::modeCreateNew, plan, m_clock);
-    const uint32_t frequencies[] = {8500, 9000};
-    data.SetChannels(frequencies, 2);
-    Announce(data, 1, {60, 60}, {1940, 60});
-    data.SetSegmentCoordinates(1, 1.0, 2.0);
-    data.SetSegmentCoordinates(2, 3.0, 4.0);
-    data.StampSegmentTime(1);
-    data.WriteSegmentHeader(1);
-    const uint8_t levels[] = {0xF6, 0, 0xEC, 0, 0x05, 0, 0, 0}; // -10, -20 and 5
-    data.AddLevels(1, levels, 4);
-    data.AddLevels(2, levels + 4, 2);
-    m_clock.m_local.nMinute += 2;
-    data.FlushSegmentLevels();
-    data.StampSegmentTime(2);
-    data.WriteSegmentHeader(1);
+    CSiteProjection elsewhere;
+    elsewhere.m_nKind = PROJECTION_GEO;
+    SetProjectionTransform(elsewhere, {1, 0, 0, 1, 0, 0});
+    {
+      CSiteData data(path, CSiteData::modeCreateNew, plan, m_clock);
+      const uint32_t frequencies[] = {8500, 9000};
+      data.SetChannels(frequencies, 2);
+      CSegmentWalk walk(data, plan, elsewhere);
+      Announce(walk, {60, 60}, {1940, 60});
+      EXPECT_TRUE(walk.Begin());
+      const uint8_t levels[] = {0xF6, 0, 0xEC, 0, 0x05, 0, 0, 0}; // -10, -20 and 5
+      data.AddLevels(1, levels, 4);
+      data.AddLevels(2, levels + 4, 2);
+      m_clock.m_local.nMinute += 2;
+      EXPECT_TRUE(walk.Stop());
 
-    Announce(data, 2, {60, 60}, {60, 1340});
-    m_clock.m_local.nMinute += 1;
-    data.StampSegmentTime(1);
-    data.WriteSegmentHeader(2);
-    const uint8_t more[] = {0xE2, 0, 0, 0}; // -30
-    data.AddLevels(1, more, 2);
-    data.FlushSegmentLevels();
-    Announce(data, 3, {0, 0}, {0, 0});
+      Announce(walk, {60, 60}, {60, 1340});
+      m_clock.m_local.nMinute += 1;
+      EXPECT_TRUE(walk.Begin());
+      const uint8_t more[] = {0xE2, 0, 0, 0}; // -30
+      data.AddLevels(1, more, 2);
+    }
+    CSiteData data(path, CSiteData::modeOpenExisting, plan, m_clock);
+    CSegmentWalk walk(data, plan, elsewhere);
+    EXPECT_TRUE(walk.NewSegment());
+    EXPECT_EQ(walk.GetSegment(), 3);
     return path;
   }
-  static void Announce(CSiteData &data, int32_t n, _pixelpoint start, _pixelpoint stop) {
-    data.m_nSegmentCount = n;
-    data.NewSegment(n);
-    data.m_ptLastPoint = start;
-    data.SetSegmentPoint(1);
-    data.m_ptLastPoint = stop;
-    data.SetSegmentPoint(2);
+  static void Announce(CSegmentWalk &walk, _pixelpoint start, _pixelpoint stop) {
+    EXPECT_TRUE(walk.NewSegment());
+    EXPECT_TRUE(walk.SetStartPoint(start));
+    EXPECT_TRUE(walk.SetStopPoint(stop));
   }
 
   struct _result {

@@ -1,6 +1,9 @@
 #include "tools/tvdtool/SurveyCommand.h"
 #include "tools/tvdtool/Commands.h"
 
+#include "projection/ProjectionHeader.h"
+#include "projection/SiteProjection.h"
+#include "survey/SegmentWalk.h"
 #include "survey/SiteData.h"
 
 #include <CLI/CLI.hpp>
@@ -57,32 +60,30 @@ protected:
     CSiteData data(path, CSiteData::modeCreateNew, *plan, m_clock);
     const uint32_t frequencies[] = {8500, 9000};
     data.SetChannels(frequencies, 2);
+    // Segment 1 under a geo-coded projection of 80 pixels per degree: pixel (10, 20) lies at
+    // latitude 46.5, longitude 7.25; segment 2 under a linear one.
+    CSiteProjection projection;
+    projection.m_nKind = PROJECTION_GEO;
+    SetProjectionTransform(projection, {80, 0, 0, 80, -3710, -560});
+    CSegmentWalk walk(data, *plan, projection);
     for (int n = 1; n <= 2; ++n) {
-      data.m_nSegmentCount = n;
-      data.NewSegment(n);
-      data.m_ptLastPoint = {10 * n, 20 * n};
-      data.SetSegmentPoint(1);
-      data.m_ptLastPoint = {30 * n, 40 * n};
-      data.SetSegmentPoint(2);
-      if (n == 1) {
-        data.SetSegmentCoordinates(1, 7.25, 46.5);
-        data.SetSegmentCoordinates(2, 7.5, 46.75);
+      if (n == 2) {
+        projection.m_nKind = PROJECTION_LINEAR;
       }
+      EXPECT_TRUE(walk.NewSegment());
+      EXPECT_TRUE(walk.SetStartPoint({10 * n, 20 * n}));
+      EXPECT_TRUE(walk.SetStopPoint({30 * n, 40 * n}));
       m_clock.m_local.nMinute = static_cast<int>(5 * n);
-      data.StampSegmentTime(1);
-      data.WriteSegmentHeader(n);
+      EXPECT_TRUE(walk.Begin());
       const uint8_t levels[] = {0xF6, 0, 0xEC, 0, 0x05, 0, 0, 0};
       data.AddLevels(1, levels, 4);
       if (n == 1) {
         data.AddLevels(2, levels + 4, 2);
       }
       m_clock.m_local.nMinute += 2;
-      data.FlushSegmentLevels();
-      data.StampSegmentTime(2);
-      data.WriteSegmentHeader(n);
+      EXPECT_TRUE(walk.Stop());
     }
-    data.m_nSegmentCount = 3;
-    data.NewSegment(3);
+    EXPECT_TRUE(walk.NewSegment());
     return path;
   }
 
@@ -166,6 +167,12 @@ TEST_F(SurveyCommand, VerifyPassesASoundFileAndExplainsAnUnsoundOne) {
   std::ostringstream out;
   EXPECT_EQ(VerifySurvey(path, out), SURVEY_EXIT_UNSOUND);
   EXPECT_NE(out.str().find("segment 3 is counted but never written"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find(path +
+                           ": continuable: segment 3 was announced, but its walk never began: nothing of "
+                           "it is in the file.\n'tvdtool survey continue " +
+                           path + "' continues it in place"),
+            std::string::npos)
+      << out.str();
   EXPECT_NE(out.str().find("segment count (offset 29): 3 -> 2"), std::string::npos) << out.str();
 
   const auto repaired = Path("repaired.tvd");
@@ -199,6 +206,44 @@ TEST_F(SurveyCommand, RepairNeverWritesItsInput) {
   EXPECT_EQ(RepairSurveyFile(Path("photo.jpg"), Path("out.tvd"), refused), SURVEY_EXIT_FAILED);
   EXPECT_FALSE(fs::exists(Path("out.tvd")));
   EXPECT_NE(refused.str().find("cannot be repaired"), std::string::npos) << refused.str();
+}
+
+TEST_F(SurveyCommand, ContinueRepairsAnInterruptedWalkInPlaceAndNothingElse) {
+  const auto path = MakeSurvey();
+  auto bytes = Bytes(path);
+  const size_t nSecond = 33 + 53 + 14 + 12; // segment 2's header, after two records of 2 and 1 levels
+  ASSERT_EQ(U16(bytes, nSecond + 50), 1);
+  WriteUInt16LE(bytes.data() + nSecond + 50, 0);          // its STOP never reached the file
+  bytes.insert(bytes.end(), {0x34, 0x21, 0, 0, 1, 0, 7}); // and a record was cut short
+  WriteBytes(path, bytes);
+  std::ostringstream verify;
+  EXPECT_EQ(VerifySurvey(path, verify), SURVEY_EXIT_UNSOUND);
+  EXPECT_NE(verify.str().find(path + ": continuable: segment 2 was interrupted during its walk: 1 record of it is in "
+                                     "the file.\n"),
+            std::string::npos)
+      << verify.str();
+
+  std::ostringstream out;
+  ASSERT_EQ(ContinueSurveyFile(path, out), SURVEY_EXIT_SOUND) << out.str();
+  EXPECT_NE(out.str().find("kept the file as it was in \"" + path + ".bak\""), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("continued \"" + path + "\": the next segment is 3."), std::string::npos) << out.str();
+  EXPECT_EQ(Bytes(path + ".bak"), bytes);
+  std::ostringstream sound;
+  EXPECT_EQ(VerifySurvey(path, sound), SURVEY_EXIT_SOUND) << sound.str();
+  std::ostringstream again;
+  EXPECT_EQ(ContinueSurveyFile(path, again), SURVEY_EXIT_SOUND);
+  EXPECT_NE(again.str().find("is sound: nothing to continue"), std::string::npos) << again.str();
+
+  // Damage before the last segment is for repair, and nothing is written.
+  auto damaged = Bytes(path);
+  WriteUInt16LE(damaged.data() + 33 + 50, 9);
+  WriteBytes(path, damaged);
+  std::ostringstream refused;
+  EXPECT_EQ(ContinueSurveyFile(path, refused), SURVEY_EXIT_FAILED);
+  EXPECT_NE(refused.str().find("cannot be continued"), std::string::npos) << refused.str();
+  EXPECT_NE(refused.str().find("tvdtool survey repair " + path + " -o OUT"), std::string::npos) << refused.str();
+  EXPECT_EQ(Bytes(path), damaged);
+  EXPECT_FALSE(fs::exists(path + ".2.bak"));
 }
 
 TEST_F(SurveyCommand, CommandLineReportsUnsoundFilesByItsExitCode) {

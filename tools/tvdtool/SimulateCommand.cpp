@@ -9,6 +9,7 @@
 #include "projection/SitePlan.h"
 #include "projection/SiteProjection.h"
 #include "survey/CollectionRun.h"
+#include "survey/SegmentWalk.h"
 #include "survey/SiteData.h"
 #include "survey/SurveyReader.h"
 #include "tools/tvdtool/Commands.h"
@@ -84,7 +85,6 @@ private:
   void Prepare();
   void Connect();
   void WalkSegment(const _pixelpoint &start, const _pixelpoint &stop);
-  void SetPoint(int nKind, const _pixelpoint &pt);
   // Lets simulated time pass in steps, handling the packets as they come.
   void Advance(double dSeconds);
   // Handles every packet waiting in the link's queue; raises when the receiver was lost.
@@ -118,7 +118,15 @@ private:
   std::unique_ptr<CDeviceBackends> m_pBackends;
   std::unique_ptr<CUSB> m_pLink; // stops its worker itself as it goes
   std::unique_ptr<CCollectionRun> m_pRun;
+  std::unique_ptr<CSegmentWalk> m_pWalk;
 };
+
+// A step of the walk that the walk refused ends the run with its reason.
+void Check(const _walkresult &result) {
+  if (!result) {
+    throw std::runtime_error(result.strReason);
+  }
+}
 
 void CSimulation::Prepare() {
   if (!(m_options.dSecondsPerSegment > 0.0 && m_options.dSecondsPerSegment <= 86400.0)) {
@@ -262,54 +270,21 @@ void CSimulation::Advance(double dSeconds) {
   }
 }
 
-void CSimulation::SetPoint(int nKind, const _pixelpoint &pt) {
-  const int32_t n = m_pSiteData->m_nSegmentCount;
-  m_plan.m_ptCurrent = pt;
-  m_pSiteData->m_ptLastPoint = pt;
-  _planpoint &entry = nKind == 1 ? m_plan.m_Start[n - 1] : m_plan.m_Stop[n - 1];
-  entry.nPlanX = pt.x;
-  entry.nPlanY = pt.y;
-  if (nKind == 1) {
-    m_plan.PlaceStart(n - 1, pt.x, pt.y);
-  } else {
-    m_plan.PlaceStop(n - 1, pt.x, pt.y);
-  }
-  m_pSiteData->SetSegmentPoint(nKind);
-  double c1 = 0.0;
-  double c2 = 0.0;
-  m_projection.ToCoordinates(pt.x, pt.y, c1, c2);
-  (nKind == 1 ? m_projection.m_FirstPoint : m_projection.m_SecondPoint) = {c1, c2};
-  if (m_projection.m_nKind == PROJECTION_GEO) {
-    m_pSiteData->SetSegmentCoordinates(nKind, c2, c1); // longitude first, as the header stores them
-  }
-}
-
 void CSimulation::WalkSegment(const _pixelpoint &start, const _pixelpoint &stop) {
-  // New Segment.
-  const int32_t n = m_pSiteData->m_nSegmentCount + 1;
-  m_pSiteData->m_nSegmentCount = n;
-  m_plan.m_nSegmentCount = n;
-  m_pSiteData->NewSegment(n);
+  Check(m_pWalk->NewSegment());
+  const int32_t n = m_pWalk->GetSegment();
   // The start and stop points, chosen while the receiver goes on measuring.
-  SetPoint(1, start);
-  SetPoint(2, stop);
+  Check(m_pWalk->SetStartPoint(start));
+  Check(m_pWalk->SetStopPoint(stop));
   Advance(m_options.dSetupSeconds);
   HandleEverythingSent(); // what came before BEGIN is not part of the walk
 
-  // BEGIN.
-  m_pSiteData->StampSegmentTime(1);
-  m_pRun->m_bWalking = true;
-  m_pSiteData->WriteSegmentHeader(n);
+  Check(m_pWalk->Begin()); // the walk sets the run's m_bWalking
   const auto sentAtBegin = LevelsSent();
   Advance(m_options.dSecondsPerSegment);
   HandleEverythingSent(); // every level sent during the walk is the walk's
   const auto sentAtStop = LevelsSent();
-
-  // STOP.
-  m_pRun->m_bWalking = false;
-  m_pSiteData->FlushSegmentLevels();
-  m_pSiteData->StampSegmentTime(2);
-  m_pSiteData->WriteSegmentHeader(n);
+  Check(m_pWalk->Stop());
   for (size_t k = 0; k < 2; ++k) {
     m_nSentDuringWalks[k] += sentAtStop[k] - sentAtBegin[k];
   }
@@ -356,13 +331,16 @@ int CSimulation::Summarise(_simulatesummary &summary) {
 int CSimulation::Run(_simulatesummary &summary) {
   Prepare();
   Connect();
+  m_pWalk = std::make_unique<CSegmentWalk>(*m_pSiteData, m_plan, m_projection, &m_pRun->m_bWalking);
   for (size_t i = 0; i + 1 < m_route.size(); ++i) {
     WalkSegment(m_route[i], m_route[i + 1]);
   }
   m_pLink->PostCommand({USB_CLOSE, 0, nullptr});
   m_pLink->StopWorker();
   m_pRun->m_pSiteData = nullptr;
-  m_pSiteData.reset(); // writes whatever it still holds
+  m_pWalk.reset();
+  m_pSiteData->Close(); // a last write that fails is reported, not dropped
+  m_pSiteData.reset();
   return Summarise(summary);
 }
 

@@ -2,6 +2,8 @@
 
 #include "link/ReceiverConversions.h"
 #include "platform/File.h"
+#include "survey/SurveyContinue.h"
+#include "survey/SurveyFiles.h"
 #include "survey/SurveyRepair.h"
 #include "tools/tvdtool/Commands.h"
 #include "tools/tvdtool/ExportCommand.h"
@@ -163,6 +165,12 @@ int VerifySurvey(const std::string &path, std::ostream &out) {
   for (const auto &error : contents.errors) {
     out << "  " << DescribeSurveyError(path, error) << '\n';
   }
+  const auto assessment = AssessSurvey(bytes.data(), bytes.size());
+  if (assessment.state == SurveyState::continuable) {
+    out << path << ": continuable: " << assessment.strDescription << ".\n"
+        << "'tvdtool survey continue " << path
+        << "' continues it in place, keeping the file as it was beside it, as the collector does.\n";
+  }
   const auto repair = RepairSurvey(bytes.data(), bytes.size());
   if (!repair.bPossible) {
     out << "'tvdtool survey repair' cannot help: " << repair.strReason << ".\n";
@@ -187,10 +195,7 @@ int RepairSurveyFile(const std::string &input, const std::string &output, std::o
     out << "tvdtool: \"" << input << "\" cannot be repaired: " << repair.strReason << ".\n";
     return SURVEY_EXIT_FAILED;
   }
-  CFile file;
-  file.OpenOrThrow(output, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite);
-  file.Write(repair.bytes.data(), static_cast<uint32_t>(repair.bytes.size()));
-  file.Close();
+  ReplaceFileWith(output, repair.bytes); // a failed write leaves no half copy
   if (repair.changes.empty()) {
     out << "\"" << input << "\" is sound; \"" << output << "\" is an unchanged copy.\n";
   } else {
@@ -202,6 +207,32 @@ int RepairSurveyFile(const std::string &input, const std::string &output, std::o
   out << "wrote \"" << output << "\": " << contents.segments.size() << " segments, " << contents.RecordCount()
       << " records, " << contents.LevelCount() << " levels (" << repair.bytes.size() << " of " << bytes.size()
       << " bytes kept).\n";
+  return SURVEY_EXIT_SOUND;
+}
+
+int ContinueSurveyFile(const std::string &path, std::ostream &out) {
+  const auto bytes = LoadSurveyFile(path, CFile::shareDenyWrite);
+  const auto assessment = AssessSurvey(bytes.data(), bytes.size());
+  if (assessment.state != SurveyState::sound && assessment.state != SurveyState::continuable) {
+    out << "tvdtool: \"" << path << "\" cannot be continued: " << assessment.strDescription << ".";
+    if (assessment.state == SurveyState::repairable) {
+      out << " 'tvdtool survey repair " << path << " -o OUT' writes a sound copy of what can be read.";
+    }
+    out << '\n';
+    return SURVEY_EXIT_FAILED;
+  }
+  const auto continuation = ContinueSurvey(path);
+  if (!continuation.bChanged) {
+    out << "\"" << path << "\" is sound: nothing to continue; the next segment is " << continuation.nNextSegment
+        << ".\n";
+    return SURVEY_EXIT_SOUND;
+  }
+  out << "\"" << path << "\": " << continuation.strDescription << ".\n";
+  out << "kept the file as it was in \"" << continuation.strBackupPath << "\"\n";
+  for (const auto &change : continuation.changes) {
+    out << change << '\n';
+  }
+  out << "continued \"" << path << "\": the next segment is " << continuation.nNextSegment << ".\n";
   return SURVEY_EXIT_SOUND;
 }
 
@@ -220,11 +251,26 @@ void RegisterSurveyCommands(CLI::App &app) {
 
   auto *verify = survey->add_subcommand(
       "verify", "Check that a survey data file reads back as it claims: exit 0 when it is sound, otherwise exit 1 "
-                "with what is wrong and what 'repair' would change.");
+                "with what is wrong, whether it can be continued (only its last walk was interrupted) and what "
+                "'repair' would change.");
   auto verifyFile = std::make_shared<std::string>();
   verify->add_option("FILE", *verifyFile, "The survey data file.")->required();
   verify->callback([verifyFile] {
     if (const int nCode = VerifySurvey(*verifyFile, std::cout); nCode != SURVEY_EXIT_SOUND) {
+      throw CLI::RuntimeError(nCode);
+    }
+  });
+
+  auto *resume = survey->add_subcommand(
+      "continue", "Continue a survey whose last walk was interrupted (a crash, a dead battery) in place, as the "
+                  "collector does: the file as it was is kept beside it (FILE.bak, or FILE.2.bak ... when that "
+                  "exists), the interrupted segment's record count is set to its records, a record or header cut "
+                  "short is dropped, and the next segment follows. Every whole record stays; no stop time is made "
+                  "up. Any other damage is refused (exit 2).");
+  auto resumeFile = std::make_shared<std::string>();
+  resume->add_option("FILE", *resumeFile, "The survey data file to continue.")->required();
+  resume->callback([resumeFile] {
+    if (const int nCode = ContinueSurveyFile(*resumeFile, std::cout); nCode != SURVEY_EXIT_SOUND) {
       throw CLI::RuntimeError(nCode);
     }
   });
