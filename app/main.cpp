@@ -1,10 +1,11 @@
-#include <QApplication>
-#include <QMainWindow>
+#include "app/StartOptions.h"
+#include "app/TarvexCollectorApp.h"
 
 int main(int argc, char **argv) {
-  QApplication app(argc, argv);
-  QMainWindow frame;
-  frame.setWindowTitle(QStringLiteral("Tarvex Collector"));
-  frame.showMaximized();
-  return QApplication::exec();
+  // --help and --version answer before the application needs a display.
+  if (const auto nExit = AnswerInformationOptions(argc, argv)) {
+    return *nExit;
+  }
+  CTarvexCollectorApp app(argc, argv);
+  return app.Run();
 }

@@ -1,0 +1,15 @@
+#pragma once
+
+// Who the program is: its names, its version and where its settings are kept.
+
+constexpr const char *APP_NAME = "tarvex-collector";
+// The window's title, and the caption of every message box without a caption of its own.
+constexpr const char *APP_TITLE = "Tarvex Collector";
+// The organisation under which the settings (the recent-file list) are kept.
+constexpr const char *APP_PROFILE_KEY = "Local AppWizard-Generated Applications";
+
+// The version of the build, e.g. "0.1.0".
+const char *AppVersion();
+
+// Gives the running application its name, display name, version and organisation.
+void SetApplicationIdentity();

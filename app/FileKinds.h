@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// What a file given to the collector by name is, from its extension (in any case): a projection
+// (".gpf" geo-coded, ".lpf" linear) or a survey data file (".tvd"). A projection's own header
+// decides its kind once it is loaded; the extension only chooses the command that opens it.
+enum FileKind {
+  FILE_KIND_NONE,
+  FILE_KIND_PROJECTION,
+  FILE_KIND_SURVEY,
+};
+
+FileKind FileKindOf(const QString &strPath);
+
+// The sentence that refuses a file of no known kind, naming it.
+QString FileKindRefusal(const QString &strPath);

@@ -1,0 +1,103 @@
+#include "app/TarvexCollectorApp.h"
+
+#include "app/AppIdentity.h"
+#include "app/DeviceSources.h"
+#include "app/MainFrame.h"
+#include "app/Screenshots.h"
+#include "resources/pictures/Pictures.h"
+
+#include <QCommandLineParser>
+#include <QIcon>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+#include <exception>
+
+namespace {
+
+void SayError(const QString &strText) { std::fprintf(stderr, "%s: %s\n", APP_NAME, qPrintable(strText)); }
+
+} // namespace
+
+CTarvexCollectorApp::CTarvexCollectorApp(int &argc, char **argv) : QApplication(argc, argv) {
+  SetApplicationIdentity();
+  setWindowIcon(QIcon(QString::fromUtf8(APP_ICON_PATH)));
+}
+
+// The frame and its view go before the simulated receiver they may still talk to.
+CTarvexCollectorApp::~CTarvexCollectorApp() {
+  m_pFrame.reset();
+  m_pDevices.reset();
+}
+
+CTarvexCollectorApp *CTarvexCollectorApp::Instance() {
+  return qobject_cast<CTarvexCollectorApp *>(QCoreApplication::instance());
+}
+
+std::shared_ptr<CSimulatedReceiver> CTarvexCollectorApp::GetSimulator() const {
+  return m_pDevices ? m_pDevices->GetSimulator() : nullptr;
+}
+
+int CTarvexCollectorApp::Run() {
+  if (!InitInstance()) {
+    return 1;
+  }
+  if (!m_options.strScreenshotDir.isEmpty()) {
+    const QString strError = WriteScreenshots(*m_pFrame, m_options.strScreenshotDir);
+    if (!strError.isEmpty()) {
+      SayError(strError);
+      return 1;
+    }
+    return 0;
+  }
+  return exec();
+}
+
+// Nothing else happens at start: no dialog is shown and no receiver is connected until the
+// operator asks.
+bool CTarvexCollectorApp::InitInstance() {
+  if (!ReadCommandLine() || !EnableDeviceSources()) {
+    return false;
+  }
+  CreateMainFrame();
+  if (m_options.strScreenshotDir.isEmpty()) {
+    // The whole screen also where no window manager maximises windows.
+    m_pFrame->setGeometry(m_pFrame->screen()->availableGeometry());
+    m_pFrame->showMaximized();
+  }
+  if (!m_options.strFile.isEmpty()) {
+    QTimer::singleShot(0, m_pFrame.get(), [this] { m_pFrame->OpenFileByKind(m_options.strFile); });
+  }
+  return true;
+}
+
+bool CTarvexCollectorApp::ReadCommandLine() {
+  QCommandLineParser parser;
+  DefineStartOptions(parser);
+  QString strError;
+  if (!parser.parse(arguments())) {
+    strError = parser.errorText();
+  } else {
+    strError = ReadStartOptions(parser, m_options);
+  }
+  if (!strError.isEmpty()) {
+    SayError(strError);
+    return false;
+  }
+  return true;
+}
+
+bool CTarvexCollectorApp::EnableDeviceSources() {
+  try {
+    m_pDevices = std::make_unique<CDeviceSources>(m_options.bSimulate, m_options.strReplayPath.toStdString());
+  } catch (const std::exception &error) {
+    SayError(QString::fromStdString(error.what()));
+    return false;
+  }
+  return true;
+}
+
+// The frame, which makes the view and routes the shell's own commands (Exit, About, the bars,
+// the recent files); the document is made with the application.
+void CTarvexCollectorApp::CreateMainFrame() { m_pFrame = std::make_unique<CMainFrame>(); }
