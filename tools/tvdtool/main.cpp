@@ -5,6 +5,7 @@
 
 #include <exception>
 #include <iostream>
+#include <string>
 
 namespace {
 
@@ -32,6 +33,7 @@ int main(int argc, char **argv) {
   GuardStandardStreams();
   CLI::App app{"tvdtool: the command-line companion of Tarvex Collector.\n"
                "Decodes receiver byte streams, watches receivers and works with the collector's files."};
+  app.set_version_flag("--version", std::string("tvdtool ") + TARVEX_VERSION);
   app.require_subcommand(1);
   RegisterFramesCommands(app);
   RegisterSurveyCommands(app);
