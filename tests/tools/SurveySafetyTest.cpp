@@ -90,7 +90,7 @@ TEST_F(SurveySafety, VerifyAndRepairListWhatIsSteppedOverAndKeepEverySegment) {
   EXPECT_TRUE(Contains(verify.str(), "  skipped 64 bytes at offset 132: ")) << verify.str();
 
   std::ostringstream report;
-  ASSERT_EQ(RepairSurveyFile(Path("site.tvd"), Path("fixed.tvd"), report), SURVEY_EXIT_SOUND) << report.str();
+  ASSERT_EQ(RepairSurveyFile(Path("site.tvd"), Path("fixed.tvd"), report, report), SURVEY_EXIT_SOUND) << report.str();
   EXPECT_TRUE(Contains(report.str(), "skipped 64 bytes at offset 132: ")) << report.str();
   EXPECT_TRUE(Contains(report.str(), "3 segments, 9 records, 418 levels")) << report.str();
   const auto fixed = Bytes(Path("fixed.tvd"));
@@ -107,7 +107,7 @@ TEST_F(SurveySafety, RepairOnAFullDiskLeavesTheOutputAsItWas) {
     CFileFaults::FillDiskAfter(200);
     std::ostringstream report;
     try {
-      (void)RepairSurveyFile(Path("site.tvd"), Path("fixed.tvd"), report);
+      (void)RepairSurveyFile(Path("site.tvd"), Path("fixed.tvd"), report, report);
       ADD_FAILURE() << "the repair did not fail";
     } catch (const CFileException &e) {
       EXPECT_EQ(e.m_cause, CFileException::diskFull);
@@ -131,18 +131,18 @@ TEST_F(SurveySafety, ASurveyACollectorIsWritingIsReadButNeitherContinuedNorRepai
   std::ostringstream verify;
   EXPECT_EQ(VerifySurvey(Path("open.tvd"), verify), SURVEY_EXIT_SOUND) << verify.str();
   std::ostringstream repaired;
-  EXPECT_EQ(RepairSurveyFile(Path("open.tvd"), Path("copy.tvd"), repaired), SURVEY_EXIT_SOUND) << repaired.str();
+  EXPECT_EQ(RepairSurveyFile(Path("open.tvd"), Path("copy.tvd"), repaired, repaired), SURVEY_EXIT_SOUND) << repaired.str();
   const std::string inUse = "\"" + Path("open.tvd") +
                             "\" is in use: another program (a collector or tvdtool) is writing this survey. Close "
                             "it there first, or choose another file.";
   for (const auto &action : std::vector<std::function<void()>>{[&] {
                                                                  std::ostringstream out;
-                                                                 (void)ContinueSurveyFile(Path("open.tvd"), out);
+                                                                 (void)ContinueSurveyFile(Path("open.tvd"), out, out);
                                                                },
                                                                [&] {
                                                                  std::ostringstream out;
                                                                  (void)RepairSurveyFile(Path("site.tvd"),
-                                                                                        Path("open.tvd"), out);
+                                                                                        Path("open.tvd"), out, out);
                                                                }}) {
     try {
       action();
