@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -20,6 +21,13 @@ constexpr double GEO_EARTH_RADIUS = 6378137.0;
 } // namespace
 
 CSiteProjection::~CSiteProjection() = default;
+
+std::string CSiteProjection::SideFilePath(const std::string &strPath, char cSuffix) const {
+  if (m_strSideFolder.empty()) {
+    return strPath + cSuffix;
+  }
+  return (std::filesystem::path(m_strSideFolder) / std::filesystem::path(strPath).filename()).string() + cSuffix;
+}
 
 void CSiteProjection::Load(const std::string &strPath) {
   m_strPath = strPath;
@@ -68,7 +76,7 @@ void CSiteProjection::ExtractSection() {
   CheckProjectionSection(m_strPath, nFileLength, nOffset, nSection);
 
   CFile stream;
-  stream.OpenOrThrow(m_strPath + "c", CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+  stream.OpenOrThrow(SideFilePath(m_strPath, 'c'), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
   m_File.Seek(nOffset, CFile::begin);
   std::vector<uint8_t> buffer(std::min(nSection, COPY_BLOCK));
   for (uint32_t nLeft = nSection; nLeft > 0;) {
@@ -81,8 +89,8 @@ void CSiteProjection::ExtractSection() {
 }
 
 void CSiteProjection::DecodeBitmap() {
-  m_strBitmapPath = m_strPath + "b";
-  CCompression compression(m_strPath + "c", m_strBitmapPath);
+  m_strBitmapPath = SideFilePath(m_strPath, 'b');
+  CCompression compression(SideFilePath(m_strPath, 'c'), m_strBitmapPath);
   compression.Decode();
 }
 
