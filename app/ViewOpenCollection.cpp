@@ -33,6 +33,9 @@ const char *const SURVEY_SUFFIX = "tvd";
 const char *const SURVEY_NAME = "Data";
 const char *const FILTER_SURVEY = "Tarvex Survey Data Files (*.tvd)";
 const char *const FILTER_ALL = "All Files (*.*)";
+// The platform's own captions of the file dialogs for opening and for saving.
+const char *const CAPTION_OPEN = "Open";
+const char *const CAPTION_SAVE = "Save As";
 
 // Creating a survey never replaces a file unasked, nor the survey open now.
 const char *const TEXT_REPLACE = "%1 already exists.\nDo you want to replace it?";
@@ -61,6 +64,7 @@ QString Native(const std::string &strPath) { return Native(QString::fromStdStrin
 _fileprompt SurveyPrompt(_fileprompt::Kind nKind) {
   _fileprompt prompt;
   prompt.nKind = nKind;
+  prompt.strCaption = QString::fromUtf8(nKind == _fileprompt::save ? CAPTION_SAVE : CAPTION_OPEN);
   prompt.strFileName = QString::fromUtf8(SURVEY_NAME);
   prompt.strDefaultSuffix = QString::fromUtf8(SURVEY_SUFFIX);
   prompt.filters = {QString::fromUtf8(FILTER_SURVEY), QString::fromUtf8(FILTER_ALL)};

@@ -22,6 +22,8 @@ namespace {
 
 const char *const FILTER_LINEAR = "Linear Projection Files (*.lpf)";
 const char *const FILTER_GEO = "Geo-coded Projection Files (*.gpf)";
+// The platform's own caption of a file dialog for opening.
+const char *const CAPTION_OPEN = "Open";
 const char *const TEXT_SAVE_COLLECTION = "Please save the Collection File";
 const char *const CAPTION_IMPORTANT = "IMPORTANT";
 const char *const TEXT_NOT_LOADED = "The projection %1 could not be loaded.\n\n%2";
@@ -64,6 +66,7 @@ void CTarvexCollectorView::OnOpenProjection() {
   }
   _fileprompt prompt;
   prompt.nKind = _fileprompt::open;
+  prompt.strCaption = QString::fromUtf8(CAPTION_OPEN);
   prompt.filters = {QString::fromUtf8(FILTER_LINEAR), QString::fromUtf8(FILTER_GEO)};
   const QString strPath = PromptFile(this, prompt);
   if (strPath.isEmpty()) {
