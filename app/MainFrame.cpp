@@ -43,11 +43,14 @@ CMainFrame::CMainFrame(QWidget *pParent)
   setCentralWidget(m_pView);
   RouteFrameCommands();
   // The view's commands. Files named by the recent-file list, a drop or the command line reach
-  // the view once it opens files: FileOpenRequested, connected here to its open-by-kind entry.
+  // the view through FileOpenRequested and its open-by-kind entry.
   for (const auto &route : CTarvexCollectorView::CommandMap()) {
     RouteCommand(route.nId, [pView = m_pView, pfnHandler = route.pfnHandler] { (pView->*pfnHandler)(); });
   }
+  connect(this, &CMainFrame::FileOpenRequested, m_pView, &CTarvexCollectorView::OpenFileByKind);
   UpdateRecentFileMenu();
+  // Show Segment waits for a projection and a survey; the walk disables what would disturb it.
+  m_pView->UpdateCommandStates();
 }
 
 CMainFrame::~CMainFrame() = default;

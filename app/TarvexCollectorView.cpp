@@ -1,20 +1,40 @@
 #include "app/TarvexCollectorView.h"
 
+#include "app/CommandIds.h"
+#include "app/MainFrame.h"
+
 namespace {
 
 // How screen readers and desktop automation name the view.
 const char *const VIEW_ACCESSIBLE_NAME = "Site Plan";
+// The wait between the connection dialog's OK and the first command to the receiver, which
+// gives the unit time to settle after its port opened.
+constexpr int CONNECT_WAIT_MS = 3000;
 
 } // namespace
 
 CTarvexCollectorView::CTarvexCollectorView(QWidget *pParent)
     : QAbstractScrollArea(pParent), m_IntroDialog(this), m_SegmentDialog(this, this), m_DistanceDialog(this),
-      m_ConnectionDialog(this) {
+      m_ConnectionDialog(this), m_Run(RunCallbacks()), m_HelpDialog(this) {
   setAccessibleName(QString::fromUtf8(VIEW_ACCESSIBLE_NAME));
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setAutoFillBackground(false);
+
+  // The collection run: the projection's kind goes to its status pane as a load recognises it,
+  // and the wait after the connection dialog ends with the first command.
+  m_Projection.SetStatusCallback([this](const std::string &strStatus) {
+    if (CMainFrame *pFrame = Frame()) {
+      pFrame->SetPaneText(ID_INDICATOR_PROJECTION, QString::fromStdString(strStatus));
+    }
+  });
+  m_ConnectTimer.setSingleShot(true);
+  m_ConnectTimer.setInterval(CONNECT_WAIT_MS);
+  connect(&m_ConnectTimer, &QTimer::timeout, this, &CTarvexCollectorView::OnConnectWaitOver);
 }
 
-// m_pWalk goes first, then m_pSiteData, writing what it still buffers; m_SitePlan, which it refers
-// to, after.
-CTarvexCollectorView::~CTarvexCollectorView() = default;
+// The link posts nothing more to the view from here on (a wake being posted is waited for), and
+// Qt drops the wakes already posted with the view. Then m_pWalk goes, then m_pSiteData, writing
+// what it still buffers; m_SitePlan, which it refers to, after.
+CTarvexCollectorView::~CTarvexCollectorView() { m_ConnectionDialog.m_Link.DetachTarget(); }
+
+CMainFrame *CTarvexCollectorView::Frame() const { return qobject_cast<CMainFrame *>(window()); }

@@ -2,6 +2,7 @@
 
 #include "dialogs/ConnectionDialog.h"
 #include "dialogs/DistanceMeasurementDialog.h"
+#include "dialogs/HelpDialog.h"
 #include "dialogs/IntroDialog.h"
 #include "dialogs/SegmentDataDialog.h"
 #include "projection/SitePlan.h"
@@ -13,24 +14,32 @@
 #include <QAbstractScrollArea>
 #include <QImage>
 #include <QPoint>
+#include <QString>
+#include <QTimer>
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <span>
 
+class CFileException;
+class CMainFrame;
+class CReceiverPacketEvent;
 class QPainter;
 
 // The main view: the whole state of a collection run, the window onto the floor plan, and the
 // handlers of the operator's commands on them. One class, its code split by concern:
 //   TarvexCollectorView.cpp  creation and destruction
-//   ViewCommands.cpp         the command map and the collection commands: Connect, Open
-//                            Projection, Open Collection, Show Segment, Instructions, and the
-//                            open-by-kind entry point for a file named by the recent-file list,
-//                            a drop or the command line (see CMainFrame::FileOpenRequested)
+//   ViewCommands.cpp         the command map, Connect, Show Segment, Instructions, the commands'
+//                            enabled states, and the open-by-kind entry point for a file named
+//                            by the recent-file list, a drop or the command line
+//                            (CMainFrame::FileOpenRequested)
+//   ViewOpenProjection.cpp   Open Projection
+//   ViewOpenCollection.cpp   Open Collection, and closing the survey it replaces
+//   ViewPackets.cpp          the receiver's packets, taken from the link and handed to m_Run
 //   ViewPainting.cpp         paintEvent
-// and, as they come: ViewPackets.cpp (the receiver's packets, handed to m_Run), ViewPointing.cpp
-// (the mouse on the plan), ViewScrolling.cpp (zoom, fit, scroll bars, arrow keys) and
-// ViewSnapshot.cpp (snapshot and printing).
+// and, as they come: ViewPointing.cpp (the mouse on the plan), ViewScrolling.cpp (zoom, fit,
+// scroll bars, arrow keys) and ViewSnapshot.cpp (snapshot and printing).
 //
 // The members are public and named as the collection run's description names them, so that the
 // dialogs, the frame and the tests reach them as the run's handlers do.
@@ -96,10 +105,124 @@ public:
   // gone before it. It keeps m_Run.m_bWalking, so levels are recorded exactly while it walks.
   std::unique_ptr<CSegmentWalk> m_pWalk;
 
+  // ---- The collection run: the receiver's packets, the connection and the collection commands
+  // (ViewPackets.cpp, ViewCommands.cpp, ViewOpenProjection.cpp, ViewOpenCollection.cpp) ----
+
+  // Connect (32783): while connected, the question whether to end the connection; otherwise the
+  // connect sequence.
+  void OnConnect();
+  // The connect sequence, also for BEGIN while the receiver is not connected: the link's packets
+  // are sent to this view, the connection dialog runs, and once it has opened the receiver the
+  // view waits (GetConnectWait, 3000 ms) with the window working and "Connecting to the
+  // receiver…" in the status bar, then sends CMD_SERIAL_NUMBER and counts the receiver as
+  // connected. Nothing is sent to the receiver and no packet is handled before that command.
+  // Does nothing while connected or connecting.
+  void ConnectSequence();
+  // Between the connection dialog's OK and CMD_SERIAL_NUMBER. BEGIN and Connect wait for it.
+  bool IsConnecting() const { return m_bConnecting; }
+  void SetConnectWait(int nMilliseconds) { m_ConnectTimer.setInterval(nMilliseconds); }
+  int GetConnectWait() const { return m_ConnectTimer.interval(); }
+
+  // Open Projection (32777) and Open Collection (32770).
+  void OnOpenProjection();
+  void OnOpenCollection();
+  // Open Projection from its file on: the plan loaded and shown, or the operator told why not.
+  // True when the projection is loaded.
+  bool OpenProjectionFile(const QString &strPath);
+  // The survey at strPath opened (nMode CSiteData::modeOpenExisting) or created (modeCreateNew)
+  // in place of the open one, and what follows it; true when it is open.
+  bool OpenCollectionFile(const QString &strPath, int nMode);
+  // Closes the open survey with everything it holds written (CSiteData::Close). When that fails
+  // the operator chooses: Retry, "Save a Copy As…" (the whole survey elsewhere), "Discard the
+  // Levels", or Cancel, which keeps the survey open and returns false. True when no survey is
+  // open any more (m_pWalk and m_pSiteData gone, its markers off the plan).
+  bool CloseSurvey();
+  // Show Segment (32780) and Instructions (32782).
+  void OnShowSegment();
+  void OnInstructions();
+
+  // Enables the commands that depend on the run: Show Segment with a projection and a survey;
+  // Connect except while connecting and (its termination) while a segment is walked; Open
+  // Projection, Open Collection and the recent files except while a segment is walked, their
+  // prompts then saying to press STOP first. Called whenever one of these changes; the segment
+  // dialog calls it after BEGIN and STOP (and packets notice the change too).
+  void UpdateCommandStates();
+  // A segment is being walked (BEGIN until STOP).
+  bool IsWalkInProgress() const;
+  // A packet is being handled now: packets that arrive meanwhile wait in the link's queue.
+  bool IsHandlingPacket() const { return m_bHandlingPacket; }
+
+  // Message boxes raised by packets, shown one after the other once the packet is handled.
+  struct _pendingalert {
+    QString strText;
+    QString strCaption;
+    int nIcon = 0; // a PromptIcon
+  };
+
+  CHelpDialog m_HelpDialog; // the help dialog Open Collection shows, kept for the whole run
+  QTimer m_ConnectTimer;    // the wait between the connection dialog and CMD_SERIAL_NUMBER
+  bool m_bConnecting = false;
+  bool m_bHandlingPacket = false;
+  bool m_bWalkingShown = false;       // the walking state the commands' states were last set for
+  bool m_bSurveyFailureShown = false; // a failed survey write has been shown; not again until a success
+  bool m_bAlertScheduled = false;
+  bool m_bShowingAlert = false;
+  std::deque<_pendingalert> m_PendingAlerts;
+  QString m_strLostReason; // why the receiver was lost, the last time it was
+
+public slots:
+  // A file named by the recent-file list, a drop or the command line: a projection opens as Open
+  // Projection opens the file chosen, a survey as Open Collection opens an existing one (without
+  // asking whether to). Refused, saying why, while a segment is walked.
+  void OpenFileByKind(int nKind, const QString &strPath);
+
+signals:
+  // The link reported the receiver lost (unplugged, switched off, its port failed).
+  void ReceiverLost(const QString &strReason);
+  // m_bConnected or IsConnecting changed.
+  void ConnectionStateChanged();
+
 protected:
   void paintEvent(QPaintEvent *pEvent) override;
+  // Takes the link's wake-ups and WM_RECEIVER_PACKET.
+  bool event(QEvent *pEvent) override;
 
 private:
   // The view without a projection: black, with the request to select one in the middle.
   void PaintNoProjection(QPainter &painter) const;
+
+  // The collection run.
+  _collectioncallbacks RunCallbacks();
+  CMainFrame *Frame() const;
+  // A passing text in the status bar's message pane; empty clears it.
+  void ShowStatus(const QString &strText) const;
+  // True, having told the operator to press STOP first, while a segment is walked.
+  bool RefuseWhileWalking();
+  void RefreshWalkingState();
+  // Packets (ViewPackets.cpp).
+  void HandleWaitingPackets();
+  void OnReceiverPacket(CReceiverPacketEvent *pEvent);
+  void OnReceiverLost(const std::string &strReason);
+  void ReportSurveyFailure(const QString &strWhy);
+  void QueueAlert(const QString &strText, const QString &strCaption, int nIcon);
+  void ShowPendingAlerts();
+  // Connect.
+  void OnConnectWaitOver();
+  // Open Projection.
+  QString LoadPlan(const QString &strPath);
+  QString SideFileFolder(const QString &strPath) const;
+  void ForgetPlan();
+  // Both file commands: the channel choice; true when the operator chose.
+  bool ChooseChannels();
+  // Open Collection.
+  void WarnIfMeasuring();
+  QString ChooseNewSurvey();
+  bool IsOpenSurvey(const QString &strPath) const;
+  bool SurveyFileFree(const QString &strPath);
+  bool SaveSurveyCopy();
+  void DiscardSurvey();
+  bool MakeSurvey(const QString &strPath, int nMode);
+  bool OfferToContinue(const QString &strPath, const CFileException &failure);
+  void AdoptSurvey(std::unique_ptr<CSiteData> pSiteData);
+  void ShowSegmentDialog();
 };

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -22,6 +23,13 @@ constexpr double GEO_EARTH_RADIUS = 6378137.0;
 } // namespace
 
 CSiteProjection::~CSiteProjection() = default;
+
+std::string CSiteProjection::SideFilePath(const std::string &strPath, char cSuffix) const {
+  if (m_strSideFolder.empty()) {
+    return strPath + cSuffix;
+  }
+  return (std::filesystem::path(m_strSideFolder) / std::filesystem::path(strPath).filename()).string() + cSuffix;
+}
 
 void CSiteProjection::Load(const std::string &strPath) {
   m_strPath = strPath;
@@ -82,7 +90,7 @@ void CSiteProjection::ExtractSection(std::optional<CReplacingFile> &stream) {
   m_File.ReadExactly(buffer.data(), nStart);
   CheckDecodedLength(m_strPath, nOffset, buffer.data(), nStart, nSection);
 
-  stream.emplace(ProjectionStreamPath(m_strPath), false);
+  stream.emplace(SideFilePath(m_strPath, 'c'), false);
   stream->Write(buffer.data(), nStart);
   for (uint32_t nLeft = nSection - nStart; nLeft > 0;) {
     const uint32_t nNow = std::min(nLeft, static_cast<uint32_t>(buffer.size()));
@@ -94,7 +102,7 @@ void CSiteProjection::ExtractSection(std::optional<CReplacingFile> &stream) {
 }
 
 void CSiteProjection::DecodeBitmap(const std::string &strStreamPath) {
-  const std::string strBitmapPath = ProjectionBitmapPath(m_strPath);
+  const std::string strBitmapPath = SideFilePath(m_strPath, 'b');
   CCompression compression(strStreamPath, strBitmapPath);
   compression.Decode();
   m_strBitmapPath = strBitmapPath;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 // The program's one projection: the transform between plan pixels and coordinates of the last
 // projection file loaded, and the decoded floor-plan bitmap file that the load leaves on disk.
@@ -18,7 +19,7 @@
 // of the same file. Each is written whole beside its place and renamed into it, so a failed load
 // (a full disk) leaves the side files of the last load as they were. A section whose decoded
 // length it cannot yield, or that disagrees with the bitmap it decodes to, is refused before
-// anything is written.
+// anything is written. SetSideFileFolder puts them into another folder instead.
 class CSiteProjection {
 public:
   using StatusCallback = std::function<void(const std::string &)>;
@@ -42,6 +43,14 @@ public:
   static double LinearDistance(double x1, double y1, double x2, double y2);
   // Haversine distance in metres on a sphere of radius 6378137 m, angles in degrees.
   static double GeoDistance(double lat1, double lon1, double lat2, double lon2);
+
+  // Where the side files of the next loads go: beside the projection file (an empty folder, the
+  // default), or into strFolder, named as the projection file plus "c" and "b" (for a projection
+  // in a folder the operator cannot write to). The folder must exist.
+  void SetSideFileFolder(std::string strFolder) { m_strSideFolder = std::move(strFolder); }
+  const std::string &GetSideFileFolder() const { return m_strSideFolder; }
+  // The side file of the projection file at strPath that ends in cSuffix ('c' or 'b').
+  std::string SideFilePath(const std::string &strPath, char cSuffix) const;
 
   // Receives the text of the projection pane of the status bar when a load recognises the kind.
   void SetStatusCallback(StatusCallback fnStatus) { m_fnStatus = std::move(fnStatus); }
@@ -75,6 +84,7 @@ protected:
 
 private:
   StatusCallback m_fnStatus;
+  std::string m_strSideFolder;
 };
 
 // The side files a load of the projection file strPath writes next to it: path + "c", the

@@ -101,6 +101,7 @@ private slots:
     CMainFrame frame;
     frame.AddRecentFile(strSurvey);
     frame.AddRecentFile(strPlan);
+    CScriptedPrompts prompts; // the view opens them and says why these empty files cannot be read
     QSignalSpy opened(&frame, &CMainFrame::FileOpenRequested);
     frame.Action(ID_FILE_RECENT2)->trigger();
     frame.Action(ID_FILE_RECENT1)->trigger();
@@ -146,6 +147,7 @@ private slots:
     const QString strNote = Touch("note.txt");
     const QString strPlan = Touch("drop.gpf");
     CMainFrame frame;
+    CScriptedPrompts prompts; // the view opens them and says why these empty files cannot be read
     QSignalSpy opened(&frame, &CMainFrame::FileOpenRequested);
     QMimeData onlyNote;
     onlyNote.setUrls({QUrl::fromLocalFile(strNote)});

@@ -36,17 +36,17 @@ struct _menu {
 };
 
 // The menu bar of a fresh window with an empty recent-file list. Commands whose handlers come
-// with later parts of the window (Open Projection, Open Collection, Connect, Measure Distance)
-// are disabled until then; the Edit commands are disabled for good.
+// with later parts of the window (Measure Distance) are disabled until then; the Edit commands
+// are disabled for good.
 const QList<_menu> MENUS = {
     {"&File",
-     {{32777, "&Open Projection\t Ctrl+N", false},
-      {32770, "&Open Collection..\tCtrl+O", false},
+     {{32777, "&Open Projection\t Ctrl+N", true},
+      {32770, "&Open Collection..\tCtrl+O", true},
       {SEPARATOR, {}, true},
       {57616, "Recent File", false},
       {SEPARATOR, {}, true},
       {57665, "E&xit", true},
-      {32783, "Connect !", false}}},
+      {32783, "Connect !", true}}},
     {"&Edit",
      {{57643, "&Undo\tCtrl+Z", false},
       {SEPARATOR, {}, true},
@@ -241,7 +241,16 @@ private slots:
     QFETCH(int, key);
     QFETCH(int, modifiers);
     QFETCH(QList<int>, fired);
+    // The view's open commands ask first: the operator cancels.
     CScriptedPrompts prompts;
+    if (fired.contains(32777)) {
+      prompts.AnswerFile({});
+    }
+    if (fired.contains(32770)) {
+      prompts.AnswerMessage(PROMPT_ANSWER_NO, "Do you wish to open an existing data file?");
+      prompts.AnswerFile({});
+      prompts.AnswerMessage(PROMPT_ANSWER_OK, "No data file selected, data can not be collected.");
+    }
     QList<int> ran;
     for (const int nId : {32777, 32770}) {
       m_pFrame->RouteCommand(nId, [&ran, nId] { ran.append(nId); });
@@ -255,7 +264,8 @@ private slots:
     QTest::keyClick(m_pFrame->GetView(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     QCOMPARE(triggered, fired);
     QCOMPARE(ran, fired.contains(57603) ? QList<int>{} : fired);
-    QVERIFY(prompts.Shown().isEmpty());
+    QVERIFY2(prompts.Problems().isEmpty(), qPrintable(prompts.Problems().join('\n')));
+    QCOMPARE(prompts.Unused(), 0);
   }
 
   void viewMenuTogglesTheBars() {

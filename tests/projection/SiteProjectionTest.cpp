@@ -299,6 +299,31 @@ TEST_F(SiteProjectionTest, ReloadOverwritesTheSideFiles) {
   EXPECT_EQ(m_status.size(), 2U);
 }
 
+// A projection in a folder that cannot be written to: its side files go to the folder given,
+// under the projection file's name, and nothing is written beside it; an empty folder puts them
+// back beside the next load.
+TEST_F(SiteProjectionTest, SideFilesGoToTheFolderGiven) {
+  const Bytes plan = SmallBitmap(77);
+  fs::create_directory(Path("plans"));
+  fs::create_directory(Path("cache"));
+  const std::string path = Path("plans/site.lpf");
+  WriteAll(path, HandMade(" FPL", SAMPLE, false, Section(plan)));
+
+  m_projection.SetSideFileFolder(Path("cache"));
+  m_projection.Load(path);
+  EXPECT_EQ(m_projection.m_strBitmapPath, Path("cache/site.lpfb"));
+  EXPECT_EQ(ReadAll(Path("cache/site.lpfb")), plan);
+  EXPECT_EQ(ReadAll(Path("cache/site.lpfc")), Section(plan));
+  EXPECT_FALSE(fs::exists(path + "b"));
+  EXPECT_FALSE(fs::exists(path + "c"));
+  EXPECT_EQ(m_projection.m_dA, SAMPLE.dA);
+
+  m_projection.SetSideFileFolder("");
+  m_projection.Load(path);
+  EXPECT_EQ(m_projection.m_strBitmapPath, path + "b");
+  EXPECT_EQ(ReadAll(path + "b"), plan);
+}
+
 // A section of only its header yields nothing: it loads when it declares nothing, and a decoded
 // length it cannot yield is refused rather than padded.
 TEST_F(SiteProjectionTest, SectionOfOnlyItsHeaderYieldsNothing) {

@@ -1,0 +1,251 @@
+// Open Collection and the files it touches: a survey that cannot be created, a file that exists,
+// the survey open now, a survey another program holds, a survey whose last walk was cut off, a
+// file that is no survey, and the open survey that cannot be closed.
+#include "platform/FileFaults.h"
+#include "survey/SurveyFiles.h"
+#include "tests/app/ViewRunSupport.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <stdexcept>
+
+namespace {
+
+const QString TEXT_OPEN_EXISTING = "Do you wish to open an existing data file?";
+const QString LOAD_PROJECTION = "Please load the Projection File";
+const QString NO_FILE = "No data file selected, data can not be collected.";
+
+QByteArray Contents(const QString &strPath) {
+  QFile file(strPath);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The operator's message for a failure of the survey file, as the survey data object says it.
+QString CreationFailure(const QString &strPath, int nMode) {
+  CSitePlan plan;
+  try {
+    CSiteData data(strPath.toStdString(), nMode, plan);
+  } catch (const CFileException &failure) {
+    return QString::fromStdString(failure.GetErrorMessage());
+  }
+  throw std::logic_error("the survey data object was made");
+}
+
+} // namespace
+
+class CViewSurveyFilesTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<QTemporaryDir> m_pDir;
+  std::unique_ptr<CHookedPrompts> m_pPrompts;
+  std::unique_ptr<CTarvexCollectorView> m_pView;
+
+  CTarvexCollectorView &View() { return *m_pView; }
+  CHookedPrompts &Prompts() { return *m_pPrompts; }
+  QString FilePath(const QString &strName) const { return m_pDir->filePath(strName); }
+
+  // Open Collection up to the new survey's name.
+  void AskForNew(const QString &strPath) {
+    Prompts().AnswerMessage(PROMPT_ANSWER_NO, TEXT_OPEN_EXISTING);
+    Prompts().AnswerFile(strPath);
+  }
+  void AskForExisting(const QString &strPath) {
+    Prompts().AnswerMessage(PROMPT_ANSWER_YES, TEXT_OPEN_EXISTING);
+    Prompts().AnswerFile(strPath);
+  }
+  // A new survey, open with no projection loaded.
+  void CreateSurvey(const QString &strPath) {
+    AskForNew(strPath);
+    Prompts().AnswerMessage(PROMPT_ANSWER_OK, LOAD_PROJECTION);
+    View().OnOpenCollection();
+  }
+
+private slots:
+  void init() {
+    D2xxDisableAllBackends();
+    m_pDir = std::make_unique<QTemporaryDir>();
+    m_pPrompts = std::make_unique<CHookedPrompts>();
+    m_pView = std::make_unique<CTarvexCollectorView>();
+  }
+
+  void cleanup() {
+    m_pView.reset();
+    m_pPrompts.reset();
+    CFileFaults::Reset();
+    m_pDir.reset();
+  }
+
+  // A survey that cannot be created shows the file error; the survey open before has been
+  // closed, whole, and no survey is open afterwards.
+  void surveyThatCannotBeCreated() {
+    const QString strOld = FilePath("old.tvd");
+    CreateSurvey(strOld);
+    const QString strPath = FilePath("no such folder/new.tvd");
+    AskForNew(strPath);
+    Prompts().AnswerMessage(PROMPT_ANSWER_OK, CreationFailure(strPath, CSiteData::modeCreateNew));
+    View().OnOpenCollection();
+    QVERIFY(View().m_pSiteData == nullptr);
+    QVERIFY(View().m_Run.m_pSiteData == nullptr);
+    QVERIFY(View().m_pWalk == nullptr);
+    QVERIFY(!View().m_Run.m_bCollectionOpen);
+    QVERIFY(View().m_IntroDialog.GetDlgItemText(1064).isEmpty());
+    QCOMPARE(LevelsInFile(strOld), 0U);
+    VERIFY_AS_SCRIPTED(Prompts());
+  }
+
+  // An existing file is replaced only when the operator says so; No offers the dialog again.
+  void newSurveyAsksBeforeReplacing() {
+    const QString strPath = CopyTestData("two-channels.tvd", m_pDir->path());
+    const QByteArray before = Contents(strPath);
+    const QString strQuestion = QDir::toNativeSeparators(strPath) + " already exists.\nDo you want to replace it?";
+    AskForNew(strPath);
+    Prompts().AnswerMessage(PROMPT_ANSWER_NO, strQuestion);
+    Prompts().AnswerFile({});
+    Prompts().AnswerMessage(PROMPT_ANSWER_OK, NO_FILE);
+    View().OnOpenCollection();
+    QCOMPARE(Contents(strPath), before);
+    QVERIFY(View().m_pSiteData == nullptr);
+    QCOMPARE(Prompts().Shown()[3].file.strFileName, QString("two-channels.tvd"));
+
+    AskForNew(strPath);
+    Prompts().AnswerMessage(PROMPT_ANSWER_YES, strQuestion);
+    Prompts().AnswerMessage(PROMPT_ANSWER_OK, LOAD_PROJECTION);
+    View().OnOpenCollection();
+    QVERIFY(View().m_pSiteData != nullptr);
+    QCOMPARE(LevelsInFile(strPath), 0U);
+    VERIFY_AS_SCRIPTED(Prompts());
+  }
+
+  // The survey open now is never created anew over itself.
+  void openSurveyIsNotCreatedAgain() {
+    const QString strPath = FilePath("open.tvd");
+    CreateSurvey(strPath);
+    const CSiteData *pOpen = View().m_pSiteData.get();
+    AskForNew(strPath);
+    Prompts().AnswerMessage(PROMPT_ANSWER_OK, QDir::toNativeSeparators(strPath) +
+                                                  " is the survey open now. Choose another name for the new survey.");
+    Prompts().AnswerFile({});
+    Prompts().AnswerMessage(PROMPT_ANSWER_OK, NO_FILE);
+    View().OnOpenCollection();
+    QCOMPARE(View().m_pSiteData.get(), pOpen);
+    QVERIFY(!pOpen->IsClosed());
+    VERIFY_AS_SCRIPTED(Prompts());
+  }
+
+  // A survey another program holds is refused with the reason, on either branch, and the survey
+  // open before stays open.
+  void surveyInUseIsRefused() {
+    const QString strOpen = FilePath("mine.tvd");
+    CreateSurvey(strOpen);
+    const QString strHeld = CopyTestData("one-channel.tvd", m_pDir->path());
+    CFile holder;
+    holder.OpenOrThrow(strHeld.toStdString(), CFile::modeRead | CFile::shareExclusive);
+    const QByteArray before = Contents(strHeld);
+    for (const bool bExisting : {true, false}) {
+      if (bExisting) {
+        AskForExisting(strHeld);
+      } else {
+        AskForNew(strHeld);
+        Prompts().AnswerMessage(PROMPT_ANSWER_YES);
+      }
+      Prompts().AnswerMessage(PROMPT_ANSWER_OK);
+      View().OnOpenCollection();
+      QVERIFY(Prompts().Shown().back().message.strText.contains("in use by another program"));
+      QCOMPARE(View().m_pSiteData->m_strPath, strOpen.toStdString());
+      QVERIFY(!View().m_pSiteData->IsClosed());
+    }
+    QCOMPARE(Contents(strHeld), before);
+    VERIFY_AS_SCRIPTED(Prompts());
+  }
+
+  // A survey whose walk was cut off is offered for repair, naming the file, what was cut off and
+  // the copy kept; No leaves it as it is, Yes repairs it, keeps the copy and opens it.
+  void interruptedSurveyContinued() {
+    const QString strPath = CopyTestData("interrupted.tvd", m_pDir->path());
+    const QByteArray before = Contents(strPath);
+    AskForExisting(strPath);
+    Prompts().AnswerMessage(PROMPT_ANSWER_NO);
+    View().OnOpenCollection();
+    const QString strQuestion = Prompts().Shown().back().message.strText;
+    QVERIFY2(strQuestion.startsWith(QDir::toNativeSeparators(strPath) + " was not closed properly: segment 2"),
+             qPrintable(strQuestion));
+    QVERIFY(strQuestion.contains(QDir::toNativeSeparators(strPath) + ".bak"));
+    QVERIFY(View().m_pSiteData == nullptr);
+    QCOMPARE(Contents(strPath), before);
+
+    AskForExisting(strPath);
+    Prompts().AnswerMessage(PROMPT_ANSWER_YES, strQuestion);
+    Prompts().AnswerMessage(PROMPT_ANSWER_OK, LOAD_PROJECTION);
+    View().OnOpenCollection();
+    QVERIFY(View().m_pSiteData != nullptr);
+    QVERIFY(View().m_Run.m_bCollectionOpen);
+    QCOMPARE(View().m_pSiteData->m_nSegmentCount, 2);
+    QCOMPARE(Contents(strPath + ".bak"), before);
+    // Segment 1: a record of 96 and one of 24 on each channel; segment 2: its two records of 96.
+    QCOMPARE(LevelsInFile(strPath), 2U * (96 + 24) + 2U * 96);
+    VERIFY_AS_SCRIPTED(Prompts());
+  }
+
+  // A file that is no survey is refused with the reason; nothing is offered.
+  void fileThatIsNoSurveyIsRefused() {
+    const QString strPath = FilePath("notes.tvd");
+    QFile notes(strPath);
+    QVERIFY(notes.open(QIODevice::WriteOnly));
+    notes.write(QByteArray(200, 'n'));
+    notes.close();
+    AskForExisting(strPath);
+    Prompts().AnswerMessage(PROMPT_ANSWER_OK, CreationFailure(strPath, CSiteData::modeOpenExisting));
+    View().OnOpenCollection();
+    QVERIFY(View().m_pSiteData == nullptr);
+    VERIFY_AS_SCRIPTED(Prompts());
+  }
+
+  // The open survey cannot write what it still holds: the operator may keep it (Cancel), retry,
+  // or save a copy of the whole survey elsewhere and go on; the new survey is opened only then.
+  void openSurveyThatCannotBeClosed() {
+    const QString strOld = FilePath("old.tvd");
+    CreateSurvey(strOld);
+    CSiteData &old = *View().m_pSiteData;
+    const uint32_t nFrequency = 8500;
+    old.SetChannels(&nFrequency, 1);
+    CSegmentWalk &walk = *View().m_pWalk;
+    QVERIFY(walk.NewSegment() && walk.SetStartPoint({1, 1}) && walk.SetStopPoint({9, 1}) && walk.Begin());
+    const uint8_t levels[] = {7, 0, 8, 0, 9, 0, 0, 0, 0, 0, 0, 0};
+    old.AddLevels(1, levels, 6);
+    QVERIFY(walk.Stop());
+    old.AddLevels(1, levels, 6); // waits for the next segment, or the close
+    CFileFaults::FailWritesAfter(0);
+
+    const QString strNew = FilePath("new.tvd");
+    const int nCancel = PROMPT_ANSWER_CUSTOM + 3;
+    AskForNew(strNew);
+    Prompts().AnswerMessage(nCancel);
+    View().OnOpenCollection();
+    const _messageprompt &box = Prompts().Shown().back().message;
+    QCOMPARE(box.customButtons, (QStringList{"Retry", "Save a Copy As…", "Discard the Levels", "Cancel"}));
+    QVERIFY(box.strText.contains(QString::fromStdString(strOld.toStdString())));
+    QCOMPARE(View().m_pSiteData.get(), &old);
+    QVERIFY(!QFile::exists(strNew));
+
+    const QString strCopy = FilePath("copy.tvd");
+    AskForNew(strNew);
+    Prompts().AnswerMessage(PROMPT_ANSWER_CUSTOM);     // Retry: the disk is still full
+    Prompts().AnswerMessage(PROMPT_ANSWER_CUSTOM + 1); // Save a Copy As…
+    Prompts().AnswerFile(strCopy);
+    Prompts().AnswerMessage(PROMPT_ANSWER_OK, LOAD_PROJECTION);
+    int nShown = 0;
+    Prompts().fnWhileShown = [&nShown] {
+      if (++nShown == 3) { // the second box about the close: the disk has room again for the copy
+        CFileFaults::FailWritesAfter(-1);
+      }
+    };
+    View().OnOpenCollection();
+    QCOMPARE(LevelsInFile(strCopy), 6U);
+    QCOMPARE(View().m_pSiteData->m_strPath, strNew.toStdString());
+    VERIFY_AS_SCRIPTED(Prompts());
+  }
+};
+
+QTEST_MAIN(CViewSurveyFilesTest)
+#include "ViewSurveyFilesTest.moc"
