@@ -23,12 +23,14 @@ const char *const PANE_QUIET = "No levels for %1 s: check MEASURE";
 // The pane's details: its tool tip and accessible description.
 const char *const DETAILS_CHANNEL = "Channel %1: last level %2, %3 levels per second.";
 const char *const DETAILS_NOT_MEASURING = "No levels have come from the receiver for 3 seconds.";
-const char *const DETAILS_LOST = "The receiver is lost: %1";
+// The link's lost report, a sentence without its capital and full stop, stands for itself; this
+// when it says nothing.
+const char *const DETAILS_LOST_UNKNOWN = "The receiver is lost";
 const char *const DETAILS_QUIET = "No level has been recorded for %1 seconds while segment %2 is walked.";
 
 // The banner over the plan.
 const char *const ALERT_LOST =
-    "The receiver is lost: %1\n"
+    "%1.\n"
     "Check the USB cable and the receiver's power, then press Connect ! to connect it again.";
 const char *const ALERT_QUIET = "No levels from the receiver for more than 3 seconds.\n"
                                 "Check that the receiver is in measurement mode (press MEASURE on its front panel), "
@@ -38,6 +40,19 @@ const char *const ALERT_LEVELS_WAITING =
     "The levels of segment %1 collected so far could not be written yet (%2); they are kept, and STOP ! writes them.";
 
 QString Text(const char *pszText) { return QString::fromUtf8(pszText); }
+
+// The link's reason as a sentence of its own, without its full stop.
+QString LostSentence(const std::string &strReason) {
+  QString strSentence = QString::fromStdString(strReason).trimmed();
+  while (strSentence.endsWith(QLatin1Char('.'))) {
+    strSentence.chop(1);
+  }
+  if (strSentence.isEmpty()) {
+    return Text(DETAILS_LOST_UNKNOWN);
+  }
+  strSentence[0] = strSentence[0].toUpper();
+  return strSentence;
+}
 
 } // namespace
 
@@ -126,7 +141,7 @@ void CReceiverStatus::ShowPane(const _receiverview &view, const _walkprobe &walk
   const auto nQuietSeconds = static_cast<int>(view.quiet.count() / 1000);
   if (view.nAlert == ReceiverAlert::lost) {
     strPane = Text(PANE_LOST);
-    strDetails = Text(DETAILS_LOST).arg(QString::fromStdString(view.strLostReason));
+    strDetails = LostSentence(view.strLostReason) + QLatin1Char('.');
   } else if (view.nAlert == ReceiverAlert::stalled) {
     strPane = Text(PANE_QUIET).arg(nQuietSeconds);
     strDetails = Text(DETAILS_QUIET).arg(nQuietSeconds).arg(walk.nSegment);
@@ -188,9 +203,8 @@ void CReceiverStatus::ShowAlert(const _receiverview &view, const _walkprobe &wal
 }
 
 QString CReceiverStatus::AlertSentence(const _receiverview &view) const {
-  QString strText = view.nAlert == ReceiverAlert::lost
-                        ? Text(ALERT_LOST).arg(QString::fromStdString(view.strLostReason))
-                        : Text(ALERT_QUIET);
+  QString strText =
+      view.nAlert == ReceiverAlert::lost ? Text(ALERT_LOST).arg(LostSentence(view.strLostReason)) : Text(ALERT_QUIET);
   if (m_bAlertDuringWalk) {
     strText += QLatin1Char('\n') + (m_strSecureFailure.isEmpty()
                                         ? Text(ALERT_LEVELS_SAFE).arg(m_nAlertSegment)

@@ -21,7 +21,12 @@ namespace {
 
 using std::chrono::milliseconds;
 
-const QString REASON = QStringLiteral("the receiver is gone (unplugged or switched off).");
+// As the link words it (USB_WHY_LOST), and as the operator reads it.
+const QString REASON = QStringLiteral(
+    "the receiver is gone: reading from it failed (FT_IO_ERROR); it was unplugged or switched off, or its port failed");
+const QString REASON_SENTENCE = QStringLiteral(
+    "The receiver is gone: reading from it failed (FT_IO_ERROR); it was unplugged or switched off, or its port "
+    "failed.");
 
 } // namespace
 
@@ -72,7 +77,7 @@ private slots:
 
     status.OnLost(REASON);
     QCOMPARE(status.PaneText(), QString("RECEIVER LOST: check cable and power"));
-    QCOMPARE(status.PaneDetails(), "The receiver is lost: " + REASON);
+    QCOMPARE(status.PaneDetails(), REASON_SENTENCE);
     status.OnDisconnected();
     QCOMPARE(status.PaneText(), QString("Receiver not connected"));
   }
@@ -116,7 +121,7 @@ private slots:
     QVERIFY(!view.m_bConnected);
     QVERIFY(view.m_pAlertBanner->isVisible());
     const QString strText = view.m_pAlertBanner->Text();
-    QVERIFY2(strText.startsWith("The receiver is lost: " + REASON + "\n"), qPrintable(strText));
+    QVERIFY2(strText.startsWith(REASON_SENTENCE + "\n"), qPrintable(strText));
     QVERIFY(strText.contains("USB cable") && strText.contains("power") && strText.contains("Connect !"));
     QVERIFY2(!strText.contains("segment"), "no walk, so nothing is said of a segment's levels");
     QCOMPARE(view.m_ReceiverStatus.PaneText(), QString("RECEIVER LOST: check cable and power"));
@@ -216,7 +221,7 @@ private slots:
     view.OnReceiverLost(REASON);
     CFileFaults::Reset();
     const QString strText = view.m_pAlertBanner->Text();
-    QVERIFY(strText.startsWith("The receiver is lost: "));
+    QVERIFY(strText.startsWith(REASON_SENTENCE + "\n"));
     if (bDiskFull) {
       QVERIFY2(strText.contains("The levels of segment 1 collected so far could not be written yet ("),
                qPrintable(strText));
