@@ -56,7 +56,6 @@ void CAlertBanner::SetArea(QWidget *pArea) {
 void CAlertBanner::ShowAlert(const QString &strText) {
   const bool bNew = isHidden() || m_pText->text() != strText;
   m_pText->setText(strText);
-  m_pText->setAccessibleName(strText);
   setAccessibleDescription(strText);
   Place();
   show();
