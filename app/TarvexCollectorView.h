@@ -102,14 +102,14 @@ public:
   // The receiver's state in its status-bar pane and, when it is lost or no level reaches the
   // survey for 3 s during a walk, the banner over the plan. The connect flow calls
   // m_ReceiverStatus.OnConnecting(), OnConnected() and OnDisconnected(); the packet handling
-  // calls m_ReceiverStatus.OnPacket(payload, length) for every packet and OnReceiverLost for the
+  // calls m_ReceiverStatus.OnPacket(payload, length) for every packet and EndLostConnection for the
   // link's lost report.
   CReceiverStatus m_ReceiverStatus;
   CAlertBanner *m_pAlertBanner = nullptr; // a child of the view, over the viewport
   // The link reported the receiver lost (strReason, its sentence for the operator): the
   // connection is over (m_bConnected cleared, so Connect and BEGIN connect anew), the link gives
   // up the device (USB_CLOSE), and the pane and the banner say so at once.
-  void OnReceiverLost(const QString &strReason);
+  void EndLostConnection(const QString &strReason);
   // Writes the levels of the segment being walked that are still buffered to the survey, so that
   // everything collected so far is in the file. Returns an empty string, or why they could not
   // be written (they then wait in memory for STOP).

@@ -20,7 +20,7 @@ void CTarvexCollectorView::SetUpReceiverStatus() {
   m_ReceiverStatus.SetSecureLevels([this] { return SecureWalkedLevels(); });
 }
 
-void CTarvexCollectorView::OnReceiverLost(const QString &strReason) {
+void CTarvexCollectorView::EndLostConnection(const QString &strReason) {
   m_bConnected = false;
   // The worker keeps the dead device's handle until it is told to let go. Failing (no device
   // open any more) changes nothing; without a worker there is nothing to let go.

@@ -117,7 +117,7 @@ private slots:
     view.m_ReceiverStatus.OnConnected();
     QVERIFY(view.m_pAlertBanner->isHidden());
 
-    view.OnReceiverLost(REASON);
+    view.EndLostConnection(REASON);
     QVERIFY(!view.m_bConnected);
     QVERIFY(view.m_pAlertBanner->isVisible());
     const QString strText = view.m_pAlertBanner->Text();
@@ -218,7 +218,7 @@ private slots:
     if (bDiskFull) {
       CFileFaults::FailWritesAfter(0);
     }
-    view.OnReceiverLost(REASON);
+    view.EndLostConnection(REASON);
     CFileFaults::Reset();
     const QString strText = view.m_pAlertBanner->Text();
     QVERIFY(strText.startsWith(REASON_SENTENCE + "\n"));
