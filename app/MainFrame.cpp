@@ -41,6 +41,7 @@ CMainFrame::CMainFrame(QWidget *pParent)
   CreateStatusBar();
   m_pView = new CTarvexCollectorView(this);
   setCentralWidget(m_pView);
+  m_pView->m_ReceiverStatus.SetPane(Pane(ID_INDICATOR_RECEIVER)); // the receiver's state
   RouteFrameCommands();
   // The view's commands. Files named by the recent-file list, a drop or the command line reach
   // the view through FileOpenRequested and its open-by-kind entry.

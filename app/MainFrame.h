@@ -53,12 +53,20 @@ public:
   // Otherwise a message names the file and the reason, and false is returned.
   bool OpenFileByKind(const QString &strPath);
 
+  // Leaving safely (MainFrameClose.cpp): closes the window without asking anyone, as SIGTERM
+  // and SIGINT do. Modal prompts that are open are ended first; then the close steps of CSafeExit
+  // run unattended.
+  void CloseUnattended();
+
 signals:
   // A file to open: nKind is a FileKind, strPath an existing file. The view's open-by-kind
   // entry point takes it.
   void FileOpenRequested(int nKind, const QString &strPath);
 
 protected:
+  // Asks before a walk is stopped and closes the survey (CSafeExit); ignored when the operator
+  // stays.
+  void closeEvent(QCloseEvent *pEvent) override;
   void dragEnterEvent(QDragEnterEvent *pEvent) override;
   void dropEvent(QDropEvent *pEvent) override;
 
@@ -78,4 +86,8 @@ private:
   int m_nRecentIndex = 0;
   CTarvexCollectorView *m_pView = nullptr;
   CRecentFileList m_RecentFiles;
+  // Leaving safely.
+  bool m_bUnattendedClose = false; // the next close asks nobody
+  bool m_bInClose = false;         // the close steps are under way
+  int m_nCloseAttempts = 0;        // CloseUnattended's tries while prompts were open
 };

@@ -1,6 +1,7 @@
 #include "app/Screenshots.h"
 
 #include "app/MainFrame.h"
+#include "app/TarvexCollectorApp.h"
 #include "dialogs/ConnectionDialog.h"
 #include "dialogs/ConnectionTerminationDialog.h"
 #include "dialogs/DialogShowcase.h"
@@ -8,7 +9,9 @@
 #include "dialogs/HelpDialog.h"
 #include "dialogs/IntroDialog.h"
 #include "dialogs/SegmentDataDialog.h"
+#include "dialogs/SimulatedReceiverPanel.h"
 #include "dialogs/WarningDialog.h"
+#include "platform/SimulatedReceiver.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -39,6 +42,16 @@ template <class Dialog, void (*Showcase)(Dialog &)> std::unique_ptr<QDialog> Mak
   return pDialog;
 }
 
+// The simulated receiver's panel, on the unit of --simulate or on one of its own.
+std::unique_ptr<QDialog> MakeSimulatedReceiverPanel(QWidget *pParent) {
+  const CTarvexCollectorApp *pApp = CTarvexCollectorApp::Instance();
+  std::shared_ptr<CSimulatedReceiver> pReceiver = pApp != nullptr ? pApp->GetSimulator() : nullptr;
+  if (!pReceiver) {
+    pReceiver = std::make_shared<CSimulatedReceiver>();
+  }
+  return std::make_unique<CSimulatedReceiverPanel>(pReceiver, pParent);
+}
+
 // Every dialog of the program, named by its template number. The connection dialog searches for
 // receivers as it opens: with --simulate it shows the simulated one.
 const _dialogshot DIALOG_SHOTS[] = {
@@ -49,6 +62,7 @@ const _dialogshot DIALOG_SHOTS[] = {
     {"141-help.png", Make<CHelpDialog>},
     {"148-distance.png", MakeShowcased<CDistanceMeasurementDialog, ShowcaseDistanceDialog>},
     {"150-terminate-connection.png", Make<CConnectionTerminationDialog>},
+    {"190-simulated-receiver.png", MakeSimulatedReceiverPanel},
 };
 
 QString Save(QWidget &window, const QString &strPath) {

@@ -4,6 +4,8 @@
 #include "app/DeviceSources.h"
 #include "app/MainFrame.h"
 #include "app/Screenshots.h"
+#include "app/SignalExit.h"
+#include "app/SimulatedReceiverMenu.h"
 #include "resources/pictures/Pictures.h"
 
 #include <QCommandLineParser>
@@ -27,6 +29,7 @@ CTarvexCollectorApp::CTarvexCollectorApp(int &argc, char **argv) : QApplication(
 
 // The frame and its view go before the simulated receiver they may still talk to.
 CTarvexCollectorApp::~CTarvexCollectorApp() {
+  m_pSignalExit.reset();
   m_pFrame.reset();
   m_pDevices.reset();
 }
@@ -65,6 +68,13 @@ bool CTarvexCollectorApp::InitInstance() {
     // The whole screen also where no window manager maximises windows.
     m_pFrame->setGeometry(m_pFrame->screen()->availableGeometry());
     m_pFrame->showMaximized();
+    // Rehearsing with --simulate: the unit's front panel stands beside the window, as the unit
+    // stands beside the tablet; the View menu shows it again once closed.
+    if (const auto pSimulator = GetSimulator()) {
+      m_pSimulatorPanel = AddSimulatedReceiverPanel(*m_pFrame, pSimulator);
+      ShowSimulatedReceiverPanel(*m_pSimulatorPanel);
+    }
+    m_pSignalExit = std::make_unique<CSignalExit>([this] { m_pFrame->CloseUnattended(); });
   }
   if (!m_options.strFile.isEmpty()) {
     QTimer::singleShot(0, m_pFrame.get(), [this] { m_pFrame->OpenFileByKind(m_options.strFile); });

@@ -9,7 +9,9 @@
 
 class CDeviceSources;
 class CMainFrame;
+class CSignalExit;
 class CSimulatedReceiver;
+class CSimulatedReceiverPanel;
 
 // The application: reads the command line, enables the simulated or recorded receivers it asks
 // for, makes the document and the main frame with its view, and shows the frame. One instance
@@ -45,4 +47,8 @@ private:
   std::unique_ptr<CDeviceSources> m_pDevices;
   CTarvexCollectorDoc m_Document;
   std::unique_ptr<CMainFrame> m_pFrame;
+  // Under --simulate, the unit's front panel; the frame owns it.
+  CSimulatedReceiverPanel *m_pSimulatorPanel = nullptr;
+  // SIGTERM and SIGINT close the frame as its close box does, asking nobody.
+  std::unique_ptr<CSignalExit> m_pSignalExit;
 };

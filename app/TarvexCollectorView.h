@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ReceiverStatus.h"
 #include "dialogs/ConnectionDialog.h"
 #include "dialogs/DistanceMeasurementDialog.h"
 #include "dialogs/HelpDialog.h"
@@ -25,6 +26,7 @@
 class CFileException;
 class CMainFrame;
 class CReceiverPacketEvent;
+class CAlertBanner;
 class QPainter;
 
 // The main view: the whole state of a collection run, the window onto the floor plan, and the
@@ -105,6 +107,25 @@ public:
   // gone before it. It keeps m_Run.m_bWalking, so levels are recorded exactly while it walks.
   std::unique_ptr<CSegmentWalk> m_pWalk;
 
+  // ---- The receiver in view (ViewReceiver.cpp; app/ReceiverStatus.h, app/AlertBanner.h) ----
+  // The receiver's state in its status-bar pane and, when it is lost or no level reaches the
+  // survey for 3 s during a walk, the banner over the plan. The connect flow calls
+  // m_ReceiverStatus.OnConnecting(), OnConnected() and OnDisconnected(); the packet handling
+  // calls m_ReceiverStatus.OnPacket(payload, length) for every packet and EndLostConnection for the
+  // link's lost report.
+  CReceiverStatus m_ReceiverStatus;
+  CAlertBanner *m_pAlertBanner = nullptr; // a child of the view, over the viewport
+  // The link reported the receiver lost (strReason, its sentence for the operator): the
+  // connection is over (m_bConnected cleared, so Connect and BEGIN connect anew), the link gives
+  // up the device (USB_CLOSE), and the pane and the banner say so at once.
+  void EndLostConnection(const QString &strReason);
+  // Writes the levels of the segment being walked that are still buffered to the survey, so that
+  // everything collected so far is in the file. Returns an empty string, or why they could not
+  // be written (they then wait in memory for STOP).
+  QString SecureWalkedLevels();
+  // Connects the receiver status to the walk, the survey and the banner; once, at creation.
+  void SetUpReceiverStatus();
+  // ---- end of the receiver in view ----
   // ---- The collection run: the receiver's packets, the connection and the collection commands
   // (ViewPackets.cpp, ViewCommands.cpp, ViewOpenProjection.cpp, ViewOpenCollection.cpp) ----
 

@@ -65,6 +65,7 @@ void CTarvexCollectorView::OnConnect() {
   }
   m_ConnectionDialog.m_Link.PostCommand({USB_CLOSE, 0, nullptr}); // a failure ends the connection all the same
   m_bConnected = false;
+  m_ReceiverStatus.OnDisconnected();
   UpdateCommandStates();
   emit ConnectionStateChanged();
 }
@@ -78,6 +79,7 @@ void CTarvexCollectorView::ConnectSequence() {
     return;
   }
   m_bConnecting = true;
+  m_ReceiverStatus.OnConnecting();
   ShowStatus(QString::fromUtf8(TEXT_CONNECTING));
   UpdateCommandStates();
   emit ConnectionStateChanged();
@@ -89,6 +91,7 @@ void CTarvexCollectorView::OnConnectWaitOver() {
   m_ConnectionDialog.m_Link.SendCommandByte(CMD_SERIAL_NUMBER); // a failed write is not reported
   m_bConnecting = false;
   m_bConnected = true;
+  m_ReceiverStatus.OnConnected();
   ShowStatus({});
   UpdateCommandStates();
   emit ConnectionStateChanged();

@@ -91,6 +91,7 @@ void CTarvexCollectorView::OnReceiverPacket(CReceiverPacketEvent *pEvent) {
     OnReceiverLost(pEvent->LostReason());
     return;
   }
+  m_ReceiverStatus.OnPacket(pEvent->Payload(), pEvent->Length());
   try {
     m_Run.OnReceiverPacket(pEvent->Payload(), pEvent->Length());
   } catch (const CFileException &failure) {
@@ -110,6 +111,9 @@ void CTarvexCollectorView::OnReceiverPacket(CReceiverPacketEvent *pEvent) {
 void CTarvexCollectorView::OnReceiverLost(const std::string &strReason) {
   m_strLostReason = QString::fromStdString(strReason);
   ShowStatus(m_strLostReason);
+  EndLostConnection(m_strLostReason); // the connection is over: Connect and BEGIN connect anew
+  UpdateCommandStates();
+  emit ConnectionStateChanged();
   emit ReceiverLost(m_strLostReason);
 }
 

@@ -50,9 +50,15 @@ _run RunCollector(const QStringList &args, const QList<QPair<QString, QString>> 
 }
 
 // The pictures --screenshots writes: the main window and every dialog, by template number.
-const QStringList SHOTS = {
-    "130-connection.png", "131-receiver-information.png", "133-channels.png", "139-segment-data.png", "141-help.png",
-    "148-distance.png",   "150-terminate-connection.png", "main-window.png"};
+const QStringList SHOTS = {"130-connection.png",
+                           "131-receiver-information.png",
+                           "133-channels.png",
+                           "139-segment-data.png",
+                           "141-help.png",
+                           "148-distance.png",
+                           "150-terminate-connection.png",
+                           "190-simulated-receiver.png",
+                           "main-window.png"};
 
 // No display of any kind.
 const QList<QPair<QString, QString>> NO_DISPLAY = {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}};

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+
+class CTarvexCollectorView;
+
+// Leaving the program with a survey open, so that nothing collected is lost on the way out. The
+// main frame runs it when its window is asked to close:
+//  1. while a segment is walked, the operator is asked first; going on stops the walk as STOP
+//     stops it (stop time, the levels still buffered, the final header), and the segment dialog
+//     follows;
+//  2. the survey is closed with its reporting close (CSiteData::Close), which writes everything
+//     still waiting;
+//  3. when that fails, the operator may retry, save a sound copy of the whole survey elsewhere,
+//     quit anyway after a warning, or stay.
+// Unattended (SIGTERM, SIGINT), nobody is asked: the walk is stopped, the close is retried once,
+// and if it still fails a sound copy is saved among the program's data (RescueFolder) and named
+// on standard error.
+class CSafeExit {
+public:
+  enum Mode { askOperator, unattended };
+
+  // The texts of its prompts.
+  static constexpr const char *CAPTION = "Tarvex Collector";
+  static constexpr const char *TEXT_WALKING = "Segment %1 is being walked.\n\nStop the walk and exit? The walk is "
+                                              "stopped as STOP ! stops it, and the survey is saved and closed.";
+  static constexpr const char *BUTTON_STOP_AND_EXIT = "Stop and Exit";
+  static constexpr const char *BUTTON_KEEP_WALKING = "Keep Walking";
+  static constexpr const char *TEXT_CLOSE_FAILED =
+      "The survey could not be saved completely:\n%1\n\nNothing collected is lost yet: what could not be written is "
+      "kept in memory. Retry the write, save a copy of the whole survey elsewhere, or quit anyway.";
+  static constexpr const char *BUTTON_RETRY = "Retry";
+  static constexpr const char *BUTTON_SAVE_COPY = "Save a Copy As…";
+  static constexpr const char *BUTTON_QUIT_ANYWAY = "Quit Anyway";
+  static constexpr const char *BUTTON_CANCEL = "Cancel";
+  static constexpr const char *TEXT_QUIT_ANYWAY =
+      "If you quit now, the levels and segment details that could not be written to %1 are lost. Everything "
+      "written to it before stays there.\n\nQuit anyway?";
+  static constexpr const char *CAPTION_COPY = "Save a Copy of the Survey As";
+  static constexpr const char *TEXT_COPY_SAVED = "A sound copy of the whole survey was saved as %1.";
+  static constexpr const char *FILTER_SURVEY = "Tarvex Survey Data Files (*.tvd)";
+  static constexpr const char *FILTER_ALL = "All Files (*)";
+  // Standard error, unattended.
+  static constexpr const char *SAY_RESCUED = "%1\nA sound copy of the whole survey was saved as %2.";
+  static constexpr const char *SAY_NOT_RESCUED =
+      "%1\nNo copy could be saved either (%2); what was not written is lost.";
+
+  explicit CSafeExit(CTarvexCollectorView &view) : m_view(view) {}
+
+  // Runs the steps above; true when the window may close now, false when the operator chose to
+  // stay (the walk then goes on if they were asked about it, or the survey stays open).
+  bool MayClose(Mode nMode);
+
+  // Where unattended copies go: a folder of the program's data, made when needed.
+  static QString RescueFolder();
+
+private:
+  bool AskToStopWalk() const;
+  void StopWalk();
+  bool CloseSurvey(Mode nMode);
+  // After a failed close: true to close the window, false to stay; bRetry to try the close again.
+  bool AskAfterFailure(const QString &strWhy, bool &bRetry);
+  bool SaveCopy();
+  bool RescueUnattended(const QString &strWhy);
+
+  CTarvexCollectorView &m_view;
+};
