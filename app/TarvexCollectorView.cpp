@@ -13,6 +13,7 @@ CTarvexCollectorView::CTarvexCollectorView(QWidget *pParent)
   setAccessibleName(QString::fromUtf8(VIEW_ACCESSIBLE_NAME));
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setAutoFillBackground(false);
+  viewport()->setMouseTracking(true); // the status bar follows the pointer without a button held
 }
 
 // m_pWalk goes first, then m_pSiteData, writing what it still buffers; m_SitePlan, which it refers
