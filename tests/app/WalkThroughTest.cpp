@@ -40,6 +40,7 @@ public:
     m_pReceiver->Advance(nMilliseconds);
     Pump();
   }
+  CSimulatedReceiver &Unit() { return *m_pReceiver; }
   // Levels the receiver sent while a segment was walked, and while none was.
   uint64_t m_nLevelsInWalks = 0;
   uint64_t m_nLevelsBetween = 0;
@@ -89,6 +90,21 @@ struct _walkthrough {
     QVERIFY(pt.x >= rcView.left && pt.x < rcView.right && pt.y >= rcView.top && pt.y < rcView.bottom);
     QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, CentreOf(view, pt));
   }
+  // The view shown at 700 x 520 with the golden files' projection (a plan of 64 x 48 pixels)
+  // fitted to it.
+  void LoadProjection() {
+    view.resize(700, 520);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const QString strProjection = dir.filePath(QStringLiteral("site.gpf"));
+    QVERIFY(QFile::copy(QStringLiteral(TARVEX_TEST_DATA "/site.gpf"), strProjection));
+    view.m_Projection.Load(strProjection.toStdString());
+    const CSiteProjection &projection = view.m_Projection;
+    SetUpPlan(view, projection.m_nKind,
+              {projection.m_dA, projection.m_dB, projection.m_dC, projection.m_dD, projection.m_dE, projection.m_dF},
+              64, 48);
+    view.m_SitePlan.Fit();
+  }
   // New Segment, the start point (clicked, or the previous stop point), the stop point, BEGIN,
   // nSeconds of walking, STOP.
   void WalkSegment(const _pixelpoint *pStart, _pixelpoint stop, int nSeconds) {
@@ -129,17 +145,7 @@ private slots:
   void threeSegmentsThroughTheDialogAndTheView() {
     _walkthrough walk;
     CTarvexCollectorView &view = walk.view;
-    view.resize(700, 520);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    // The projection of the golden files: a plan of 64 x 48 pixels.
-    const QString strProjection = walk.dir.filePath(QStringLiteral("site.gpf"));
-    QVERIFY(QFile::copy(QStringLiteral(TARVEX_TEST_DATA "/site.gpf"), strProjection));
-    view.m_Projection.Load(strProjection.toStdString());
-    SetUpPlan(view, view.m_Projection.m_nKind,
-              {view.m_Projection.m_dA, view.m_Projection.m_dB, view.m_Projection.m_dC, view.m_Projection.m_dD,
-               view.m_Projection.m_dE, view.m_Projection.m_dF},
-              64, 48);
+    walk.LoadProjection();
     const std::string strSurvey = walk.dir.filePath(QStringLiteral("Walk.tvd")).toStdString();
     SetUpSurvey(view, strSurvey);
     view.m_bConnected = true;
@@ -149,7 +155,6 @@ private slots:
     walk.Dialog().show();
 
     // Segment 1 with the plan fitted to the view (about 11 client pixels a plan pixel).
-    view.m_SitePlan.Fit();
     const _pixelpoint a{6, 23};
     const _pixelpoint b{58, 23};
     walk.WalkSegment(&a, b, 3);
@@ -189,6 +194,49 @@ private slots:
     // Every level sent during the walks, and none of those sent between them.
     QVERIFY(walk.receiver.m_nLevelsInWalks > 0 && walk.receiver.m_nLevelsBetween > 0);
     QCOMPARE(survey.LevelCount(), walk.receiver.m_nLevelsInWalks);
+  }
+
+  // A walk that would record nothing is refused: a survey opened while the receiver was already
+  // measuring has no channels until the next valid channel report, and a report that names no
+  // valid channel leaves nothing to record.
+  void beginNeedsChannelsToRecord() {
+    _walkthrough walk;
+    CTarvexCollectorView &view = walk.view;
+    walk.LoadProjection();
+    view.m_bConnected = true;
+    walk.receiver.Start(); // measuring before the survey is opened
+    SetUpSurvey(view, walk.dir.filePath(QStringLiteral("Late.tvd")).toStdString());
+    QVERIFY(view.m_Run.m_bMeasurementModeOn);
+    QCOMPARE(view.m_pSiteData->GetChannelCount(), 0);
+    const QString strNotMeasuring = QString::fromLatin1(CSegmentDataDialog::TEXT_NOT_MEASURING);
+    walk.Press(IDC_NEW_SEGMENT);
+    walk.Press(IDC_START_POINT);
+    walk.ClickPlan({10, 10});
+    walk.Press(IDC_STOP_POINT);
+    walk.ClickPlan({30, 10});
+    walk.prompts.AnswerMessage(PROMPT_ANSWER_OK, strNotMeasuring);
+    walk.Press(IDC_BEGIN_STOP);
+    QVERIFY(!walk.Dialog().m_bWalking);
+
+    walk.receiver.Unit().SelectChannel(1, 34400); // a new report, both channels valid
+    walk.receiver.Measure(0);
+    walk.Press(IDC_BEGIN_STOP);
+    QVERIFY(walk.Dialog().m_bWalking);
+    walk.receiver.Measure(1000);
+    walk.Press(IDC_BEGIN_STOP);
+
+    walk.receiver.Unit().SelectChannel(1, 5); // out of both receivers' ranges
+    walk.receiver.Unit().SelectChannel(2, 5);
+    walk.receiver.Measure(0);
+    QVERIFY(!view.m_Run.IsChannelValid(1) && !view.m_Run.IsChannelValid(2));
+    walk.Press(IDC_NEW_SEGMENT);
+    walk.Press(IDC_STOP_POINT);
+    walk.ClickPlan({30, 30});
+    walk.prompts.AnswerMessage(PROMPT_ANSWER_OK, strNotMeasuring);
+    walk.Press(IDC_BEGIN_STOP);
+    QVERIFY(!walk.Dialog().m_bWalking);
+    QVERIFY2(walk.prompts.Problems().isEmpty(), qPrintable(walk.prompts.Problems().join('\n')));
+    QCOMPARE(walk.prompts.Unused(), 0);
   }
 };
 
