@@ -31,6 +31,7 @@ CTarvexCollectorView::CTarvexCollectorView(QWidget *pParent)
   m_ConnectTimer.setInterval(CONNECT_WAIT_MS);
   connect(&m_ConnectTimer, &QTimer::timeout, this, &CTarvexCollectorView::OnConnectWaitOver);
   SetUpReceiverStatus(); // the receiver in view: ViewReceiver.cpp
+  viewport()->setMouseTracking(true); // the status bar follows the pointer without a button held
 }
 
 // The link posts nothing more to the view from here on (a wake being posted is waited for), and

@@ -6,6 +6,7 @@
 #include "dialogs/HelpDialog.h"
 #include "dialogs/IntroDialog.h"
 #include "dialogs/SegmentDataDialog.h"
+#include "dialogs/SegmentDialogHost.h"
 #include "projection/SitePlan.h"
 #include "projection/SiteProjection.h"
 #include "survey/CollectionRun.h"
@@ -45,7 +46,7 @@ class QPainter;
 //
 // The members are public and named as the collection run's description names them, so that the
 // dialogs, the frame and the tests reach them as the run's handlers do.
-class CTarvexCollectorView : public QAbstractScrollArea {
+class CTarvexCollectorView : public QAbstractScrollArea, public CSegmentDialogHost {
   Q_OBJECT
 
 public:
@@ -107,6 +108,30 @@ public:
   // gone before it. It keeps m_Run.m_bWalking, so levels are recorded exactly while it walks.
   std::unique_ptr<CSegmentWalk> m_pWalk;
 
+  // ---- Walking and pointing: the segment dialog's host (ViewWalkHost.cpp) and the mouse on the
+  // plan (ViewPointing.cpp). QAbstractScrollArea hands the viewport's mouse events to the three
+  // handlers, with points in client pixels of the viewport.
+  CSegmentWalk *GetWalk() const override;
+  CSiteData *GetSiteData() const override;
+  bool IsReceiverConnected() const override;
+  bool IsReceiverConnecting() const override;
+  void ConnectReceiver() override;
+  bool IsMeasurementModeOn() const override;
+  bool HasChannelsToRecord() const override;
+  void RedrawPlan() override;
+  void WalkStateChanged() override;
+  // Places the point the segment dialog's point mode names (start 1, stop 2) at the plan pixel
+  // under client point (x, y), for the segment the walk announced; a stop point shows the
+  // segment's length in the dialog. A point the walk refuses is not placed, and the operator is
+  // told why.
+  void PlaceSegmentPoint(int32_t x, int32_t y);
+  // A press places a segment point (point mode set, not walking, not measuring) or, in measuring
+  // mode, starts a measurement; moving shows the pointer's position in the status bar and, while
+  // a measurement is held, the distance; the release ends the measurement, keeping its value.
+  void mousePressEvent(QMouseEvent *pEvent) override;
+  void mouseMoveEvent(QMouseEvent *pEvent) override;
+  void mouseReleaseEvent(QMouseEvent *pEvent) override;
+  // ---- end of walking and pointing
   // ---- The receiver in view (ViewReceiver.cpp; app/ReceiverStatus.h, app/AlertBanner.h) ----
   // The receiver's state in its status-bar pane and, when it is lost or no level reaches the
   // survey for 3 s during a walk, the banner over the plan. The connect flow calls

@@ -42,6 +42,12 @@ _collectioncallbacks CTarvexCollectorView::RunCallbacks() {
   callbacks.pfnShowChannelFrequencies = [this](const uint32_t *pCodes, int nCount) {
     m_SegmentDialog.ShowChannelFrequencies(pCodes, nCount);
   };
+  // The segment reached its record limit: the walk is ended as STOP ends it, once the packet
+  // that filled it is handled.
+  callbacks.pfnSegmentFull = [this] {
+    QMetaObject::invokeMethod(
+        this, [this] { m_SegmentDialog.OnSegmentFull(); }, Qt::QueuedConnection);
+  };
   return callbacks;
 }
 

@@ -2,11 +2,13 @@
 
 #include "link/ReceiverConversions.h"
 #include "projection/DistanceUnits.h"
+#include "survey/SegmentWalk.h"
 
 #include "ui_SegmentDataDialog.h"
 
 #include <QLayout>
 #include <QLineEdit>
+#include <QPalette>
 
 namespace {
 
@@ -15,6 +17,8 @@ constexpr const char *TOTAL_FORMAT = "%.2f";
 constexpr const char *DISTANCE_FORMAT = "%0.2f";
 constexpr int NUMBER_WIDTH_DLU = 24;
 constexpr int VALUE_WIDTH_DLU = 48;
+// The red of the line that says a segment is not saved.
+constexpr QRgb NOT_SAVED_COLOUR = 0xC00000;
 
 constexpr int VALUE_BOXES[] = {IDC_SEGMENT_LENGTH,     IDC_SEGMENT_SECONDS, IDC_AVERAGE_SPEED, IDC_CHANNEL1_FREQUENCY,
                                IDC_CHANNEL2_FREQUENCY, IDC_TOTAL_DISTANCE,  IDC_SURVEY_SECONDS};
@@ -23,7 +27,7 @@ QString Frequency(uint32_t nCode) { return QString::asprintf(FREQUENCY_FORMAT, F
 
 } // namespace
 
-CSegmentDataDialog::CSegmentDataDialog(QWidget *pParent, CTarvexCollectorView *pView)
+CSegmentDataDialog::CSegmentDataDialog(QWidget *pParent, CSegmentDialogHost *pView)
     : CDialogBase(pParent), m_pView(pView), m_pUi(std::make_unique<Ui::SegmentDataDialog>()) {
   m_pUi->setupUi(this);
   setWindowIcon(LoadIcon(QString::fromLatin1(ICON_PATH)));
@@ -41,14 +45,25 @@ CSegmentDataDialog::CSegmentDataDialog(QWidget *pParent, CTarvexCollectorView *p
   pMark->hide();
   GetDlgItem(IDC_LESS_TEXT)->hide();
 
-  FitButtonToTexts(IDC_BEGIN_STOP, {QString::fromLatin1(TEXT_BEGIN), QString::fromLatin1(TEXT_STOP)});
+  FitButtonToTexts(IDC_BEGIN_STOP,
+                   {QString::fromLatin1(TEXT_BEGIN), QString::fromLatin1(TEXT_STOP), QString::fromLatin1(TEXT_RETRY)});
   FitButtonToTexts(IDC_MORE_LESS, {GetDlgItemText(IDC_MORE_LESS), GetDlgItemText(IDC_LESS_TEXT)});
   // The dialog starts expanded, its button offering to collapse it.
   m_strMoreText = GetDlgItemText(IDC_MORE_LESS);
   SetDlgItemText(IDC_MORE_LESS, GetDlgItemText(IDC_LESS_TEXT));
   SetCurSel(IDC_UNITS, UNITS_METERS);
 
+  // The line and the button of a segment that could not be saved show only while it is so.
+  QWidget *pNotSaved = GetDlgItem(IDC_NOT_SAVED);
+  SetDlgItemText(IDC_NOT_SAVED, QString::fromUtf8(TEXT_NOT_SAVED));
+  QPalette palette = pNotSaved->palette();
+  palette.setColor(QPalette::WindowText, QColor::fromRgb(NOT_SAVED_COLOUR));
+  pNotSaved->setPalette(palette);
+  pNotSaved->hide();
+  GetDlgItem(IDC_SAVE_COPY)->hide();
+
   connect(DlgButton(IDC_MORE_LESS), &QAbstractButton::clicked, this, &CSegmentDataDialog::ToggleMoreLess);
+  ConnectWalkHandlers();
 }
 
 CSegmentDataDialog::~CSegmentDataDialog() = default;
@@ -67,14 +82,27 @@ void CSegmentDataDialog::ShowChannelFrequencies(const uint32_t *pFrequencies, in
   }
 }
 
+CSegmentDataDialog::CWalkingFlag::operator bool() const {
+  const CSegmentWalk *pWalk = m_dialog.m_pView != nullptr ? m_dialog.m_pView->GetWalk() : nullptr;
+  return pWalk != nullptr && pWalk->IsWalking();
+}
+
 void CSegmentDataDialog::AddToTotalDistance(double dMeters) {
   m_dTotal += dMeters;
+  m_dTotalFeet = MetersToFeet(m_dTotal);
   SetDlgItemText(IDC_TOTAL_DISTANCE, QString::asprintf(TOTAL_FORMAT, m_dTotal));
 }
 
 void CSegmentDataDialog::ShowDistance(int nBox, double dMeters) {
   const double dShown = GetCurSel(IDC_UNITS) == UNITS_FEET ? MetersToFeet(dMeters) : dMeters;
   SetDlgItemText(nBox, QString::asprintf(DISTANCE_FORMAT, dShown));
+}
+
+void CSegmentDataDialog::SetSegmentLength(double dMeters) {
+  m_dLength = dMeters;
+  m_dLengthFeet = MetersToFeet(dMeters);
+  m_bLengthKnown = true;
+  ShowDistance(IDC_SEGMENT_LENGTH, m_dLength);
 }
 
 void CSegmentDataDialog::ToggleMoreLess() {
