@@ -47,6 +47,8 @@ CMainFrame::CMainFrame(QWidget *pParent)
   for (const auto &route : CTarvexCollectorView::CommandMap()) {
     RouteCommand(route.nId, [pView = m_pView, pfnHandler = route.pfnHandler] { (pView->*pfnHandler)(); });
   }
+  // Measure Distance waits for a projection; the zoom pane shows that there is none yet.
+  m_pView->UpdateMapCommands();
   UpdateRecentFileMenu();
 }
 
