@@ -34,9 +34,12 @@ void HalveRows(const QImage &source, int nFirst, int nRows, QImage &target, int 
     const auto *pTop = reinterpret_cast<const QRgb *>(source.constScanLine(y - nSourceOffset));
     const auto *pBottom = reinterpret_cast<const QRgb *>(source.constScanLine(nBelow - nSourceOffset));
     auto *pOut = reinterpret_cast<QRgb *>(target.scanLine(y / 2));
-    for (int x = 0; x < nHalfWidth; ++x) {
-      const int x1 = std::min(2 * x + 1, nWidth - 1);
-      pOut[x] = Mean4(pTop[2 * x], pTop[x1], pBottom[2 * x], pBottom[x1]);
+    const int nPairs = nWidth / 2;
+    for (int x = 0; x < nPairs; ++x) {
+      pOut[x] = Mean4(pTop[2 * x], pTop[2 * x + 1], pBottom[2 * x], pBottom[2 * x + 1]);
+    }
+    if (nPairs < nHalfWidth) { // an odd last column, paired with itself
+      pOut[nPairs] = Mean4(pTop[nWidth - 1], pTop[nWidth - 1], pBottom[nWidth - 1], pBottom[nWidth - 1]);
     }
   }
 }
@@ -102,6 +105,12 @@ int CPlanImage::LevelFor(double dSourceWidth, double dSourceHeight, double dTarg
   }
   const int nLevel = static_cast<int>(std::floor(std::log2(dReduction)));
   return std::clamp(nLevel, 0, LevelCount());
+}
+
+bool CPlanImage::IsReduced(const QPainter &painter, const QRectF &rcTarget, const QRect &rcSource) {
+  const QRectF rcDevice = painter.deviceTransform().mapRect(rcTarget);
+  return !rcSource.isEmpty() &&
+         (rcSource.width() >= 2 * rcDevice.width() && rcSource.height() >= 2 * rcDevice.height());
 }
 
 void CPlanImage::Draw(QPainter &painter, const QRectF &rcTarget, const QImage &bitmap, const QRect &rcSource) const {

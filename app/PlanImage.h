@@ -31,6 +31,10 @@ public:
   // level closest to and no smaller than the target's size in device pixels.
   void Draw(QPainter &painter, const QRectF &rcTarget, const QImage &bitmap, const QRect &rcSource) const;
 
+  // Whether drawing rcSource into rcTarget of the painter shrinks it to half or less along both
+  // axes (in device pixels): it is then drawn from a level.
+  static bool IsReduced(const QPainter &painter, const QRectF &rcTarget, const QRect &rcSource);
+
   // Level n (1 is half the bitmap); valid for 1 <= n <= LevelCount().
   int LevelCount() const { return static_cast<int>(m_levels.size()); }
   const QImage &Level(int n) const { return m_levels.at(static_cast<size_t>(n - 1)); }

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 class CMainFrame;
 class QDate;
@@ -158,12 +159,20 @@ protected:
   void scrollContentsBy(int dx, int dy) override;
 
 private:
-  // The whole picture of the view: the cached plan (or the request for one), then the markers,
-  // their numbers and the lines, then the measuring line.
+  // The whole picture of the view: the cached plan with the markers over it, then the measuring
+  // line, which follows the pointer.
   void PaintView(QPainter &painter, qreal dRatio);
   // The plan scaled to the client area, or the view without a projection, rebuilt only when the
   // window onto the plan, the client size, the device pixel ratio or the bitmap changed.
   const QImage &PlanPicture(qreal dRatio);
+  // PlanPicture with the markers, their numbers and the lines drawn over it, rebuilt only when
+  // the plan picture or the markers (MarkerState) changed.
+  const QImage &ViewPicture(qreal dRatio);
+  // Everything the markers are drawn from: the survey's count, the current and the announced
+  // segment, and the entries of the marker tables.
+  std::vector<int32_t> MarkerState() const;
+  // Builds the plan's levels once the first picture of a new plan is on the screen.
+  void BuildPlanLevels();
   void PaintMarkers(QPainter &painter, qreal dRatio);
   void PaintMeasuringLine(QPainter &painter) const;
   // Whether a marker entry of segment k is drawn: placed, and, for a segment announced and not
@@ -189,6 +198,10 @@ private:
     bool operator==(const _planpicturekey &) const = default;
   };
   CPlanImage m_PlanLevels;                // pre-scaled levels of m_PlanBitmap
+  bool m_bLevelsQueued = false;           // BuildPlanLevels is to run
+  QImage m_ViewPicture;                   // m_PlanPicture with the markers over it
+  qint64 m_nViewPictureBase = 0;          // the cacheKey of the m_PlanPicture it was made from
+  std::vector<int32_t> m_MarkerState;     // the markers it shows
   QImage m_PlanPicture;                   // the plan as the client area shows it, device pixels
   _planpicturekey m_PlanPictureKey;       // what m_PlanPicture shows
   std::array<QImage, 4> m_markerPictures; // 137, 172, 143, 173 at m_dMarkerRatio

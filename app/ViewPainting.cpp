@@ -71,11 +71,46 @@ void CTarvexCollectorView::paintEvent(QPaintEvent *) {
 }
 
 void CTarvexCollectorView::PaintView(QPainter &painter, qreal dRatio) {
-  painter.drawImage(QPoint(0, 0), PlanPicture(dRatio));
-  PaintMarkers(painter, dRatio);
+  painter.drawImage(QPoint(0, 0), ViewPicture(dRatio));
   if (m_Run.m_bProjectionLoaded && m_bMeasureDistance) {
     PaintMeasuringLine(painter);
   }
+}
+
+const QImage &CTarvexCollectorView::ViewPicture(qreal dRatio) {
+  const QImage &plan = PlanPicture(dRatio);
+  std::vector<int32_t> state = MarkerState();
+  if (plan.cacheKey() == m_nViewPictureBase && state == m_MarkerState && m_ViewPicture.size() == plan.size()) {
+    return m_ViewPicture;
+  }
+  if (m_ViewPicture.size() != plan.size() || m_ViewPicture.format() != plan.format()) {
+    m_ViewPicture = QImage(plan.size(), plan.format());
+  }
+  m_ViewPicture.setDevicePixelRatio(dRatio);
+  QPainter painter(&m_ViewPicture);
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  painter.drawImage(QPoint(0, 0), plan);
+  painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  PaintMarkers(painter, dRatio);
+  m_nViewPictureBase = plan.cacheKey();
+  m_MarkerState = std::move(state);
+  return m_ViewPicture;
+}
+
+std::vector<int32_t> CTarvexCollectorView::MarkerState() const {
+  if (!m_pSiteData) {
+    return {};
+  }
+  const int nCount = std::clamp(m_pSiteData->m_nSegmentCount, 0, PLAN_MAX_SEGMENTS);
+  const bool bAnnounced = m_pWalk && m_pWalk->GetState() == WalkState::announced;
+  std::vector<int32_t> state{nCount, m_SegmentDialog.m_nSegment, bAnnounced ? m_pWalk->GetSegment() : 0};
+  state.reserve(state.size() + 10 * static_cast<size_t>(nCount));
+  for (int i = 0; i < nCount; ++i) {
+    for (const _planpoint *pPoint : {&m_SitePlan.m_Start[i], &m_SitePlan.m_Stop[i]}) {
+      state.insert(state.end(), {pPoint->nScreenX, pPoint->nScreenY, pPoint->nPlanX, pPoint->nPlanY, pPoint->bPlaced});
+    }
+  }
+  return state;
 }
 
 const QImage &CTarvexCollectorView::PlanPicture(qreal dRatio) {
@@ -110,14 +145,28 @@ const QImage &CTarvexCollectorView::PlanPicture(qreal dRatio) {
   }
   // Outside the plan (a window reaching past its edge) the view is black.
   painter.fillRect(QRect(QPoint(0, 0), key.client), Qt::black);
-  if (!m_PlanLevels.IsBuiltFrom(m_PlanBitmap)) {
-    m_PlanLevels.Build(m_PlanBitmap);
-  }
   const _pixelrect source = m_SitePlan.VisibleSource();
   const _pixelrect target = m_SitePlan.VisibleDestination();
-  m_PlanLevels.Draw(painter, QRectF(QPointF(target.left, target.top), QPointF(target.right, target.bottom)),
-                    m_PlanBitmap, QRect(QPoint(source.left, source.top), QPoint(source.right - 1, source.bottom - 1)));
+  const QRectF rcTarget(QPointF(target.left, target.top), QPointF(target.right, target.bottom));
+  const QRect rcSource(QPoint(source.left, source.top), QPoint(source.right - 1, source.bottom - 1));
+  if (!m_PlanLevels.IsBuiltFrom(m_PlanBitmap)) {
+    if (CPlanImage::IsReduced(painter, rcTarget, rcSource)) {
+      m_PlanLevels.Build(m_PlanBitmap); // needed now
+    } else if (!m_bLevelsQueued) {
+      // A new plan is shown first; its levels follow once the picture is on the screen.
+      m_bLevelsQueued = true;
+      QMetaObject::invokeMethod(this, &CTarvexCollectorView::BuildPlanLevels, Qt::QueuedConnection);
+    }
+  }
+  m_PlanLevels.Draw(painter, rcTarget, m_PlanBitmap, rcSource);
   return m_PlanPicture;
+}
+
+void CTarvexCollectorView::BuildPlanLevels() {
+  m_bLevelsQueued = false;
+  if (m_Run.m_bProjectionLoaded && !m_PlanBitmap.isNull() && !m_PlanLevels.IsBuiltFrom(m_PlanBitmap)) {
+    m_PlanLevels.Build(m_PlanBitmap);
+  }
 }
 
 void CTarvexCollectorView::PaintNoProjection(QPainter &painter) const {

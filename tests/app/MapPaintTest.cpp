@@ -134,6 +134,31 @@ private slots:
     QCOMPARE(shown.pixelColor(200 - 11, 300 - 3), GREEN);
   }
 
+  // The pictures the view keeps between paints follow every change: the current segment, a
+  // marker moved, a new plan bitmap, a plan bitmap changed in place, the projection gone.
+  void keptPicturesFollowChanges() {
+    auto pView = MakeView(640, 480);
+    QVERIFY(pView);
+    LoadPlan(*pView, WhitePlan(640, 480));
+    QTemporaryDir dir;
+    OpenSurvey(*pView, dir, {{QPoint(100, 100), QPoint(300, 100)}, {QPoint(100, 300), QPoint(300, 300)}});
+    pView->m_SegmentDialog.m_nSegment = 1;
+    QVERIFY(NearRow(Shown(*pView), 200, 100, BLUE));
+    pView->m_SegmentDialog.m_nSegment = 2;
+    QImage shown = Shown(*pView);
+    QVERIFY(!NearRow(shown, 200, 100, BLUE));
+    QVERIFY(NearRow(shown, 200, 300, BLUE));
+    pView->m_SitePlan.m_Stop[1].nPlanY = 400;
+    pView->m_SitePlan.UpdateScreenPositions();
+    QCOMPARE(Shown(*pView).pixelColor(300 - 9, 400 - 3), RED);
+    pView->m_PlanBitmap = CoordinatePlan(640, 480);
+    QCOMPARE(Shown(*pView).pixel(500, 200), CoordinatePlan(640, 480).pixel(500, 200));
+    pView->m_PlanBitmap.setPixel(500, 200, qRgb(1, 2, 3));
+    QCOMPARE(Shown(*pView).pixel(500, 200), qRgb(1, 2, 3));
+    pView->m_Run.m_bProjectionLoaded = false;
+    QCOMPARE(Shown(*pView).pixelColor(500, 200), BLACK);
+  }
+
   // Without a projection: black with the request, and a survey's markers still over it.
   void markersOverTheBlackView() {
     auto pView = MakeView(640, 480);
