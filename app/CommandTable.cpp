@@ -90,6 +90,8 @@ std::span<const _panedef> PaneTable() {
       {ID_INDICATOR_PROJECTION, QStringLiteral("Projection: NA") + Blanks(32)},
       // As wide as "Measuring 2 channels  1: -128 at 1000/s  2: -128 at 1000/s".
       {ID_INDICATOR_RECEIVER, QStringLiteral("Receiver not connected") + Blanks(36)},
+      // Room for "Zoom: 0.24x / 0.18x" and for "Zoom: 16384x".
+      {ID_INDICATOR_ZOOM, QStringLiteral("Zoom: NA") + Blanks(26)},
   }};
   return panes;
 }

@@ -49,6 +49,8 @@ CMainFrame::CMainFrame(QWidget *pParent)
     RouteCommand(route.nId, [pView = m_pView, pfnHandler = route.pfnHandler] { (pView->*pfnHandler)(); });
   }
   connect(this, &CMainFrame::FileOpenRequested, m_pView, &CTarvexCollectorView::OpenFileByKind);
+  // Measure Distance waits for a projection; the zoom pane shows that there is none yet.
+  m_pView->UpdateMapCommands();
   UpdateRecentFileMenu();
   // Show Segment waits for a projection and a survey; the walk disables what would disturb it.
   m_pView->UpdateCommandStates();

@@ -35,13 +35,23 @@ void SetCommandState(const CMainFrame &frame, int nId, bool bEnabled, bool bBloc
 // The view's command map. Each collection command, zoom, fit, snapshot and Measure Distance
 // joins it with its handler in the file of its concern. About is the frame's.
 std::span<const CTarvexCollectorView::_commandroute> CTarvexCollectorView::CommandMap() {
-  static const std::array<_commandroute, 6> routes{{
+  static const std::array<_commandroute, 13> routes{{
       {ID_FILE_SAVE, &CTarvexCollectorView::OnFileSave},
       {ID_CONNECT, &CTarvexCollectorView::OnConnect},
       {ID_FILE_OPENPROJECTION, &CTarvexCollectorView::OnOpenProjection},
       {ID_FILE_OPENCOLLECTION, &CTarvexCollectorView::OnOpenCollection},
       {ID_SHOW_SEGMENT, &CTarvexCollectorView::OnShowSegment},
       {ID_INSTRUCTIONS, &CTarvexCollectorView::OnInstructions},
+      // The map: zoom, fit, Measure Distance, snapshot and printing (ViewScrolling.cpp,
+      // ViewSnapshot.cpp, ViewPrinting.cpp).
+      {ID_ZOOM_IN, &CTarvexCollectorView::OnZoomIn},
+      {ID_ZOOM_OUT, &CTarvexCollectorView::OnZoomOut},
+      {ID_FIT_TO_DISPLAY, &CTarvexCollectorView::OnFitToDisplay},
+      {ID_MEASURE_DISTANCE, &CTarvexCollectorView::OnMeasureDistance},
+      {ID_SNAPSHOT, &CTarvexCollectorView::OnSnapshot},
+      {ID_FILE_PRINT, &CTarvexCollectorView::OnFilePrint},
+      {ID_FILE_PRINT_PREVIEW, &CTarvexCollectorView::OnFilePrintPreview},
+      // End of the map's commands.
   }};
   return routes;
 }

@@ -1,25 +1,257 @@
 #include "app/TarvexCollectorView.h"
 
+#include "resources/pictures/Pictures.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QPainter>
+#include <QSvgRenderer>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
 const char *const VIEW_TEXT_NO_PROJECTION = "( SELECT A PROJECTION )";
 // Half the height of the band the text is centred in.
 constexpr int NO_PROJECTION_HALF_BAND = 25;
+constexpr int NO_PROJECTION_POINT_SIZE = 8;
+
+// The markers: 23 x 23 pictures whose top-left corner goes 12 pixels up and left of the point,
+// and their numbers, 7 pixels up and left of it.
+constexpr int MARKER_SIZE = 23;
+constexpr int MARKER_OFFSET = 12;
+constexpr int NUMBER_OFFSET = 7;
+constexpr int BITMAP_START = 137;
+constexpr int BITMAP_START_CURRENT = 172;
+constexpr int BITMAP_STOP = 143;
+constexpr int BITMAP_STOP_CURRENT = 173;
+constexpr int MARKER_BITMAPS[] = {BITMAP_START, BITMAP_START_CURRENT, BITMAP_STOP, BITMAP_STOP_CURRENT};
+// The marker numbers' font: its height and its character width are the client's over 25.
+constexpr int NUMBER_FONT_DIVISOR = 25;
+constexpr int NUMBER_FONT_WEIGHT = 700;
+constexpr int STRETCH_MIN = 1; // the range QFont takes
+constexpr int STRETCH_MAX = 4000;
+
+// The pens: a segment's line, the current segment's line, and the measuring line, dashed as the
+// usual dashed pen of one pixel is (18 on, 6 off).
+const QColor SEGMENT_COLOUR(0, 0, 0);
+constexpr int SEGMENT_WIDTH = 1;
+const QColor CURRENT_SEGMENT_COLOUR(0, 0, 255);
+constexpr int CURRENT_SEGMENT_WIDTH = 2;
+const QColor DISTANCE_COLOUR(255, 0, 0);
+const QList<qreal> DISTANCE_DASHES = {18, 6};
+
+// The bold font of the marker numbers for a client area of the given size: height client height
+// / 25, and each character as wide as client width / 25 by stretching the font. A client less
+// than 25 pixels high or wide keeps the font's own size or width.
+QFont NumberFont(const QSize &client) {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setWeight(static_cast<QFont::Weight>(NUMBER_FONT_WEIGHT));
+  font.setStyleHint(QFont::TypeWriter);
+  if (const int nHeight = client.height() / NUMBER_FONT_DIVISOR; nHeight > 0) {
+    font.setPixelSize(nHeight);
+  }
+  if (const int nWidth = client.width() / NUMBER_FONT_DIVISOR; nWidth > 0) {
+    const int nNatural = QFontMetrics(font).horizontalAdvance(QLatin1Char('0'));
+    if (nNatural > 0) {
+      font.setStretch(std::clamp(static_cast<int>(std::lround(100.0 * nWidth / nNatural)), STRETCH_MIN, STRETCH_MAX));
+    }
+  }
+  return font;
+}
+
+QPoint ScreenPoint(const _planpoint &point) { return {point.nScreenX, point.nScreenY}; }
 
 } // namespace
 
 void CTarvexCollectorView::paintEvent(QPaintEvent *) {
   QPainter painter(viewport());
-  PaintNoProjection(painter);
+  PaintView(painter, viewport()->devicePixelRatioF());
+}
+
+void CTarvexCollectorView::PaintView(QPainter &painter, qreal dRatio) {
+  painter.drawImage(QPoint(0, 0), ViewPicture(dRatio));
+  if (m_Run.m_bProjectionLoaded && m_bMeasureDistance) {
+    PaintMeasuringLine(painter);
+  }
+}
+
+const QImage &CTarvexCollectorView::ViewPicture(qreal dRatio) {
+  const QImage &plan = PlanPicture(dRatio);
+  std::vector<int32_t> state = MarkerState();
+  if (plan.cacheKey() == m_nViewPictureBase && state == m_MarkerState && m_ViewPicture.size() == plan.size()) {
+    return m_ViewPicture;
+  }
+  if (m_ViewPicture.size() != plan.size() || m_ViewPicture.format() != plan.format()) {
+    m_ViewPicture = QImage(plan.size(), plan.format());
+  }
+  m_ViewPicture.setDevicePixelRatio(dRatio);
+  QPainter painter(&m_ViewPicture);
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  painter.drawImage(QPoint(0, 0), plan);
+  painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  PaintMarkers(painter, dRatio);
+  m_nViewPictureBase = plan.cacheKey();
+  m_MarkerState = std::move(state);
+  return m_ViewPicture;
+}
+
+std::vector<int32_t> CTarvexCollectorView::MarkerState() const {
+  if (!m_pSiteData) {
+    return {};
+  }
+  const int nCount = std::clamp(m_pSiteData->m_nSegmentCount, 0, PLAN_MAX_SEGMENTS);
+  const bool bAnnounced = m_pWalk && m_pWalk->GetState() == WalkState::announced;
+  std::vector<int32_t> state{nCount, m_SegmentDialog.m_nSegment, bAnnounced ? m_pWalk->GetSegment() : 0};
+  state.reserve(state.size() + 10 * static_cast<size_t>(nCount));
+  for (int i = 0; i < nCount; ++i) {
+    for (const _planpoint *pPoint : {&m_SitePlan.m_Start[i], &m_SitePlan.m_Stop[i]}) {
+      state.insert(state.end(), {pPoint->nScreenX, pPoint->nScreenY, pPoint->nPlanX, pPoint->nPlanY, pPoint->bPlaced});
+    }
+  }
+  return state;
+}
+
+const QImage &CTarvexCollectorView::PlanPicture(qreal dRatio) {
+  const _planrect &view = m_SitePlan.m_rcView;
+  const _planrect &extent = m_SitePlan.m_rcExtent;
+  const bool bPlan = m_Run.m_bProjectionLoaded && !m_PlanBitmap.isNull();
+  const _planpicturekey key{
+      {view.left, view.right, view.top, view.bottom, extent.left, extent.right, extent.top, extent.bottom},
+      viewport()->size(),
+      dRatio,
+      bPlan ? m_PlanBitmap.cacheKey() : 0,
+      m_Run.m_bProjectionLoaded};
+  if (key == m_PlanPictureKey && !m_PlanPicture.isNull()) {
+    return m_PlanPicture;
+  }
+  if (key.bProjection != m_PlanPictureKey.bProjection) {
+    // Loaded or gone: Measure Distance follows, once this paint is over.
+    QMetaObject::invokeMethod(this, &CTarvexCollectorView::UpdateMapCommands, Qt::QueuedConnection);
+  }
+  m_PlanPictureKey = key;
+  const QSize device(static_cast<int>(std::ceil(key.client.width() * dRatio)),
+                     static_cast<int>(std::ceil(key.client.height() * dRatio)));
+  if (m_PlanPicture.size() != device) {
+    m_PlanPicture = QImage(device.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+  }
+  m_PlanPicture.setDevicePixelRatio(dRatio);
+  QPainter painter(&m_PlanPicture);
+  if (!bPlan) {
+    m_PlanLevels.Clear(); // no plan to keep levels of
+    PaintNoProjection(painter);
+    return m_PlanPicture;
+  }
+  // Outside the plan (a window reaching past its edge) the view is black.
+  painter.fillRect(QRect(QPoint(0, 0), key.client), Qt::black);
+  const _pixelrect source = m_SitePlan.VisibleSource();
+  const _pixelrect target = m_SitePlan.VisibleDestination();
+  const QRectF rcTarget(QPointF(target.left, target.top), QPointF(target.right, target.bottom));
+  const QRect rcSource(QPoint(source.left, source.top), QPoint(source.right - 1, source.bottom - 1));
+  if (!m_PlanLevels.IsBuiltFrom(m_PlanBitmap)) {
+    if (CPlanImage::IsReduced(painter, rcTarget, rcSource)) {
+      m_PlanLevels.Build(m_PlanBitmap); // needed now
+    } else if (!m_bLevelsQueued) {
+      // A new plan is shown first; its levels follow once the picture is on the screen.
+      m_bLevelsQueued = true;
+      QMetaObject::invokeMethod(this, &CTarvexCollectorView::BuildPlanLevels, Qt::QueuedConnection);
+    }
+  }
+  m_PlanLevels.Draw(painter, rcTarget, m_PlanBitmap, rcSource);
+  return m_PlanPicture;
+}
+
+void CTarvexCollectorView::BuildPlanLevels() {
+  m_bLevelsQueued = false;
+  if (m_Run.m_bProjectionLoaded && !m_PlanBitmap.isNull() && !m_PlanLevels.IsBuiltFrom(m_PlanBitmap)) {
+    m_PlanLevels.Build(m_PlanBitmap);
+  }
 }
 
 void CTarvexCollectorView::PaintNoProjection(QPainter &painter) const {
   const QRect rcClient = viewport()->rect();
   painter.fillRect(rcClient, Qt::black);
   painter.setPen(Qt::white);
-  painter.setFont(font());
+  QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+  font.setPointSize(NO_PROJECTION_POINT_SIZE);
+  painter.setFont(font);
   const QRect rcBand(0, rcClient.height() / 2 - NO_PROJECTION_HALF_BAND, rcClient.width(), 2 * NO_PROJECTION_HALF_BAND);
   painter.drawText(rcBand, Qt::AlignCenter, QString::fromUtf8(VIEW_TEXT_NO_PROJECTION));
+}
+
+// For each segment: the stop marker and its number, the line from start to stop, then the start
+// marker and its number; a later segment over an earlier one. The current segment's markers have
+// the thick rim and its line is blue.
+void CTarvexCollectorView::PaintMarkers(QPainter &painter, qreal dRatio) {
+  if (!m_pSiteData) {
+    return;
+  }
+  const int nCount = std::min(m_pSiteData->m_nSegmentCount, PLAN_MAX_SEGMENTS);
+  const QFont font = NumberFont(viewport()->size());
+  const int nAscent = QFontMetrics(font, painter.device()).ascent();
+  painter.save();
+  painter.setFont(font);
+  const QPen segmentPen(SEGMENT_COLOUR, SEGMENT_WIDTH);
+  const QPen currentPen(CURRENT_SEGMENT_COLOUR, CURRENT_SEGMENT_WIDTH);
+  const auto DrawMarker = [&](const _planpoint &point, int nBitmapId, const QString &strNumber) {
+    painter.drawImage(QPoint(point.nScreenX - MARKER_OFFSET, point.nScreenY - MARKER_OFFSET),
+                      MarkerPicture(nBitmapId, dRatio));
+    painter.setPen(Qt::black);
+    painter.drawText(QPoint(point.nScreenX - NUMBER_OFFSET, point.nScreenY - NUMBER_OFFSET + nAscent), strNumber);
+  };
+  for (int k = 1; k <= nCount; ++k) {
+    const _planpoint &start = m_SitePlan.m_Start[k - 1];
+    const _planpoint &stop = m_SitePlan.m_Stop[k - 1];
+    const bool bCurrent = k == m_SegmentDialog.m_nSegment;
+    const bool bStart = IsMarkerShown(k, start);
+    const QString strNumber = QString::number(k);
+    if (IsMarkerShown(k, stop)) {
+      DrawMarker(stop, bCurrent ? BITMAP_STOP_CURRENT : BITMAP_STOP, strNumber);
+      if (bStart) { // a line from a start point that is not there would start at the corner
+        painter.setPen(bCurrent ? currentPen : segmentPen);
+        painter.drawLine(ScreenPoint(start), ScreenPoint(stop));
+      }
+    }
+    if (bStart) {
+      DrawMarker(start, bCurrent ? BITMAP_START_CURRENT : BITMAP_START, strNumber);
+    }
+  }
+  painter.restore();
+}
+
+bool CTarvexCollectorView::IsMarkerShown(int k, const _planpoint &point) const {
+  if (point.bPlaced == 0) {
+    return false;
+  }
+  const bool bAnnouncedOnly = m_pWalk && m_pWalk->GetState() == WalkState::announced && m_pWalk->GetSegment() == k;
+  return !bAnnouncedOnly || point.nPlanX != 0 || point.nPlanY != 0;
+}
+
+const QImage &CTarvexCollectorView::MarkerPicture(int nBitmapId, qreal dRatio) {
+  if (dRatio != m_dMarkerRatio) {
+    const int nSide = static_cast<int>(std::lround(MARKER_SIZE * dRatio));
+    for (size_t i = 0; i < m_markerPictures.size(); ++i) {
+      QImage picture(nSide, nSide, QImage::Format_RGB32);
+      picture.fill(Qt::white);
+      QSvgRenderer renderer(QString::fromStdString(MarkerPicturePath(MARKER_BITMAPS[i])));
+      QPainter painter(&picture);
+      renderer.render(&painter, QRectF(0, 0, nSide, nSide));
+      painter.end();
+      picture.setDevicePixelRatio(dRatio);
+      m_markerPictures[i] = picture;
+    }
+    m_dMarkerRatio = dRatio;
+  }
+  const auto *pFound = std::find(std::begin(MARKER_BITMAPS), std::end(MARKER_BITMAPS), nBitmapId);
+  return m_markerPictures[static_cast<size_t>(pFound - std::begin(MARKER_BITMAPS))];
+}
+
+void CTarvexCollectorView::PaintMeasuringLine(QPainter &painter) const {
+  QPen pen(DISTANCE_COLOUR, 1);
+  pen.setDashPattern(DISTANCE_DASHES);
+  painter.save();
+  painter.setPen(pen);
+  painter.drawLine(m_ptPress, m_ptCursor);
+  painter.restore();
 }

@@ -35,9 +35,8 @@ struct _menu {
   QList<_menuitem> items;
 };
 
-// The menu bar of a fresh window with an empty recent-file list. Commands whose handlers come
-// with later parts of the window (Measure Distance) are disabled until then; the Edit commands
-// are disabled for good.
+// The menu bar of a fresh window with an empty recent-file list. Measure Distance and Show Segment
+// wait for a projection (and a survey); the Edit commands are disabled for good.
 const QList<_menu> MENUS = {
     {"&File",
      {{32777, "&Open Projection\t Ctrl+N", true},
@@ -87,6 +86,7 @@ struct _pane {
 const QList<_pane> PANES = {
     {1052, "Latitude =  NA", 36}, {1053, "Longitude =  NA", 36}, {1054, "X =  NA", 14},
     {1055, "Y =   NA", 14},       {1056, "Projection: NA", 46},  {1057, "Receiver not connected", 58},
+    {1070, "Zoom: NA", 34},
 };
 
 struct _accelerator {
@@ -179,7 +179,7 @@ private slots:
     QCOMPARE(pStatusBar->currentMessage(), QString("Ready"));
   }
 
-  void sixPanesInOrderWithTheirWidths() {
+  void panesInOrderWithTheirWidths() {
     QList<QLabel *> panes;
     for (const _pane &pane : PANES) {
       QLabel *pLabel = m_pFrame->Pane(pane.nId);

@@ -1,0 +1,77 @@
+#include "app/TarvexCollectorView.h"
+
+#include "app/AppIdentity.h"
+#include "dialogs/Prompts.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+
+namespace {
+
+const char *const PRINT_TITLE = "Projection: %1    Survey: %2    %3";
+const char *const PRINT_NO_FILE = "none";
+const char *const TEXT_PRINT_FAILED = "The view could not be printed on \"%1\".";
+constexpr int PRINT_TITLE_POINT_SIZE = 10;
+// Space between the title line and the view, in lines of the title's font.
+constexpr double PRINT_TITLE_GAP = 0.5;
+
+QString FileNameOf(const std::string &strPath) { return QFileInfo(QString::fromStdString(strPath)).fileName(); }
+
+} // namespace
+
+QString CTarvexCollectorView::PrintTitle(const QDate &date) const {
+  const QString strProjection =
+      m_Run.m_bProjectionLoaded ? FileNameOf(m_Projection.m_strPath) : QString::fromUtf8(PRINT_NO_FILE);
+  const QString strSurvey = m_pSiteData ? FileNameOf(m_pSiteData->m_strPath) : QString::fromUtf8(PRINT_NO_FILE);
+  return QString::fromUtf8(PRINT_TITLE).arg(strProjection, strSurvey, date.toString(Qt::ISODate));
+}
+
+// The title line at the top of the page, and the view below it, as large as the page allows with
+// its proportions kept.
+bool CTarvexCollectorView::PrintView(QPrinter &printer) {
+  const QImage picture = RenderView();
+  const QString strTitle = PrintTitle(QDate::currentDate());
+  printer.setDocName(strTitle);
+  QPainter painter;
+  if (!painter.begin(&printer)) {
+    const QString strWhere =
+        printer.outputFileName().isEmpty() ? printer.printerName() : QDir::toNativeSeparators(printer.outputFileName());
+    PromptMessage(this, QString::fromUtf8(TEXT_PRINT_FAILED).arg(strWhere), QString::fromUtf8(APP_TITLE), PROMPT_OK,
+                  PROMPT_ICON_WARNING);
+    return false;
+  }
+  const QRect rcPage = painter.viewport();
+  QFont font = painter.font();
+  font.setPointSize(PRINT_TITLE_POINT_SIZE);
+  painter.setFont(font);
+  const int nLine = painter.fontMetrics().height();
+  const QRect rcTitle(rcPage.left(), rcPage.top(), rcPage.width(), nLine);
+  painter.drawText(rcTitle, Qt::AlignLeft | Qt::AlignVCenter, strTitle);
+  if (!picture.isNull()) {
+    const QRect rcRoom = rcPage.adjusted(0, nLine + static_cast<int>(nLine * PRINT_TITLE_GAP), 0, 0);
+    const QSize size = picture.size().scaled(rcRoom.size(), Qt::KeepAspectRatio);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawImage(QRect(rcRoom.topLeft(), size), picture);
+  }
+  return painter.end();
+}
+
+void CTarvexCollectorView::OnFilePrint() {
+  QPrinter printer(QPrinter::HighResolution);
+  QPrintDialog dialog(&printer, this);
+  if (PromptModal(dialog) == QDialog::Accepted) {
+    PrintView(printer);
+  }
+}
+
+void CTarvexCollectorView::OnFilePrintPreview() {
+  QPrinter printer(QPrinter::HighResolution);
+  QPrintPreviewDialog dialog(&printer, this);
+  connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *pPrinter) { PrintView(*pPrinter); });
+  PromptModal(dialog);
+}
