@@ -82,16 +82,16 @@ std::span<const _menudef> MenuTable() {
 std::span<const int> ToolbarTable() { return TOOLBAR; }
 
 std::span<const _panedef> PaneTable() {
-  static const std::array<_panedef, 6> panes{{
+  static const std::array<_panedef, 7> panes{{
       {ID_INDICATOR_LATITUDE, QStringLiteral("Latitude =  NA") + Blanks(22)},
       {ID_INDICATOR_LONGITUDE, QStringLiteral("Longitude =  NA") + Blanks(21)},
       {ID_INDICATOR_X, QStringLiteral("X =  NA") + Blanks(7)},
       {ID_INDICATOR_Y, QStringLiteral("Y =   NA") + Blanks(6)},
       {ID_INDICATOR_PROJECTION, QStringLiteral("Projection: NA") + Blanks(32)},
-      // As wide as "Measuring 2 channels  1: -128 at 1000/s  2: -128 at 1000/s".
-      {ID_INDICATOR_RECEIVER, QStringLiteral("Receiver not connected") + Blanks(36)},
-      // Room for "Zoom: 0.24x / 0.18x" and for "Zoom: 16384x".
-      {ID_INDICATOR_ZOOM, QStringLiteral("Zoom: NA") + Blanks(26)},
+      // As wide as "Measuring  1: -128 1000/s  2: -128 1000/s".
+      {ID_INDICATOR_RECEIVER, QStringLiteral("Receiver not connected") + Blanks(19)},
+      // Room for "Zoom: 0.24x / 0.18x".
+      {ID_INDICATOR_ZOOM, QStringLiteral("Zoom: NA") + Blanks(14)},
   }};
   return panes;
 }

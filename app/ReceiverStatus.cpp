@@ -14,9 +14,10 @@ namespace {
 const char *const PANE_NOT_CONNECTED = "Receiver not connected";
 const char *const PANE_CONNECTING = "Connecting to the receiver…";
 const char *const PANE_CONNECTED = "Receiver connected, not measuring";
-const char *const PANE_MEASURING_ONE = "Measuring 1 channel";
-const char *const PANE_MEASURING_TWO = "Measuring 2 channels";
-const char *const PANE_CHANNEL = "  %1: %2 at %3/s";
+// Short, so that the status bar's seven panes fit a 1280-pixel screen; the tool tip says it whole.
+const char *const PANE_MEASURING_ONE = "Measuring";
+const char *const PANE_MEASURING_TWO = "Measuring";
+const char *const PANE_CHANNEL = "  %1: %2 %3/s";
 const char *const PANE_LOST = "RECEIVER LOST: check cable and power";
 const char *const PANE_QUIET = "No levels for %1 s: check MEASURE";
 

@@ -56,16 +56,7 @@ bool CSafeExit::AskToStopWalk() const {
 // STOP: the stop time, the levels still buffered and the final header. A write that fails leaves
 // the segment not saved, with everything waiting in memory; the close that follows writes it, or
 // says why it cannot.
-void CSafeExit::StopWalk() {
-  try {
-    (void)m_view.m_pWalk->Stop();
-  } catch (const CFileException &) {
-    // Reported by the close.
-  }
-  CSegmentDataDialog &dialog = m_view.m_SegmentDialog;
-  dialog.m_bWalking = false;
-  dialog.SetDlgItemText(IDC_BEGIN_STOP, QString::fromLatin1(CSegmentDataDialog::TEXT_BEGIN));
-}
+void CSafeExit::StopWalk() { m_view.m_SegmentDialog.EndWalkQuietly(); }
 
 bool CSafeExit::CloseSurvey(Mode nMode) {
   bool bRetry = true;

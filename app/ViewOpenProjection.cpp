@@ -114,9 +114,12 @@ QString CTarvexCollectorView::LoadPlan(const QString &strPath) {
     try {
       m_Projection.Load(strFile);
     } catch (const CFileException &failure) {
-      // The side files cannot be written beside it: they go to the user's cache instead.
-      const bool bSideFile = failure.m_strFileName == m_Projection.SideFilePath(strFile, 'c') ||
-                             failure.m_strFileName == m_Projection.SideFilePath(strFile, 'b');
+      // The side files (or the temporary files they are written through, named after them) cannot
+      // be written beside it: they go to the user's cache instead.
+      const auto isSideFile = [&](char cSuffix) {
+        return failure.m_strFileName.rfind(m_Projection.SideFilePath(strFile, cSuffix), 0) == 0;
+      };
+      const bool bSideFile = isSideFile('c') || isSideFile('b');
       if (!bSideFile || failure.m_cause != CFileException::accessDenied) {
         throw;
       }

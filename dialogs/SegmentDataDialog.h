@@ -146,6 +146,9 @@ public slots:
   // The survey refused levels because the walked segment holds the most records a segment can
   // hold: the walk is ended as STOP ends it, and the operator is told why.
   void OnSegmentFull();
+  // Ends the walk as STOP does, without a message: leaving the program, whose close of the survey
+  // reports what could not be written.
+  void EndWalkQuietly();
 
   // The segment walked last could not be saved (SegmentDataDialogSave.cpp).
   // Retry: writes what the failed STOP left; done, the dialog is as after a STOP.
@@ -162,8 +165,8 @@ private:
   // Connects the walking handlers to their controls and the timer.
   void ConnectWalkHandlers();
   // STOP: ends the walk and shows its length, total and speed; a file that could not be written
-  // leaves the segment not saved.
-  void StopWalk();
+  // leaves the segment not saved. bTell: the failure or the note is shown in a message box.
+  void StopWalk(bool bTell = true);
   // BEGIN: refused as the walk, the receiver or the survey require; otherwise the walk starts.
   void BeginWalk();
   // Whether BEGIN may start the walk now; shows why not.

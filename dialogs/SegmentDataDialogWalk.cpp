@@ -170,7 +170,7 @@ void CSegmentDataDialog::BeginWalk() {
   m_pView->WalkStateChanged();
 }
 
-void CSegmentDataDialog::StopWalk() {
+void CSegmentDataDialog::StopWalk(bool bTell) {
   CSegmentWalk &walk = *Walk();
   QString strFailure;
   QString strNote;
@@ -200,6 +200,9 @@ void CSegmentDataDialog::StopWalk() {
   m_nPointMode = POINT_NONE;
   ShowSaveState();
   m_pView->WalkStateChanged();
+  if (!bTell) {
+    return;
+  }
   if (!strFailure.isEmpty()) {
     Tell(strFailure, PROMPT_ICON_WARNING);
   } else if (!strNote.isEmpty()) {
@@ -210,6 +213,12 @@ void CSegmentDataDialog::StopWalk() {
 void CSegmentDataDialog::OnSegmentFull() {
   if (m_bWalking) {
     StopWalk();
+  }
+}
+
+void CSegmentDataDialog::EndWalkQuietly() {
+  if (m_bWalking) {
+    StopWalk(false);
   }
 }
 

@@ -68,7 +68,7 @@ void CFile::OpenOrThrow(const std::string &path, unsigned flags) {
   }
 
   const char *action = bWrite ? ((flags & modeCreate) != 0 ? "Creating" : "Opening for writing") : "Opening";
-  if (const int nInjected = CFileFaults::OpenError(path); nInjected != 0) {
+  if (const int nInjected = CFileFaults::OpenError(path, bWrite); nInjected != 0) {
     CFileException::ThrowErrno(nInjected, path, action);
   }
 

@@ -12,6 +12,7 @@ int64_t g_nWriteBudget = -1;
 std::atomic<bool> g_bFilling{false};
 int64_t g_nDiskRoom = -1;
 std::map<std::string, int> g_openErrors;
+std::map<std::string, int> g_writeOpenErrors; // opens for writing only
 CFileFaults::WriteWatcher g_fnWatcher;
 std::atomic<bool> g_bWatching{false};
 CFileFaults::SyncWatcher g_fnSyncWatcher;
@@ -19,7 +20,7 @@ std::atomic<bool> g_bWatchingSyncs{false};
 
 void UpdateActive() {
   g_bFilling = g_nDiskRoom >= 0;
-  g_bActive = g_nWriteBudget >= 0 || g_nDiskRoom >= 0 || !g_openErrors.empty();
+  g_bActive = g_nWriteBudget >= 0 || g_nDiskRoom >= 0 || !g_openErrors.empty() || !g_writeOpenErrors.empty();
 }
 } // namespace
 
@@ -41,6 +42,12 @@ void CFileFaults::FailOpen(const std::string &path, int nErrno) {
   UpdateActive();
 }
 
+void CFileFaults::FailOpenForWriting(const std::string &path, int nErrno) {
+  std::lock_guard lock(g_mutex);
+  g_writeOpenErrors[path] = nErrno;
+  UpdateActive();
+}
+
 void CFileFaults::WatchWrites(WriteWatcher fnWatcher) {
   std::lock_guard lock(g_mutex);
   g_fnWatcher = std::move(fnWatcher);
@@ -58,6 +65,7 @@ void CFileFaults::Reset() {
   g_nWriteBudget = -1;
   g_nDiskRoom = -1;
   g_openErrors.clear();
+  g_writeOpenErrors.clear();
   g_fnWatcher = nullptr;
   g_bWatching = false;
   g_fnSyncWatcher = nullptr;
@@ -115,11 +123,16 @@ uint32_t CFileFaults::WritableBytes(uint32_t nCount, uint32_t nInPlace) {
   return nAllowed;
 }
 
-int CFileFaults::OpenError(const std::string &path) {
+int CFileFaults::OpenError(const std::string &path, bool bWrite) {
   if (!g_bActive) {
     return 0;
   }
   std::lock_guard lock(g_mutex);
-  const auto it = g_openErrors.find(path);
-  return it == g_openErrors.end() ? 0 : it->second;
+  if (const auto it = g_openErrors.find(path); it != g_openErrors.end()) {
+    return it->second;
+  }
+  if (const auto it = g_writeOpenErrors.find(path); bWrite && it != g_writeOpenErrors.end()) {
+    return it->second;
+  }
+  return 0;
 }

@@ -18,6 +18,9 @@ public:
   static void FillDiskAfter(int64_t nBytes);
   // Every open of path fails with the given errno value until Reset.
   static void FailOpen(const std::string &path, int nErrno);
+  // Every open of path for writing fails with the given errno value until Reset; it can still be
+  // read (a file whose folder or permissions another program changed).
+  static void FailOpenForWriting(const std::string &path, int nErrno);
   // Called after every write through CFile with the file, the offset written at and the bytes
   // that reached the file, so that a test can keep the file as it stands after each write: the
   // states a process killed at that moment leaves behind. An empty function stops it.
@@ -35,7 +38,7 @@ public:
   // Used by CFile: whether WritableBytes needs to know how much of a write is in place.
   static bool IsFillingDisk();
   // Used by CFile: the errno an open of path must fail with, or 0.
-  static int OpenError(const std::string &path);
+  static int OpenError(const std::string &path, bool bWrite = false);
   // Used by CFile: whether writes are watched, and the report of one.
   static bool IsWatchingWrites();
   static void Written(const std::string &path, uint64_t nOffset, uint32_t nCount);

@@ -85,8 +85,8 @@ struct _pane {
 
 const QList<_pane> PANES = {
     {1052, "Latitude =  NA", 36}, {1053, "Longitude =  NA", 36}, {1054, "X =  NA", 14},
-    {1055, "Y =   NA", 14},       {1056, "Projection: NA", 46},  {1057, "Receiver not connected", 58},
-    {1070, "Zoom: NA", 34},
+    {1055, "Y =   NA", 14},       {1056, "Projection: NA", 46},  {1057, "Receiver not connected", 41},
+    {1070, "Zoom: NA", 22},
 };
 
 struct _accelerator {
@@ -204,7 +204,13 @@ private slots:
     QVERIFY(m_pFrame->Pane(0) == nullptr);
     // Left to right, all after the message pane.
     for (qsizetype i = 1; i < panes.size(); ++i) {
-      QVERIFY(panes[i - 1]->geometry().right() < panes[i]->geometry().left());
+      QVERIFY2(panes[i - 1]->geometry().right() < panes[i]->geometry().left(),
+               qPrintable(QStringLiteral("%1 ends at %2, %3 begins at %4 in a status bar %5 wide")
+                              .arg(PANES[i - 1].nId)
+                              .arg(panes[i - 1]->geometry().right())
+                              .arg(PANES[i].nId)
+                              .arg(panes[i]->geometry().left())
+                              .arg(m_pFrame->statusBar()->width())));
     }
     QVERIFY(m_pFrame->statusBar()->fontMetrics().horizontalAdvance("Ready") < panes.front()->geometry().left());
     QCOMPARE(panes.back()->text(), QString("1"));

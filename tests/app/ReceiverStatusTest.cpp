@@ -62,7 +62,7 @@ private slots:
     status.Refresh();
     // Channel 1's last message came at 1992 ms with level -30 - 249 % 50 = -79; 124 of its
     // messages lie in (1000, 2000]; channel 2's at 1200 to 1800 ms.
-    QCOMPARE(status.PaneText(), QString("Measuring 2 channels  1: -79 at 992/s  2: -71 at 32/s"));
+    QCOMPARE(status.PaneText(), QString("Measuring  1: -79 992/s  2: -71 32/s"));
     QCOMPARE(status.PaneDetails(), QString("Channel 1: last level -79, 992 levels per second. "
                                            "Channel 2: last level -71, 32 levels per second."));
 
@@ -73,7 +73,7 @@ private slots:
     }
     status.Refresh();
     // Messages at 4008 to 4992 ms lie in (4000, 5000].
-    QCOMPARE(status.PaneText(), QString("Measuring 1 channel  1: -40 at 992/s"));
+    QCOMPARE(status.PaneText(), QString("Measuring  1: -40 992/s"));
 
     status.OnLost(REASON);
     QCOMPARE(status.PaneText(), QString("RECEIVER LOST: check cable and power"));
@@ -92,7 +92,7 @@ private slots:
     QLabel *pPane = frame.Pane(ID_INDICATOR_RECEIVER);
     QVERIFY(pPane != nullptr);
     QVERIFY(frame.Pane(ID_INDICATOR_PROJECTION)->geometry().right() < pPane->geometry().left());
-    const QString strWidest = "Measuring 2 channels  1: -128 at 1000/s  2: -128 at 1000/s";
+    const QString strWidest = "Measuring  1: -128 1000/s  2: -128 1000/s";
     QVERIFY(pPane->contentsRect().width() >= pPane->fontMetrics().horizontalAdvance(strWidest));
     const QRect rcBefore = pPane->geometry();
     CReceiverStatus &status = frame.GetView()->m_ReceiverStatus;
@@ -192,7 +192,7 @@ private slots:
     clock.Advance(milliseconds(250));
     view.m_ReceiverStatus.Refresh();
     QVERIFY(view.m_pAlertBanner->isHidden());
-    QVERIFY(view.m_ReceiverStatus.PaneText().startsWith("Measuring 2 channels"));
+    QVERIFY(view.m_ReceiverStatus.PaneText().startsWith("Measuring  1: "));
   }
 
   // Lost during a walk: the banner says the segment's levels are safe, and they are in the file;

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -40,27 +41,6 @@ public:
     CFileFaults::Reset();
     return CScriptedPrompts::File(pParent, prompt);
   }
-};
-
-// Another program reading the survey, holding a shared lock: the collector cannot write it, but
-// can still read it to copy it.
-class CReaderHolding {
-public:
-  explicit CReaderHolding(const std::string &strPath) : m_nFd(::open(strPath.c_str(), O_RDONLY | O_CLOEXEC)) {
-    m_bHolding = m_nFd >= 0 && ::flock(m_nFd, LOCK_SH | LOCK_NB) == 0;
-  }
-  ~CReaderHolding() {
-    if (m_nFd >= 0) {
-      ::close(m_nFd);
-    }
-  }
-  CReaderHolding(const CReaderHolding &) = delete;
-  CReaderHolding &operator=(const CReaderHolding &) = delete;
-  bool IsHolding() const { return m_bHolding; }
-
-private:
-  int m_nFd;
-  bool m_bHolding = false;
 };
 
 } // namespace
@@ -199,14 +179,15 @@ private slots:
     }
   }
 
-  // Unattended, with a survey another program holds: the close is retried once, then a sound
-  // copy of the whole survey goes to the rescue folder.
+  // Unattended, with a survey that can no longer be written (its permissions changed under the
+  // collector): the close is retried once, then a sound copy of the whole survey goes to the
+  // rescue folder.
   void unattendedCloseRescuesACopy() {
     const uint64_t nRecorded = Walk();
     CScriptedPrompts prompts;
-    const CReaderHolding reader(m_strPath);
-    QVERIFY(reader.IsHolding());
+    CFileFaults::FailOpenForWriting(m_strPath, EACCES);
     m_pFrame->CloseUnattended();
+    CFileFaults::Reset();
     QVERIFY(!m_pFrame->isVisible());
     QVERIFY(prompts.Shown().isEmpty());
     const QStringList copies = QDir(CSafeExit::RescueFolder()).entryList({"walk-*.tvd"}, QDir::Files);

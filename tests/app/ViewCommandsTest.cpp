@@ -316,7 +316,8 @@ private slots:
   // the user's cache, and the status bar says so.
   void readOnlyFolderKeepsThePlanInTheCache() {
     const QString strPlan = CopyTestData("site.lpf", m_pDir->path());
-    CFileFaults::FailOpen((strPlan + "c").toStdString(), EROFS);
+    // The side file is written through a temporary file beside it; the folder refuses that.
+    CFileFaults::FailOpen((strPlan + "c" + CReplacingFile::PARTIAL_SUFFIX).toStdString(), EROFS);
     Prompts().AnswerMessage(PROMPT_ANSWER_OK, SAVE_COLLECTION);
     QVERIFY(View().OpenProjectionFile(strPlan));
     QVERIFY(View().m_Run.m_bProjectionLoaded);

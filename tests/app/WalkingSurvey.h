@@ -78,7 +78,6 @@ inline void StartWalking(CTarvexCollectorView &view, const std::string &strPath)
   (void)view.m_pWalk->SetStartPoint({100, 100});
   (void)view.m_pWalk->SetStopPoint({500, 100});
   (void)view.m_pWalk->Begin();
-  view.m_SegmentDialog.m_bWalking = true;
   view.m_SegmentDialog.SetDlgItemText(IDC_BEGIN_STOP, QString::fromLatin1(CSegmentDataDialog::TEXT_STOP));
 }
 
