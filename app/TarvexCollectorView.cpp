@@ -30,7 +30,7 @@ CTarvexCollectorView::CTarvexCollectorView(QWidget *pParent)
   m_ConnectTimer.setSingleShot(true);
   m_ConnectTimer.setInterval(CONNECT_WAIT_MS);
   connect(&m_ConnectTimer, &QTimer::timeout, this, &CTarvexCollectorView::OnConnectWaitOver);
-  SetUpReceiverStatus(); // the receiver in view: ViewReceiver.cpp
+  SetUpReceiverStatus();              // the receiver in view: ViewReceiver.cpp
   viewport()->setMouseTracking(true); // the status bar follows the pointer without a button held
 }
 

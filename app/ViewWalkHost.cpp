@@ -2,7 +2,6 @@
 // and the plan's redrawing.
 #include "app/TarvexCollectorView.h"
 
-
 CSegmentWalk *CTarvexCollectorView::GetWalk() const { return m_pWalk.get(); }
 
 CSiteData *CTarvexCollectorView::GetSiteData() const { return m_pSiteData.get(); }

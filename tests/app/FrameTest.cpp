@@ -84,9 +84,8 @@ struct _pane {
 };
 
 const QList<_pane> PANES = {
-    {1052, "Latitude =  NA", 36}, {1053, "Longitude =  NA", 36}, {1054, "X =  NA", 14},
-    {1055, "Y =   NA", 14},       {1056, "Projection: NA", 46},  {1057, "Receiver not connected", 41},
-    {1070, "Zoom: NA", 22},
+    {1052, "Latitude =  NA", 36}, {1053, "Longitude =  NA", 36},        {1054, "X =  NA", 14},  {1055, "Y =   NA", 14},
+    {1056, "Projection: NA", 46}, {1057, "Receiver not connected", 41}, {1070, "Zoom: NA", 22},
 };
 
 struct _accelerator {

@@ -131,7 +131,8 @@ TEST_F(SurveySafety, ASurveyACollectorIsWritingIsReadButNeitherContinuedNorRepai
   std::ostringstream verify;
   EXPECT_EQ(VerifySurvey(Path("open.tvd"), verify), SURVEY_EXIT_SOUND) << verify.str();
   std::ostringstream repaired;
-  EXPECT_EQ(RepairSurveyFile(Path("open.tvd"), Path("copy.tvd"), repaired, repaired), SURVEY_EXIT_SOUND) << repaired.str();
+  EXPECT_EQ(RepairSurveyFile(Path("open.tvd"), Path("copy.tvd"), repaired, repaired), SURVEY_EXIT_SOUND)
+      << repaired.str();
   const std::string inUse = "\"" + Path("open.tvd") +
                             "\" is in use: another program (a collector or tvdtool) is writing this survey. Close "
                             "it there first, or choose another file.";
