@@ -137,12 +137,22 @@ void CMainFrame::CreateStatusBar() {
     pStatusBar->addPermanentWidget(pLabel);
     m_panes.append(pLabel);
   }
-  connect(pStatusBar, &QStatusBar::messageChanged, pStatusBar, [pStatusBar](const QString &strMessage) {
+  m_strIdle = QString::fromUtf8(TEXT_IDLE);
+  connect(pStatusBar, &QStatusBar::messageChanged, pStatusBar, [this, pStatusBar](const QString &strMessage) {
     if (strMessage.isEmpty()) {
-      pStatusBar->showMessage(QString::fromUtf8(TEXT_IDLE));
+      pStatusBar->showMessage(m_strIdle);
     }
   });
-  pStatusBar->showMessage(QString::fromUtf8(TEXT_IDLE));
+  pStatusBar->showMessage(m_strIdle);
+}
+
+// A prompt shown now stays; the new idle text comes when it goes.
+void CMainFrame::SetIdleMessage(const QString &strText) {
+  const QString strOld = m_strIdle;
+  m_strIdle = strText.isEmpty() ? QString::fromUtf8(TEXT_IDLE) : strText;
+  if (statusBar()->currentMessage() == strOld) {
+    statusBar()->showMessage(m_strIdle);
+  }
 }
 
 // The commands the frame carries out itself: Exit, About, the two bars, the recent files.

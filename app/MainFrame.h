@@ -42,6 +42,8 @@ public:
   // until SetPaneText gives it another; passing texts go to the message pane (statusBar()).
   QLabel *Pane(int nId) const;
   void SetPaneText(int nId, const QString &strText);
+  // The message pane's text while no prompt is shown: strText, or "Ready" when it is empty.
+  void SetIdleMessage(const QString &strText);
 
   // The commands call this for every file they have opened: it goes to the top of the
   // recent-file list in the File menu.
@@ -82,6 +84,7 @@ private:
   QHash<int, QAction *> m_actions;
   QToolBar *m_pToolBar = nullptr;
   QList<QLabel *> m_panes;        // in the order of the pane table
+  QString m_strIdle;              // the message pane's text while no prompt is shown
   QMenu *m_pRecentMenu = nullptr; // the menu with the recent-file list, and the list's place in it
   int m_nRecentIndex = 0;
   CTarvexCollectorView *m_pView = nullptr;

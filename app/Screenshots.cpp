@@ -1,6 +1,7 @@
 #include "app/Screenshots.h"
 
 #include "app/MainFrame.h"
+#include "app/ScreenshotTour.h"
 #include "app/TarvexCollectorApp.h"
 #include "dialogs/ConnectionDialog.h"
 #include "dialogs/ConnectionTerminationDialog.h"
@@ -75,7 +76,7 @@ QString Save(QWidget &window, const QString &strPath) {
 
 } // namespace
 
-QString WriteScreenshots(CMainFrame &frame, const QString &strDir) {
+QString WriteScreenshots(CMainFrame &frame, const QString &strDir, const QString &strProjection) {
   const QDir dir(strDir);
   frame.showNormal();
   frame.resize(SCREENSHOT_WIDTH, SCREENSHOT_HEIGHT);
@@ -91,5 +92,9 @@ QString WriteScreenshots(CMainFrame &frame, const QString &strDir) {
       return strError;
     }
   }
-  return {};
+  const CTarvexCollectorApp *pApp = CTarvexCollectorApp::Instance();
+  if (strProjection.isEmpty() || pApp == nullptr || !pApp->GetSimulator()) {
+    return {};
+  }
+  return WriteFirstSurveyShots(frame, pApp->GetSimulator(), strProjection, strDir);
 }

@@ -19,9 +19,13 @@ const char *const APP_DESCRIPTION = "Collects the signal levels of an indoor rad
 const char *const OPTION_SIMULATE = "simulate";
 const char *const OPTION_REPLAY = "replay";
 const char *const OPTION_SCREENSHOTS = "screenshots";
+const char *const OPTION_FOLDER = "folder";
 const char *const TEXT_TOO_MANY_FILES = "Only one file can be opened at start.";
 const char *const TEXT_NO_SUCH_FILE = "%1: no such file.";
 const char *const TEXT_NO_FOLDER = "%1: the folder cannot be made.";
+const char *const TEXT_NOT_A_FOLDER = "%1: no such folder.";
+const char *const TEXT_TOUR_NEEDS_PROJECTION = "%1: the pictures of a first survey are taken on a projection "
+                                               "(.gpf, .lpf), not on a survey data file.";
 
 // The options that Qt takes for itself once the application runs (-platform offscreen, -style
 // fusion, ...). Any other unknown option is refused at once, before a display is needed.
@@ -66,7 +70,14 @@ void DefineStartOptions(QCommandLineParser &parser) {
                     QStringLiteral("List a session recorded by 'tvdtool monitor --record' as a receiver, which "
                                    "plays it back at its recorded pace."),
                     QStringLiteral("FILE")});
-  parser.addOption({Opt(OPTION_SCREENSHOTS), QStringLiteral("Write a PNG picture of each window into DIR, then end."),
+  parser.addOption({Opt(OPTION_FOLDER),
+                    QStringLiteral("Open the file dialogs (Open Projection, Open Collection, Snapshot) in DIR until "
+                                   "a file is chosen in one of them; then in the folder of the file chosen last."),
+                    QStringLiteral("DIR")});
+  parser.addOption({Opt(OPTION_SCREENSHOTS),
+                    QStringLiteral("Write a PNG picture of each window into DIR, then end. With a projection named "
+                                   "as file, also the steps of a first survey on it, walked with the simulated "
+                                   "receiver."),
                     QStringLiteral("DIR")});
   parser.addPositionalArgument(QStringLiteral("file"),
                                QStringLiteral("A projection (.gpf, .lpf) or survey data file (.tvd) to open."),
@@ -87,8 +98,23 @@ QString ReadStartOptions(const QCommandLineParser &parser, _startoptions &option
       return strRefusal;
     }
   }
-  if (!options.strScreenshotDir.isEmpty() && !QDir().mkpath(options.strScreenshotDir)) {
-    return QString::fromUtf8(TEXT_NO_FOLDER).arg(QDir::toNativeSeparators(options.strScreenshotDir));
+  if (const QString strFolder = parser.value(Opt(OPTION_FOLDER)); !strFolder.isEmpty()) {
+    if (!QFileInfo(strFolder).isDir()) {
+      return QString::fromUtf8(TEXT_NOT_A_FOLDER).arg(QDir::toNativeSeparators(strFolder));
+    }
+    options.strFolder = QDir::cleanPath(QFileInfo(strFolder).absoluteFilePath());
+  }
+  if (!options.strScreenshotDir.isEmpty()) {
+    if (!QDir().mkpath(options.strScreenshotDir)) {
+      return QString::fromUtf8(TEXT_NO_FOLDER).arg(QDir::toNativeSeparators(options.strScreenshotDir));
+    }
+    // The first survey's pictures are walked with the simulated receiver.
+    if (!options.strFile.isEmpty()) {
+      if (FileKindOf(options.strFile) == FILE_KIND_SURVEY) {
+        return QString::fromUtf8(TEXT_TOUR_NEEDS_PROJECTION).arg(QDir::toNativeSeparators(options.strFile));
+      }
+      options.bSimulate = true;
+    }
   }
   return {};
 }

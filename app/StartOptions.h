@@ -12,6 +12,7 @@ struct _startoptions {
   QString strReplayPath;    // list a recorded session as a device
   QString strScreenshotDir; // write pictures of the windows there and end
   QString strFile;          // a projection or a survey data file to open at start
+  QString strFolder;        // the folder the file dialogs open in first (absolute), or empty
 };
 
 // The options and the file argument, with their descriptions for --help.

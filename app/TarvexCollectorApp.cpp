@@ -2,15 +2,19 @@
 
 #include "app/AppIdentity.h"
 #include "app/DeviceSources.h"
+#include "app/FirstStepsHint.h"
 #include "app/MainFrame.h"
 #include "app/Screenshots.h"
 #include "app/SignalExit.h"
 #include "app/SimulatedReceiverMenu.h"
+#include "app/StartFolderPrompts.h"
+#include "dialogs/Prompts.h"
 #include "resources/pictures/Pictures.h"
 
 #include <QCommandLineParser>
 #include <QIcon>
 #include <QScreen>
+#include <QSettings>
 #include <QTimer>
 
 #include <cstdio>
@@ -18,20 +22,28 @@
 
 namespace {
 
+// The id of the desktop entry (resources/desktop), which the desktop matches the window with.
+const char *const DESKTOP_FILE_NAME = "org.tarvex.Collector";
+
 void SayError(const QString &strText) { std::fprintf(stderr, "%s: %s\n", APP_NAME, qPrintable(strText)); }
 
 } // namespace
 
 CTarvexCollectorApp::CTarvexCollectorApp(int &argc, char **argv) : QApplication(argc, argv) {
   SetApplicationIdentity();
+  setDesktopFileName(QString::fromUtf8(DESKTOP_FILE_NAME));
   setWindowIcon(QIcon(QString::fromUtf8(APP_ICON_PATH)));
 }
 
-// The frame and its view go before the simulated receiver they may still talk to.
+// The frame and its view go before the simulated receiver they may still talk to, and before the
+// prompts they ask through.
 CTarvexCollectorApp::~CTarvexCollectorApp() {
   m_pSignalExit.reset();
   m_pFrame.reset();
   m_pDevices.reset();
+  if (m_pFolderPrompts) {
+    CPrompts::Install(nullptr);
+  }
 }
 
 CTarvexCollectorApp *CTarvexCollectorApp::Instance() {
@@ -47,7 +59,7 @@ int CTarvexCollectorApp::Run() {
     return 1;
   }
   if (!m_options.strScreenshotDir.isEmpty()) {
-    const QString strError = WriteScreenshots(*m_pFrame, m_options.strScreenshotDir);
+    const QString strError = WriteScreenshots(*m_pFrame, m_options.strScreenshotDir, m_options.strFile);
     if (!strError.isEmpty()) {
       SayError(strError);
       return 1;
@@ -63,7 +75,22 @@ bool CTarvexCollectorApp::InitInstance() {
   if (!ReadCommandLine() || !EnableDeviceSources()) {
     return false;
   }
+  if (!m_options.strScreenshotDir.isEmpty()) {
+    // The pictures show no recent file of the user's, and the first survey's files are not added
+    // to the user's list.
+    m_pScratchSettings = std::make_unique<QTemporaryDir>();
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_pScratchSettings->path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_pScratchSettings->path());
+  }
+  if (!m_options.strFolder.isEmpty()) {
+    m_pQtPrompts = std::make_unique<CQtPrompts>();
+    m_pFolderPrompts = std::make_unique<CStartFolderPrompts>(m_options.strFolder, *m_pQtPrompts);
+    CPrompts::Install(m_pFolderPrompts.get());
+  }
   CreateMainFrame();
+  if (m_options.strFile.isEmpty() || !m_options.strScreenshotDir.isEmpty()) {
+    ShowFirstStepsHint(*m_pFrame);
+  }
   if (m_options.strScreenshotDir.isEmpty()) {
     // The whole screen also where no window manager maximises windows.
     m_pFrame->setGeometry(m_pFrame->screen()->availableGeometry());
@@ -76,7 +103,8 @@ bool CTarvexCollectorApp::InitInstance() {
     }
     m_pSignalExit = std::make_unique<CSignalExit>([this] { m_pFrame->CloseUnattended(); });
   }
-  if (!m_options.strFile.isEmpty()) {
+  // With --screenshots the file is the projection the first survey's pictures are taken on.
+  if (!m_options.strFile.isEmpty() && m_options.strScreenshotDir.isEmpty()) {
     QTimer::singleShot(0, m_pFrame.get(), [this] { m_pFrame->OpenFileByKind(m_options.strFile); });
   }
   return true;

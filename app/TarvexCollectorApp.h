@@ -4,10 +4,12 @@
 #include "app/TarvexCollectorDoc.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 
 #include <memory>
 
 class CDeviceSources;
+class CPrompts;
 class CMainFrame;
 class CSignalExit;
 class CSimulatedReceiver;
@@ -49,6 +51,11 @@ private:
   std::unique_ptr<CMainFrame> m_pFrame;
   // Under --simulate, the unit's front panel; the frame owns it.
   CSimulatedReceiverPanel *m_pSimulatorPanel = nullptr;
+  // Under --folder, the prompts that open the file dialogs there, installed for the whole run.
+  std::unique_ptr<CPrompts> m_pQtPrompts;
+  std::unique_ptr<CPrompts> m_pFolderPrompts;
+  // Under --screenshots, the settings (the recent-file list) kept here, not in the user's.
+  std::unique_ptr<QTemporaryDir> m_pScratchSettings;
   // SIGTERM and SIGINT close the frame as its close box does, asking nobody.
   std::unique_ptr<CSignalExit> m_pSignalExit;
 };

@@ -60,6 +60,21 @@ const QStringList SHOTS = {"130-connection.png",
                            "190-simulated-receiver.png",
                            "main-window.png"};
 
+// The steps of a first survey, written when a projection is named.
+const QStringList SURVEY_SHOTS = {"survey-1-connect.png", "survey-2-projection.png", "survey-3-channels.png",
+                                  "survey-4-measure.png", "survey-5-walking.png",    "survey-6-segment-data.png"};
+
+bool HasColour(const QImage &picture, const QColor &colour) {
+  const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+  for (int y = 0; y < rgb.height(); ++y) {
+    const auto *pRow = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
+    if (std::any_of(pRow, pRow + rgb.width(), [&colour](QRgb c) { return c == colour.rgb(); })) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // No display of any kind.
 const QList<QPair<QString, QString>> NO_DISPLAY = {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}};
 
@@ -74,25 +89,51 @@ private slots:
     QTest::addColumn<bool>("simulate");
     QTest::addColumn<QString>("replay");
     QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("error");
     const QString strPlan = Touch("site.gpf");
+    const QString strSurvey = Touch("site.tvd");
     const QString strNote = Touch("site.txt");
     const QString strMissing = m_dir.filePath("missing.tvd");
+    const QString strShots = m_dir.filePath("shots");
     QTest::newRow("nothing") << QStringList{} << false << ""
+                             << ""
                              << ""
                              << "";
     QTest::newRow("simulate") << QStringList{"--simulate"} << true << ""
                               << ""
+                              << ""
                               << "";
     QTest::newRow("replay and plan") << QStringList{"--replay", "rec.bin", strPlan} << false << "rec.bin" << strPlan
+                                     << ""
                                      << "";
-    QTest::newRow("missing survey") << QStringList{strMissing} << false << "" << strMissing
+    QTest::newRow("missing survey") << QStringList{strMissing} << false << "" << strMissing << ""
                                     << strMissing + ": no such file.";
-    QTest::newRow("no projection") << QStringList{strNote} << false << "" << strNote
+    QTest::newRow("no projection") << QStringList{strNote} << false << "" << strNote << ""
                                    << strNote + " is neither a projection (.gpf, .lpf) nor a survey data file (.tvd).";
     QTest::newRow("two files") << QStringList{strPlan, strPlan} << false << ""
                                << ""
+                               << ""
                                << "Only one file can be opened at start.";
+    // The folder is taken absolute, so that the dialogs open there whatever the program does to
+    // its working folder; a file or a missing folder is refused by name.
+    QTest::newRow("folder") << QStringList{"--folder", m_dir.path() + "/./"} << false << ""
+                            << "" << m_dir.path() << "";
+    QTest::newRow("folder is a file") << QStringList{"--folder", strPlan} << false << ""
+                                      << ""
+                                      << "" << strPlan + ": no such folder.";
+    QTest::newRow("folder missing") << QStringList{"--folder", strMissing} << false << ""
+                                    << ""
+                                    << "" << strMissing + ": no such folder.";
+    // With --screenshots the file is the projection of the first survey's pictures, walked with
+    // the simulated receiver; a survey cannot be walked on.
+    QTest::newRow("screenshots of a survey walked")
+        << QStringList{"--screenshots", strShots, strPlan} << true << "" << strPlan << ""
+        << "";
+    QTest::newRow("screenshots on a survey")
+        << QStringList{"--screenshots", strShots, strSurvey} << false << "" << strSurvey << ""
+        << strSurvey + ": the pictures of a first survey are taken on a "
+                       "projection (.gpf, .lpf), not on a survey data file.";
   }
 
   void optionsAreRead() {
@@ -100,6 +141,7 @@ private slots:
     QFETCH(bool, simulate);
     QFETCH(QString, replay);
     QFETCH(QString, file);
+    QFETCH(QString, folder);
     QFETCH(QString, error);
     QCommandLineParser parser;
     DefineStartOptions(parser);
@@ -109,6 +151,7 @@ private slots:
     QCOMPARE(options.bSimulate, simulate);
     QCOMPARE(options.strReplayPath, replay);
     QCOMPARE(options.strFile, file);
+    QCOMPARE(options.strFolder, folder);
   }
 
   void screenshotFolderIsMade() {
@@ -144,7 +187,8 @@ private slots:
   void helpAndVersionNeedNoDisplay() {
     const _run help = RunCollector({"--help"}, NO_DISPLAY);
     QCOMPARE(help.nExit, 0);
-    for (const char *szOption : {"--simulate", "--replay <FILE>", "--screenshots <DIR>", "--version", "file"}) {
+    for (const char *szOption :
+         {"--simulate", "--replay <FILE>", "--folder <DIR>", "--screenshots <DIR>", "--version", "file"}) {
       QVERIFY2(help.strOut.contains(szOption), szOption);
     }
     const _run version = RunCollector({"--version"}, NO_DISPLAY);
@@ -162,17 +206,18 @@ private slots:
     QVERIFY2(replay.strErr.contains(strMissing), qPrintable(replay.strErr));
   }
 
-  // Every window, rendered at 100 % and again at 200 %, where each picture is exactly twice as
-  // large: drawn afresh at the scale, with nothing cut or laid out differently.
+  // Every window, and the steps of a first survey walked on the sample site, rendered at 100 % and
+  // again at 200 %, where each picture is exactly twice as large: drawn afresh at the scale, with
+  // nothing cut or laid out differently.
   void screenshotsAtEachScale() {
     QMap<QString, QSize> sizes;
     for (const QString strScale : {"1", "2"}) {
       const QString strDir = m_dir.filePath("scale" + strScale);
-      const _run run = RunCollector({"--simulate", "--screenshots", strDir},
+      const _run run = RunCollector({"--screenshots", strDir, TARVEX_SAMPLE_PROJECTION},
                                     {{"QT_QPA_PLATFORM", "offscreen"}, {"QT_SCALE_FACTOR", strScale}});
       QVERIFY2(run.nExit == 0, qPrintable(run.strErr));
-      QCOMPARE(QDir(strDir).entryList({"*.png"}, QDir::Files, QDir::Name), SHOTS);
-      for (const QString &strFile : SHOTS) {
+      QCOMPARE(QDir(strDir).entryList({"*.png"}, QDir::Files, QDir::Name), SHOTS + SURVEY_SHOTS);
+      for (const QString &strFile : SHOTS + SURVEY_SHOTS) {
         const QImage picture(strDir + "/" + strFile);
         QVERIFY2(!picture.isNull(), qPrintable(strFile));
         if (strScale == "1") {
@@ -183,9 +228,18 @@ private slots:
       }
     }
     QCOMPARE(sizes.value("main-window.png"), QSize(1280, 800));
+    QCOMPARE(sizes.value("survey-5-walking.png"), QSize(1280, 800));
     // The view's black fills most of the main window: it was rendered, not left blank.
     const QImage main(m_dir.filePath("scale2/main-window.png"));
     QCOMPARE(main.pixelColor(main.width() / 3, main.height() / 3), QColor(Qt::black));
+    // Markers are drawn in pure green (start) and red (stop): none before a segment is set, both
+    // once one is walked.
+    for (const QString strScale : {"1", "2"}) {
+      const QString strDir = m_dir.filePath("scale" + strScale);
+      QVERIFY(!HasColour(QImage(strDir + "/survey-2-projection.png"), QColor(0, 255, 0)));
+      const QImage walking(strDir + "/survey-5-walking.png");
+      QVERIFY(HasColour(walking, QColor(0, 255, 0)) && HasColour(walking, QColor(255, 0, 0)));
+    }
   }
 
 private:
