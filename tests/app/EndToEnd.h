@@ -206,8 +206,8 @@ private:
     CSimulatedReceiver &unit = Unit();
     unit.StopRealTime();
     unit.Deliver(UINT32_MAX);
-    E2E_VERIFY(QTest::qWaitFor(
-        [&] { return LevelsHandled() == unit.LevelsSent(1) + unit.LevelsSent(2); }, RUN_WAIT_MS));
+    E2E_VERIFY(
+        QTest::qWaitFor([&] { return LevelsHandled() == unit.LevelsSent(1) + unit.LevelsSent(2); }, RUN_WAIT_MS));
     return true;
   }
 

@@ -107,9 +107,8 @@ class CEndToEndTest : public QObject {
   void VerifyWithTool(int nSegments, size_t nLevels) {
     const _toolrun run = RunTvdtool({"survey", "verify", SurveyPath()});
     QVERIFY2(run.nExit == 0, qPrintable(run.strOut + run.strErr));
-    const QRegularExpression sound(QStringLiteral(": sound: %1 segments, \\d+ records, %2 levels\\.\n$")
-                                       .arg(nSegments)
-                                       .arg(nLevels));
+    const QRegularExpression sound(
+        QStringLiteral(": sound: %1 segments, \\d+ records, %2 levels\\.\n$").arg(nSegments).arg(nLevels));
     QVERIFY2(sound.match(run.strOut).hasMatch(), qPrintable(run.strOut));
   }
 
@@ -117,8 +116,7 @@ class CEndToEndTest : public QObject {
   // unit sent them, under the frequencies the unit's panel shows.
   void ExportHolds(const std::vector<_sentlevels> &walked, const QStringList &frequencies) {
     const QString strCsv = m_dir.filePath(QStringLiteral("Office.csv"));
-    const _toolrun run =
-        RunTvdtool({"survey", "export", SurveyPath(), "--projection", m_strProjection, "-o", strCsv});
+    const _toolrun run = RunTvdtool({"survey", "export", SurveyPath(), "--projection", m_strProjection, "-o", strCsv});
     QVERIFY2(run.nExit == 0, qPrintable(run.strErr));
     QString strProblem;
     const auto exported = ReadExport(strCsv, strProblem);
@@ -126,7 +124,8 @@ class CEndToEndTest : public QObject {
     for (size_t k = 0; k < walked.size(); ++k) {
       for (int nChannel = 1; nChannel <= 2; ++nChannel) {
         const QPair<int, int> key(static_cast<int>(k) + 1, nChannel);
-        QVERIFY2(exported.contains(key), qPrintable(QStringLiteral("segment %1 channel %2").arg(key.first).arg(nChannel)));
+        QVERIFY2(exported.contains(key),
+                 qPrintable(QStringLiteral("segment %1 channel %2").arg(key.first).arg(nChannel)));
         const _exportedchannel &channel = exported[key];
         QCOMPARE(channel.levels, Levels(walked[k].channel.at(nChannel - 1)));
         QCOMPARE(channel.counts, QVector<int>(channel.levels.size(), static_cast<int>(channel.levels.size())));

@@ -49,8 +49,8 @@ inline QMap<QPair<int, int>, _exportedchannel> ReadExport(const QString &strPath
     return exported;
   }
   const QStringList header = QString::fromUtf8(file.readLine()).trimmed().split(QLatin1Char(','));
-  const QStringList wanted = {QStringLiteral("segment"), QStringLiteral("channel"), QStringLiteral("index"),
-                              QStringLiteral("count"), QStringLiteral("frequency_mhz"), QStringLiteral("level")};
+  const QStringList wanted = {QStringLiteral("segment"), QStringLiteral("channel"),       QStringLiteral("index"),
+                              QStringLiteral("count"),   QStringLiteral("frequency_mhz"), QStringLiteral("level")};
   QVector<qsizetype> column;
   for (const QString &strName : wanted) {
     column.append(header.indexOf(strName));
