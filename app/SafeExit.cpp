@@ -13,7 +13,7 @@
 
 namespace {
 
-enum FailureAnswer { answerRetry, answerSaveCopy, answerQuitAnyway, answerCancel };
+enum FailureAnswer { answerRetry, answerSaveCopy, answerGiveUp, answerCancel };
 
 // The name offered for a copy: beside the survey, "NAME copy.tvd".
 const char *const COPY_NAME = "%1 copy.tvd";
@@ -77,12 +77,14 @@ bool CSafeExit::CloseSurvey(Mode nMode) {
 }
 
 bool CSafeExit::AskAfterFailure(const QString &strWhy, bool &bRetry) {
+  const bool bExiting = m_nPurpose == exiting;
   for (;;) {
     _messageprompt prompt;
-    prompt.strText = Text(TEXT_CLOSE_FAILED).arg(strWhy);
+    prompt.strText = Text(bExiting ? TEXT_CLOSE_FAILED : TEXT_REPLACE_FAILED).arg(strWhy);
     prompt.strCaption = Text(CAPTION);
     prompt.nIcon = PROMPT_ICON_WARNING;
-    prompt.customButtons = {Text(BUTTON_RETRY), Text(BUTTON_SAVE_COPY), Text(BUTTON_QUIT_ANYWAY), Text(BUTTON_CANCEL)};
+    prompt.customButtons = {Text(BUTTON_RETRY), Text(BUTTON_SAVE_COPY),
+                            Text(bExiting ? BUTTON_QUIT_ANYWAY : BUTTON_DISCARD), Text(BUTTON_CANCEL)};
     switch (CPrompts::Current().Message(&m_view, prompt) - PROMPT_ANSWER_CUSTOM) {
     case answerRetry:
       bRetry = true;
@@ -92,10 +94,11 @@ bool CSafeExit::AskAfterFailure(const QString &strWhy, bool &bRetry) {
         return true;
       }
       break;
-    case answerQuitAnyway: {
+    case answerGiveUp: {
+      // What could not be written is given up only once the operator has read what is lost.
       const QString strName = QDir::toNativeSeparators(QString::fromStdString(m_view.m_pSiteData->m_strPath));
-      if (PromptMessage(&m_view, Text(TEXT_QUIT_ANYWAY).arg(strName), Text(CAPTION), PROMPT_YESNO,
-                        PROMPT_ICON_WARNING) == PROMPT_ANSWER_YES) {
+      if (PromptMessage(&m_view, Text(bExiting ? TEXT_QUIT_ANYWAY : TEXT_DISCARD).arg(strName), Text(CAPTION),
+                        PROMPT_YESNO, PROMPT_ICON_WARNING) == PROMPT_ANSWER_YES) {
         return true;
       }
       break;

@@ -4,8 +4,9 @@
 
 class CTarvexCollectorView;
 
-// Leaving the program with a survey open, so that nothing collected is lost on the way out. The
-// main frame runs it when its window is asked to close:
+// Closing the open survey so that nothing collected is lost on the way: when the program ends,
+// and when Open Collection puts another survey in its place. The main frame runs MayClose when
+// its window is asked to close:
 //  1. while a segment is walked, the operator is asked first; going on stops the walk as STOP
 //     stops it (stop time, the levels still buffered, the final header), and the segment dialog
 //     follows;
@@ -16,9 +17,14 @@ class CTarvexCollectorView;
 // Unattended (SIGTERM, SIGINT), nobody is asked: the walk is stopped, the close is retried once,
 // and if it still fails a sound copy is saved among the program's data (RescueFolder) and named
 // on standard error.
+// The view's CloseSurvey, before another survey is opened, runs steps 2 and 3 through CloseSurvey
+// for the purpose replacing: its choices are the same, with "Discard the Levels" (after a warning)
+// in place of quitting and Cancel keeping the survey open.
 class CSafeExit {
 public:
   enum Mode { askOperator, unattended };
+  // Why the survey is closed: the program ends, or another survey takes its place.
+  enum Purpose { exiting, replacing };
 
   // The texts of its prompts.
   static constexpr const char *CAPTION = "Tarvex Collector";
@@ -36,6 +42,14 @@ public:
   static constexpr const char *TEXT_QUIT_ANYWAY =
       "If you quit now, the levels and segment details that could not be written to %1 are lost. Everything "
       "written to it before stays there.\n\nQuit anyway?";
+  // Closing before another survey is opened.
+  static constexpr const char *TEXT_REPLACE_FAILED =
+      "%1\n\nThe levels not yet written are still in memory. Retry the write, save a copy of the whole survey "
+      "elsewhere, or cancel and keep this survey open.";
+  static constexpr const char *BUTTON_DISCARD = "Discard the Levels";
+  static constexpr const char *TEXT_DISCARD =
+      "If you discard them, the levels and segment details that could not be written to %1 are lost. Everything "
+      "written to it before stays there.\n\nDiscard them?";
   static constexpr const char *CAPTION_COPY = "Save a Copy of the Survey As";
   static constexpr const char *TEXT_COPY_SAVED = "A sound copy of the whole survey was saved as %1.";
   static constexpr const char *FILTER_SURVEY = "Tarvex Survey Data Files (*.tvd)";
@@ -45,11 +59,15 @@ public:
   static constexpr const char *SAY_NOT_RESCUED =
       "%1\nNo copy could be saved either (%2); what was not written is lost.";
 
-  explicit CSafeExit(CTarvexCollectorView &view) : m_view(view) {}
+  explicit CSafeExit(CTarvexCollectorView &view, Purpose nPurpose = exiting) : m_view(view), m_nPurpose(nPurpose) {}
 
   // Runs the steps above; true when the window may close now, false when the operator chose to
   // stay (the walk then goes on if they were asked about it, or the survey stays open).
   bool MayClose(Mode nMode);
+
+  // Steps 2 and 3: true once the open survey is closed (or, on quitting or discarding, given up);
+  // false when the operator chose to keep it open.
+  bool CloseSurvey(Mode nMode);
 
   // Where unattended copies go: a folder of the program's data, made when needed.
   static QString RescueFolder();
@@ -57,11 +75,11 @@ public:
 private:
   bool AskToStopWalk() const;
   void StopWalk();
-  bool CloseSurvey(Mode nMode);
   // After a failed close: true to close the window, false to stay; bRetry to try the close again.
   bool AskAfterFailure(const QString &strWhy, bool &bRetry);
   bool SaveCopy();
   bool RescueUnattended(const QString &strWhy);
 
   CTarvexCollectorView &m_view;
+  Purpose m_nPurpose;
 };

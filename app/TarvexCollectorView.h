@@ -185,8 +185,9 @@ public:
   // in place of the open one, and what follows it; true when it is open.
   bool OpenCollectionFile(const QString &strPath, int nMode);
   // Closes the open survey with everything it holds written (CSiteData::Close). When that fails
-  // the operator chooses: Retry, "Save a Copy As…" (the whole survey elsewhere), "Discard the
-  // Levels", or Cancel, which keeps the survey open and returns false. True when no survey is
+  // the operator chooses, as CSafeExit asks: Retry, "Save a Copy As…" (the whole survey
+  // elsewhere), "Discard the Levels" after a warning, or Cancel, which keeps the survey open and
+  // returns false. True when no survey is
   // open any more (m_pWalk and m_pSiteData gone, its markers off the plan).
   bool CloseSurvey();
   // Show Segment (32780) and Instructions (32782).
@@ -271,7 +272,6 @@ private:
   QString ChooseNewSurvey();
   bool IsOpenSurvey(const QString &strPath) const;
   bool SurveyFileFree(const QString &strPath);
-  bool SaveSurveyCopy();
   void DiscardSurvey();
   bool MakeSurvey(const QString &strPath, int nMode);
   bool OfferToContinue(const QString &strPath, const CFileException &failure);

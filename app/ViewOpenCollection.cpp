@@ -5,6 +5,7 @@
 
 #include "app/AppIdentity.h"
 #include "app/MainFrame.h"
+#include "app/SafeExit.h"
 #include "dialogs/Prompts.h"
 #include "survey/SurveyContinue.h"
 #include "survey/SurveyFiles.h"
@@ -44,20 +45,6 @@ const char *const TEXT_OPEN_NOW = "%1 is the survey open now. Choose another nam
 const char *const TEXT_CONTINUE =
     "%1 was not closed properly: %2.\n\nRepair it and continue the survey? The file as it is now is kept as %3.";
 const char *const TEXT_CONTINUED = "%1 was repaired: %2.";
-// Closing the survey that is replaced.
-const char *const TEXT_CLOSE_FAILED =
-    "%1\n\nThe levels not yet written are still in memory. Retry the write, save a copy of the whole survey "
-    "elsewhere, or cancel and keep this survey open.";
-const char *const BUTTON_RETRY = "Retry";
-const char *const BUTTON_SAVE_COPY = "Save a Copy As…";
-const char *const BUTTON_DISCARD = "Discard the Levels";
-const char *const BUTTON_CANCEL = "Cancel";
-const char *const CAPTION_SAVE_COPY = "Save a Copy As";
-// The answers, in the order of the buttons.
-constexpr int ANSWER_RETRY = PROMPT_ANSWER_CUSTOM;
-constexpr int ANSWER_SAVE_COPY = PROMPT_ANSWER_CUSTOM + 1;
-constexpr int ANSWER_DISCARD = PROMPT_ANSWER_CUSTOM + 2;
-
 QString Native(const QString &strPath) { return QDir::toNativeSeparators(strPath); }
 QString Native(const std::string &strPath) { return Native(QString::fromStdString(strPath)); }
 
@@ -205,51 +192,16 @@ bool CTarvexCollectorView::SurveyFileFree(const QString &strPath) {
 }
 
 // Closes the open survey with everything it still holds written. When that fails, the operator
-// chooses: retry, save a copy of the whole survey elsewhere, give up the levels not written, or
-// keep the survey open (false).
+// chooses (CSafeExit's choices): retry, save a copy of the whole survey elsewhere, give up the
+// levels not written after a warning, or keep the survey open (false).
 bool CTarvexCollectorView::CloseSurvey() {
   if (m_pSiteData == nullptr) {
     return true;
   }
-  for (;;) {
-    try {
-      m_pSiteData->Close();
-      break;
-    } catch (const CFileException &failure) {
-      _messageprompt prompt;
-      prompt.strText = QString::fromUtf8(TEXT_CLOSE_FAILED).arg(QString::fromStdString(failure.GetErrorMessage()));
-      prompt.strCaption = QString::fromUtf8(APP_TITLE);
-      prompt.nIcon = PROMPT_ICON_WARNING;
-      prompt.customButtons = {QString::fromUtf8(BUTTON_RETRY), QString::fromUtf8(BUTTON_SAVE_COPY),
-                              QString::fromUtf8(BUTTON_DISCARD), QString::fromUtf8(BUTTON_CANCEL)};
-      const int nAnswer = CPrompts::Current().Message(this, prompt);
-      if (nAnswer == ANSWER_RETRY || (nAnswer == ANSWER_SAVE_COPY && !SaveSurveyCopy())) {
-        continue;
-      }
-      if (nAnswer != ANSWER_SAVE_COPY && nAnswer != ANSWER_DISCARD) {
-        return false;
-      }
-      break;
-    }
+  if (!CSafeExit(*this, CSafeExit::replacing).CloseSurvey(CSafeExit::askOperator)) {
+    return false;
   }
   DiscardSurvey();
-  return true;
-}
-
-bool CTarvexCollectorView::SaveSurveyCopy() {
-  _fileprompt prompt = SurveyPrompt(_fileprompt::save);
-  prompt.strCaption = QString::fromUtf8(CAPTION_SAVE_COPY);
-  prompt.bConfirmOverwrite = true;
-  const QString strPath = PromptFile(this, prompt);
-  if (strPath.isEmpty()) {
-    return false;
-  }
-  try {
-    m_pSiteData->SaveCopyAs(strPath.toStdString());
-  } catch (const CFileException &failure) {
-    ShowFileError(this, failure);
-    return false;
-  }
   return true;
 }
 
@@ -262,6 +214,7 @@ void CTarvexCollectorView::DiscardSurvey() {
   std::fill(std::begin(m_SitePlan.m_Start), std::end(m_SitePlan.m_Start), _planpoint{});
   std::fill(std::begin(m_SitePlan.m_Stop), std::end(m_SitePlan.m_Stop), _planpoint{});
   m_SitePlan.m_nSegmentCount = 0;
+  m_SegmentDialog.WalkReplaced();
 }
 
 bool CTarvexCollectorView::MakeSurvey(const QString &strPath, int nMode) {
@@ -318,4 +271,5 @@ void CTarvexCollectorView::AdoptSurvey(std::unique_ptr<CSiteData> pSiteData) {
   m_pSiteData = std::move(pSiteData);
   m_Run.m_pSiteData = m_pSiteData.get();
   m_pWalk = std::make_unique<CSegmentWalk>(*m_pSiteData, m_SitePlan, m_Projection, &m_Run.m_bWalking);
+  m_SegmentDialog.WalkReplaced(); // the dialog shows the new walk, not the last survey's
 }

@@ -157,9 +157,13 @@ public slots:
   // file the operator chooses.
   void OnSaveCopy();
   // Shows what the state of the walk makes of the dialog's save controls: the red line, Retry and
-  // "Save a copy as..." while the segment walked last is not saved. The view calls it when it has
-  // made another walk (another survey opened).
+  // "Save a copy as..." while the segment walked last is not saved.
   void ShowSaveState();
+  // The view made another walk, or has none any more (another survey opened, or the open one
+  // closed): nothing is announced in it, so the radio buttons are disabled and unchecked, New
+  // Segment and BEGIN ! are offered, and the save controls show the new walk's state. The segment
+  // numbers and the point mode are kept until the next New Segment.
+  void WalkReplaced();
 
 private:
   // Connects the walking handlers to their controls and the timer.

@@ -33,6 +33,13 @@ void CSegmentDataDialog::ShowSaveState() {
   }
 }
 
+void CSegmentDataDialog::WalkReplaced() {
+  m_WalkTimer.stop();
+  ResetPointButtons(false);
+  EnableDlgItem(IDC_NEW_SEGMENT);
+  ShowSaveState();
+}
+
 void CSegmentDataDialog::OnRetrySave() {
   // Refused or failed again, the segment stays not saved and the reason is shown.
   if (RunWalk(&CSegmentWalk::RetrySave)) {

@@ -9,7 +9,9 @@
 #include "tests/support/ScriptedPrompts.h"
 
 #include <QLabel>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include <functional>
@@ -65,6 +67,23 @@ private slots:
       view.m_SitePlan.ZoomIn();
       view.resize(500, 333);
       view.m_SitePlan.Resize(ClientRect(view));
+    });
+    // The same through the view's own controls: its zoom commands, its scroll bars, the wheel, an
+    // arrow key and a resize of the window, each of which moves the window its own way.
+    QTest::newRow("zoom 8 by the commands, scroll bars, wheel and arrow") << Window([](CTarvexCollectorView &view) {
+      view.OnZoomIn();
+      view.OnZoomIn();
+      view.OnZoomIn();
+      view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->value() + 37);
+      view.verticalScrollBar()->setValue(view.verticalScrollBar()->value() + 23);
+      QWheelEvent wheel(QPointF(100, 100), view.viewport()->mapToGlobal(QPointF(100, 100)), QPoint(), QPoint(0, -120),
+                        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(view.viewport(), &wheel);
+      QTest::keyClick(&view, Qt::Key_Left);
+    });
+    QTest::newRow("fit by the command, window resized") << Window([](CTarvexCollectorView &view) {
+      view.OnFitToDisplay();
+      view.resize(517, 389);
     });
   }
 

@@ -1,6 +1,7 @@
 // Open Collection and the files it touches: a survey that cannot be created, a file that exists,
 // the survey open now, a survey another program holds, a survey whose last walk was cut off, a
 // file that is no survey, and the open survey that cannot be closed.
+#include "app/SafeExit.h"
 #include "platform/FileFaults.h"
 #include "survey/SurveyFiles.h"
 #include "tests/app/ViewRunSupport.h"
@@ -233,6 +234,7 @@ private slots:
     Prompts().AnswerMessage(PROMPT_ANSWER_CUSTOM);     // Retry: the disk is still full
     Prompts().AnswerMessage(PROMPT_ANSWER_CUSTOM + 1); // Save a Copy As…
     Prompts().AnswerFile(strCopy);
+    Prompts().AnswerMessage(PROMPT_ANSWER_OK, QString::fromUtf8(CSafeExit::TEXT_COPY_SAVED).arg(strCopy));
     Prompts().AnswerMessage(PROMPT_ANSWER_OK, LOAD_PROJECTION);
     int nShown = 0;
     Prompts().fnWhileShown = [&nShown] {
@@ -244,6 +246,90 @@ private slots:
     QCOMPARE(LevelsInFile(strCopy), 6U);
     QCOMPARE(View().m_pSiteData->m_strPath, strNew.toStdString());
     VERIFY_AS_SCRIPTED(Prompts());
+  }
+
+  // The segment dialog shows the walk of the survey open now: a segment of the survey replaced that
+  // was not saved leaves no Retry and no red line behind, and a segment announced in it leaves no
+  // radio button to set points with.
+  void dialogFollowsTheReplacedWalk() {
+    const QString strOld = FilePath("old.tvd");
+    CreateSurvey(strOld);
+    const uint32_t nFrequency = 8500;
+    View().m_pSiteData->SetChannels(&nFrequency, 1);
+    CSegmentWalk &walk = *View().m_pWalk;
+    QVERIFY(walk.NewSegment() && walk.SetStartPoint({1, 1}) && walk.SetStopPoint({9, 1}) && walk.Begin());
+    const uint8_t levels[] = {7, 0, 8, 0, 9, 0, 0, 0, 0, 0, 0, 0};
+    View().m_pSiteData->AddLevels(1, levels, 6);
+    CFileFaults::FailWritesAfter(0);
+    CSegmentDataDialog &dialog = View().m_SegmentDialog;
+    Prompts().AnswerMessage(PROMPT_ANSWER_OK); // why the segment is not saved
+    dialog.OnBeginStop();                      // STOP
+    QCOMPARE(walk.GetState(), WalkState::notSaved);
+    QCOMPARE(dialog.GetDlgItemText(IDC_BEGIN_STOP), QString::fromUtf8(CSegmentDataDialog::TEXT_RETRY));
+    QVERIFY(!dialog.GetDlgItem(IDC_NOT_SAVED)->isHidden());
+
+    CFileFaults::FailWritesAfter(-1);
+    CreateSurvey(FilePath("second.tvd")); // the close writes what waited
+    VERIFY_AS_SCRIPTED(Prompts());
+    QCOMPARE(LevelsInFile(strOld), 3U);
+    QCOMPARE(dialog.GetDlgItemText(IDC_BEGIN_STOP), QString::fromUtf8(CSegmentDataDialog::TEXT_BEGIN));
+    QVERIFY(dialog.GetDlgItem(IDC_NOT_SAVED)->isHidden());
+    QVERIFY(dialog.GetDlgItem(IDC_SAVE_COPY)->isHidden());
+
+    dialog.OnNewSegment();
+    QVERIFY(dialog.GetDlgItem(IDC_START_POINT)->isEnabled());
+    CreateSurvey(FilePath("third.tvd"));
+    VERIFY_AS_SCRIPTED(Prompts());
+    for (const int nId : {IDC_START_POINT, IDC_STOP_POINT}) {
+      QVERIFY(!dialog.GetDlgItem(nId)->isEnabled());
+    }
+    QVERIFY(dialog.GetDlgItem(IDC_NEW_SEGMENT)->isEnabled());
+  }
+
+  // Giving up the levels that cannot be written is a choice made after reading what is lost: No
+  // comes back to the choices (Cancel then keeps the survey open, its levels waiting), Yes opens
+  // the new survey.
+  void discardingTheLevelsAsksFirst() {
+    const QString strOld = FilePath("old.tvd");
+    CreateSurvey(strOld);
+    CSiteData &old = *View().m_pSiteData;
+    const uint32_t nFrequency = 8500;
+    old.SetChannels(&nFrequency, 1);
+    CSegmentWalk &walk = *View().m_pWalk;
+    QVERIFY(walk.NewSegment() && walk.SetStartPoint({1, 1}) && walk.SetStopPoint({9, 1}) && walk.Begin());
+    const uint8_t levels[] = {7, 0, 8, 0, 9, 0, 0, 0, 0, 0, 0, 0};
+    old.AddLevels(1, levels, 6);
+    QVERIFY(walk.Stop());
+    old.AddLevels(1, levels, 6); // waits for the next segment, or the close
+    CFileFaults::FailWritesAfter(0);
+    const int nDiscard = PROMPT_ANSWER_CUSTOM + 2;
+    const QString strWarning = QString::fromUtf8(CSafeExit::TEXT_DISCARD).arg(QDir::toNativeSeparators(strOld));
+
+    const QString strNew = FilePath("new.tvd");
+    AskForNew(strNew);
+    Prompts().AnswerMessage(nDiscard);
+    Prompts().AnswerMessage(PROMPT_ANSWER_NO, strWarning);
+    Prompts().AnswerMessage(PROMPT_ANSWER_CUSTOM + 3); // Cancel
+    View().OnOpenCollection();
+    VERIFY_AS_SCRIPTED(Prompts());
+    QCOMPARE(View().m_pSiteData.get(), &old);
+    QVERIFY(!old.IsClosed());
+    QVERIFY(old.GetWaitingRecordCount() > 0 || old.GetBufferedLevels(1) == 3);
+    QVERIFY(!QFile::exists(strNew));
+
+    AskForNew(strNew);
+    Prompts().AnswerMessage(nDiscard);
+    Prompts().AnswerMessage(PROMPT_ANSWER_YES, strWarning);
+    int nShown = 0;
+    Prompts().fnWhileShown = [&nShown] {
+      if (++nShown == 3) { // the warning: the disk has room again for the new survey
+        CFileFaults::FailWritesAfter(-1);
+      }
+    };
+    Prompts().AnswerMessage(PROMPT_ANSWER_OK, LOAD_PROJECTION);
+    View().OnOpenCollection();
+    VERIFY_AS_SCRIPTED(Prompts());
+    QCOMPARE(View().m_pSiteData->m_strPath, strNew.toStdString());
   }
 };
 
