@@ -42,125 +42,162 @@ constexpr int PLAN_HEIGHT = 6000;
 
 // An office building at 1 px = 1 cm: outer walls, two corridors across and one along, rooms of
 // varied widths with doors, windows, furniture, some coloured floors, stairs and labels, drawn
-// antialiased as a CAD export or a scanned plan would be.
-QImage DrawFloorPlan() {
-  QImage image(PLAN_WIDTH, PLAN_HEIGHT, QImage::Format_RGB32);
-  image.fill(Qt::white);
-  QPainter p(&image);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setRenderHint(QPainter::TextAntialiasing);
-  std::mt19937 rng(2024);
-  const auto random = [&rng](int lo, int hi) { return lo + static_cast<int>(rng() % static_cast<unsigned>(hi - lo)); };
-
-  const QRect building(200, 200, 7600, 5600);
-  const std::vector<QRect> corridors = {QRect(200, 2000, 7600, 300), QRect(200, 3700, 7600, 300),
-                                        QRect(3900, 200, 300, 5600)};
-  for (const QRect &c : corridors) {
-    p.fillRect(c, QColor(236, 236, 236));
+// antialiased as a CAD export or a scanned plan would be. One seeded generator drives every
+// random choice, so the drawing steps below keep their order and the plan stays the same per run.
+class CFloorPlanPainter {
+public:
+  explicit CFloorPlanPainter(QImage &image) : m_Painter(&image), m_Rng(2024) {
+    m_Painter.setRenderHint(QPainter::Antialiasing);
+    m_Painter.setRenderHint(QPainter::TextAntialiasing);
+    m_Font.setPixelSize(60);
+    m_Painter.setFont(m_Font);
   }
 
-  const QColor palette[] = {QColor(232, 240, 251), QColor(227, 244, 241), QColor(253, 238, 221), QColor(244, 244, 244),
-                            QColor(240, 232, 246)};
-  const QPen wall(Qt::black, 14, Qt::SolidLine, Qt::SquareCap);
-  const QPen thin(QColor(90, 90, 90), 4);
-  QFont font("DejaVu Sans");
-  font.setPixelSize(60);
-  p.setFont(font);
+  void Draw() {
+    for (const QRect &c : m_Corridors) {
+      m_Painter.fillRect(c, QColor(236, 236, 236));
+    }
+    DrawRooms();
+    DrawCorridorWalls();
+    DrawOuterWalls();
+    DrawLabels();
+    m_Painter.end();
+  }
+
+private:
+  int Random(int lo, int hi) { return lo + static_cast<int>(m_Rng() % static_cast<unsigned>(hi - lo)); }
 
   // Blocks between the corridors, each split into rooms along its corridor side.
-  const std::vector<std::pair<int, int>> bands = {{200, 2000}, {2300, 3700}, {4000, 5800}};
-  const std::vector<std::pair<int, int>> sides = {{200, 3900}, {4200, 7800}};
-  int nRoom = 0;
-  for (size_t nBand = 0; nBand < bands.size(); ++nBand) {
-    const auto [top, bottom] = bands[nBand];
-    for (const auto &[left, right] : sides) {
-      int x = left;
-      while (x < right) {
-        int nWidth = random(500, 1100);
-        if (right - (x + nWidth) < 500) {
-          nWidth = right - x;
-        }
-        const QRect room(x, top, nWidth, bottom - top);
-        ++nRoom;
-        if (rng() % 3 == 0) {
-          p.fillRect(room.adjusted(7, 7, -7, -7), palette[rng() % 5]);
-        }
-        // Furniture: desks with chairs, a table now and then.
-        p.setPen(thin);
-        for (int d = 0; d < random(2, 7); ++d) {
-          const int dx = x + random(60, std::max(61, nWidth - 260));
-          const int dy = top + random(120, bottom - top - 260);
-          p.setBrush(QColor(220, 220, 220));
-          p.drawRect(dx, dy, 180, 80);
-          p.setBrush(QColor(200, 200, 200));
-          p.drawEllipse(QPoint(dx + 90, dy + 130), 30, 30);
-        }
-        if (rng() % 4 == 0) {
-          p.setBrush(QColor(216, 198, 164));
-          p.drawEllipse(room.center(), std::min(nWidth / 4, 220), 140);
-        }
-        if (nRoom % 17 == 5) { // stairs
-          p.setPen(QPen(QColor(150, 150, 150), 5));
-          for (int y = top + 150; y < bottom - 100; y += 45) {
-            p.drawLine(x + 60, y, x + nWidth - 60, y);
+  void DrawRooms() {
+    const std::vector<std::pair<int, int>> bands = {{200, 2000}, {2300, 3700}, {4000, 5800}};
+    const std::vector<std::pair<int, int>> sides = {{200, 3900}, {4200, 7800}};
+    for (size_t nBand = 0; nBand < bands.size(); ++nBand) {
+      const auto [top, bottom] = bands[nBand];
+      for (const auto &[left, right] : sides) {
+        int x = left;
+        while (x < right) {
+          int nWidth = Random(500, 1100);
+          if (right - (x + nWidth) < 500) {
+            nWidth = right - x;
           }
+          ++m_nRoom;
+          DrawRoom(nBand, x, nWidth, top, bottom);
+          x += nWidth;
         }
-        p.setBrush(Qt::NoBrush);
-
-        // The wall to the next room and the door onto the corridor.
-        p.setPen(wall);
-        p.drawLine(x + nWidth, top, x + nWidth, bottom);
-        const bool bDoorBelow = nBand == 0 || (nBand == 1 && rng() % 2 == 0);
-        const int nDoorX = x + random(40, std::max(41, nWidth - 160));
-        const int nDoorY = bDoorBelow ? bottom : top;
-        p.fillRect(nDoorX, nDoorY - 8, 100, 16, Qt::white);
-        p.setPen(thin);
-        const int nSwing = bDoorBelow ? -100 : 100;
-        p.drawLine(nDoorX, nDoorY, nDoorX, nDoorY + nSwing);
-        QPainterPath arc;
-        arc.moveTo(nDoorX, nDoorY + nSwing);
-        arc.arcTo(QRectF(nDoorX - 100, nDoorY - 100, 200, 200), bDoorBelow ? 90 : 270, bDoorBelow ? -90 : 90);
-        p.drawPath(arc);
-
-        p.setPen(QColor(30, 30, 30));
-        p.drawText(room.adjusted(0, 0, 0, -(bottom - top) / 3), Qt::AlignCenter,
-                   QString("Room %1.%2").arg(nBand + 1).arg(nRoom, 2, 10, QChar('0')));
-        x += nWidth;
       }
     }
   }
 
-  p.setPen(wall);
-  for (const QRect &c : corridors) {
-    if (c.width() > c.height()) {
-      p.drawLine(c.left(), c.top(), c.right(), c.top());
-      p.drawLine(c.left(), c.bottom(), c.right(), c.bottom());
-    } else {
-      p.drawLine(c.left(), c.top(), c.left(), c.bottom());
-      p.drawLine(c.right(), c.top(), c.right(), c.bottom());
+  void DrawRoom(size_t nBand, int x, int nWidth, int top, int bottom) {
+    const QRect room(x, top, nWidth, bottom - top);
+    if (m_Rng() % 3 == 0) {
+      m_Painter.fillRect(room.adjusted(7, 7, -7, -7), m_Palette[m_Rng() % 5]);
+    }
+    DrawFurniture(room, x, nWidth, top, bottom);
+    m_Painter.setBrush(Qt::NoBrush);
+
+    // The wall to the next room and the door onto the corridor.
+    m_Painter.setPen(m_Wall);
+    m_Painter.drawLine(x + nWidth, top, x + nWidth, bottom);
+    const bool bDoorBelow = nBand == 0 || (nBand == 1 && m_Rng() % 2 == 0);
+    const int nDoorX = x + Random(40, std::max(41, nWidth - 160));
+    DrawDoor(nDoorX, bDoorBelow ? bottom : top, bDoorBelow);
+
+    m_Painter.setPen(QColor(30, 30, 30));
+    m_Painter.drawText(room.adjusted(0, 0, 0, -(bottom - top) / 3), Qt::AlignCenter,
+                       QString("Room %1.%2").arg(nBand + 1).arg(m_nRoom, 2, 10, QChar('0')));
+  }
+
+  // Furniture: desks with chairs, a table now and then; stairs in every seventeenth room.
+  void DrawFurniture(const QRect &room, int x, int nWidth, int top, int bottom) {
+    m_Painter.setPen(m_Thin);
+    for (int d = 0; d < Random(2, 7); ++d) {
+      const int dx = x + Random(60, std::max(61, nWidth - 260));
+      const int dy = top + Random(120, bottom - top - 260);
+      m_Painter.setBrush(QColor(220, 220, 220));
+      m_Painter.drawRect(dx, dy, 180, 80);
+      m_Painter.setBrush(QColor(200, 200, 200));
+      m_Painter.drawEllipse(QPoint(dx + 90, dy + 130), 30, 30);
+    }
+    if (m_Rng() % 4 == 0) {
+      m_Painter.setBrush(QColor(216, 198, 164));
+      m_Painter.drawEllipse(room.center(), std::min(nWidth / 4, 220), 140);
+    }
+    if (m_nRoom % 17 == 5) { // stairs
+      m_Painter.setPen(QPen(QColor(150, 150, 150), 5));
+      for (int y = top + 150; y < bottom - 100; y += 45) {
+        m_Painter.drawLine(x + 60, y, x + nWidth - 60, y);
+      }
     }
   }
-  p.setPen(QPen(Qt::black, 30));
-  p.drawRect(building);
-  // Windows along the outer walls.
-  p.setPen(QPen(QColor(58, 123, 213), 5));
-  p.setBrush(Qt::white);
-  for (int x = 400; x < 7600; x += 700) {
-    p.drawRect(x, 188, 400, 24);
-    p.drawRect(x, 5788, 400, 24);
+
+  // The gap in the wall and the door's leaf and swing, opening into the room.
+  void DrawDoor(int nDoorX, int nDoorY, bool bDoorBelow) {
+    m_Painter.fillRect(nDoorX, nDoorY - 8, 100, 16, Qt::white);
+    m_Painter.setPen(m_Thin);
+    const int nSwing = bDoorBelow ? -100 : 100;
+    m_Painter.drawLine(nDoorX, nDoorY, nDoorX, nDoorY + nSwing);
+    QPainterPath arc;
+    arc.moveTo(nDoorX, nDoorY + nSwing);
+    arc.arcTo(QRectF(nDoorX - 100, nDoorY - 100, 200, 200), bDoorBelow ? 90 : 270, bDoorBelow ? -90 : 90);
+    m_Painter.drawPath(arc);
   }
-  for (int y = 400; y < 5600; y += 700) {
-    p.drawRect(188, y, 24, 400);
-    p.drawRect(7788, y, 24, 400);
+
+  void DrawCorridorWalls() {
+    m_Painter.setPen(m_Wall);
+    for (const QRect &c : m_Corridors) {
+      if (c.width() > c.height()) {
+        m_Painter.drawLine(c.left(), c.top(), c.right(), c.top());
+        m_Painter.drawLine(c.left(), c.bottom(), c.right(), c.bottom());
+      } else {
+        m_Painter.drawLine(c.left(), c.top(), c.left(), c.bottom());
+        m_Painter.drawLine(c.right(), c.top(), c.right(), c.bottom());
+      }
+    }
   }
-  font.setPixelSize(90);
-  p.setFont(font);
-  p.setPen(QColor(110, 110, 110));
-  p.drawText(QRect(200, 2000, 3700, 300), Qt::AlignCenter, "CORRIDOR A");
-  p.drawText(QRect(4200, 3700, 3600, 300), Qt::AlignCenter, "CORRIDOR B");
-  p.setPen(Qt::black);
-  p.drawText(QPoint(220, 150), "Benchmark site: office building, level 2");
-  p.end();
+
+  // The building's outline and the windows along it.
+  void DrawOuterWalls() {
+    m_Painter.setPen(QPen(Qt::black, 30));
+    m_Painter.drawRect(QRect(200, 200, 7600, 5600));
+    m_Painter.setPen(QPen(QColor(58, 123, 213), 5));
+    m_Painter.setBrush(Qt::white);
+    for (int x = 400; x < 7600; x += 700) {
+      m_Painter.drawRect(x, 188, 400, 24);
+      m_Painter.drawRect(x, 5788, 400, 24);
+    }
+    for (int y = 400; y < 5600; y += 700) {
+      m_Painter.drawRect(188, y, 24, 400);
+      m_Painter.drawRect(7788, y, 24, 400);
+    }
+  }
+
+  void DrawLabels() {
+    m_Font.setPixelSize(90);
+    m_Painter.setFont(m_Font);
+    m_Painter.setPen(QColor(110, 110, 110));
+    m_Painter.drawText(QRect(200, 2000, 3700, 300), Qt::AlignCenter, "CORRIDOR A");
+    m_Painter.drawText(QRect(4200, 3700, 3600, 300), Qt::AlignCenter, "CORRIDOR B");
+    m_Painter.setPen(Qt::black);
+    m_Painter.drawText(QPoint(220, 150), "Benchmark site: office building, level 2");
+  }
+
+  QPainter m_Painter;
+  std::mt19937 m_Rng;
+  int m_nRoom = 0;
+  QFont m_Font{"DejaVu Sans"};
+  const std::vector<QRect> m_Corridors = {QRect(200, 2000, 7600, 300), QRect(200, 3700, 7600, 300),
+                                          QRect(3900, 200, 300, 5600)};
+  const QColor m_Palette[5] = {QColor(232, 240, 251), QColor(227, 244, 241), QColor(253, 238, 221),
+                               QColor(244, 244, 244), QColor(240, 232, 246)};
+  const QPen m_Wall{Qt::black, 14, Qt::SolidLine, Qt::SquareCap};
+  const QPen m_Thin{QColor(90, 90, 90), 4};
+};
+
+QImage DrawFloorPlan() {
+  QImage image(PLAN_WIDTH, PLAN_HEIGHT, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  CFloorPlanPainter(image).Draw();
   return image;
 }
 
@@ -235,56 +272,62 @@ bool SameFiles(const std::string &a, const std::string &b) {
                     std::istreambuf_iterator<char>(fb), std::istreambuf_iterator<char>());
 }
 
-} // namespace
-
-int main(int argc, char **argv) {
+struct _options {
   int nRepeat = 5;
   std::string strKeep;
+};
+
+// Reads --repeat and --keep; prints the usage and returns false on anything else.
+bool ParseOptions(int argc, char **argv, _options &options) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
-      nRepeat = std::max(1, std::atoi(argv[++i]));
+      options.nRepeat = std::max(1, std::atoi(argv[++i]));
     } else if (std::strcmp(argv[i], "--keep") == 0 && i + 1 < argc) {
-      strKeep = argv[++i];
+      options.strKeep = argv[++i];
     } else {
       std::fprintf(stderr, "usage: %s [--repeat N] [--keep DIR]\n", argv[0]);
-      return 2;
+      return false;
     }
   }
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QGuiApplication application(argc, argv);
-  QImageReader::setAllocationLimit(1024); // the plan takes 192 MB as a QImage
+  return true;
+}
 
-  const fs::path dir =
-      strKeep.empty() ? fs::temp_directory_path() / ("tarvex-bench-" + std::to_string(::getpid())) : fs::path(strKeep);
-  fs::create_directories(dir);
-  const std::string png = (dir / "plan.png").string();
-  const std::string gpf = (dir / "plan.gpf").string();
-
-  std::printf("generating a %d x %d floor plan ...\n", PLAN_WIDTH, PLAN_HEIGHT);
-  const QImage plan = DrawFloorPlan();
+// Saves the plan as PNG and as a projection file, and returns the 24-bit bitmap the projection
+// holds; false (with a message) when the PNG cannot be written.
+bool WritePlanFiles(const QImage &plan, const std::string &png, const std::string &gpf, std::vector<uint8_t> &bitmap) {
   if (!plan.save(QString::fromStdString(png))) {
     std::fprintf(stderr, "cannot write %s\n", png.c_str());
-    return 1;
+    return false;
   }
   const QImage rgb = plan.convertToFormat(QImage::Format_RGB888);
-  const std::vector<uint8_t> bitmap = MakeBitmapFile24(PLAN_WIDTH, PLAN_HEIGHT, rgb.constBits(), rgb.bytesPerLine());
+  bitmap = MakeBitmapFile24(PLAN_WIDTH, PLAN_HEIGHT, rgb.constBits(), rgb.bytesPerLine());
   const _transform transform{0, 2477632.48, -3710575.14, 0, -28678991.5, 178618281.8};
   WriteProjectionFile(gpf, PROJECTION_GEO, transform, bitmap.data(), bitmap.size());
   std::printf("bitmap %zu bytes, projection %ju bytes (section %.1f%% of the bitmap), PNG %ju bytes\n", bitmap.size(),
               static_cast<uintmax_t>(fs::file_size(gpf)),
               100.0 * static_cast<double>(fs::file_size(gpf)) / bitmap.size(),
               static_cast<uintmax_t>(fs::file_size(png)));
+  return true;
+}
 
-  // One untimed round of each so both start from the page cache.
-  CSiteProjection projection;
+// One untimed round of each so both start from the page cache; false when Qt cannot read the PNG.
+bool WarmUp(CSiteProjection &projection, const std::string &gpf, const std::string &png, const QSize &size) {
   projection.Load(gpf);
   QImage loaded;
   loaded.load(QString::fromStdString(png));
-  if (loaded.size() != plan.size()) {
+  if (loaded.size() != size) {
     std::fprintf(stderr, "Qt could not read the PNG back\n");
-    return 1;
+    return false;
   }
+  return true;
+}
 
+struct _loadtimes {
+  double dProjection = 0; // (a), median
+  double dPng = 0;        // (b), median
+};
+
+_loadtimes TimeLoads(CSiteProjection &projection, const std::string &gpf, const std::string &png, int nRepeat) {
   std::vector<double> loads;
   std::vector<double> pngs;
   for (int i = 0; i < nRepeat; ++i) {
@@ -294,30 +337,65 @@ int main(int argc, char **argv) {
       image.load(QString::fromStdString(png));
     }));
   }
-  const double a = Median(loads);
-  const double b = Median(pngs);
-  {
-    std::ifstream decoded(projection.m_strBitmapPath, std::ios::binary);
-    if (!std::equal(bitmap.begin(), bitmap.end(), std::istreambuf_iterator<char>(decoded),
-                    [](uint8_t x, char y) { return x == static_cast<uint8_t>(y); })) {
-      std::fprintf(stderr, "the decoded bitmap differs from the plan\n");
-      return 1;
-    }
-  }
+  return {Median(loads), Median(pngs)};
+}
 
-  std::printf("naive decode (one-byte reads, one bit per step) ...\n");
-  const std::string naive = (dir / "plan.naive.bmp").string();
-  const double c = Seconds([&] { NaiveDecode(gpf + "c", naive); });
-  const bool bSame = SameFiles(naive, projection.m_strBitmapPath);
+bool FileHolds(const std::string &strPath, const std::vector<uint8_t> &bytes) {
+  std::ifstream file(strPath, std::ios::binary);
+  return std::equal(bytes.begin(), bytes.end(), std::istreambuf_iterator<char>(file),
+                    [](uint8_t x, char y) { return x == static_cast<uint8_t>(y); });
+}
 
+void PrintResults(const _loadtimes &times, double c, int nRepeat, bool bSame) {
+  const double a = times.dProjection;
+  const double b = times.dPng;
   std::printf("(a) CSiteProjection::Load           %8.3f s  (median of %d)\n", a, nRepeat);
   std::printf("(b) QImage::load of the PNG          %8.3f s  (median of %d)\n", b, nRepeat);
   std::printf("(c) naive decode of the stream       %8.3f s  (one run)\n", c);
   std::printf("a/b = %.3f  (target <= 1.0: %s)\n", a / b, a / b <= 1.0 ? "met" : "MISSED");
   std::printf("c/a = %.1f  (target >= 10: %s)\n", c / a, c / a >= 10 ? "met" : "MISSED");
   std::printf("naive and table-driven decodes %s\n", bSame ? "are identical" : "DIFFER");
+}
 
-  if (strKeep.empty()) {
+} // namespace
+
+int main(int argc, char **argv) {
+  _options options;
+  if (!ParseOptions(argc, argv, options)) {
+    return 2;
+  }
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QGuiApplication application(argc, argv);
+  QImageReader::setAllocationLimit(1024); // the plan takes 192 MB as a QImage
+
+  const fs::path dir = options.strKeep.empty()
+                           ? fs::temp_directory_path() / ("tarvex-bench-" + std::to_string(::getpid()))
+                           : fs::path(options.strKeep);
+  fs::create_directories(dir);
+  const std::string png = (dir / "plan.png").string();
+  const std::string gpf = (dir / "plan.gpf").string();
+
+  std::printf("generating a %d x %d floor plan ...\n", PLAN_WIDTH, PLAN_HEIGHT);
+  const QImage plan = DrawFloorPlan();
+  std::vector<uint8_t> bitmap;
+  CSiteProjection projection;
+  if (!WritePlanFiles(plan, png, gpf, bitmap) || !WarmUp(projection, gpf, png, plan.size())) {
+    return 1;
+  }
+
+  const _loadtimes times = TimeLoads(projection, gpf, png, options.nRepeat);
+  if (!FileHolds(projection.m_strBitmapPath, bitmap)) {
+    std::fprintf(stderr, "the decoded bitmap differs from the plan\n");
+    return 1;
+  }
+
+  std::printf("naive decode (one-byte reads, one bit per step) ...\n");
+  const std::string naive = (dir / "plan.naive.bmp").string();
+  const double c = Seconds([&] { NaiveDecode(gpf + "c", naive); });
+  const bool bSame = SameFiles(naive, projection.m_strBitmapPath);
+  PrintResults(times, c, options.nRepeat, bSame);
+
+  if (options.strKeep.empty()) {
     fs::remove_all(dir);
   }
   return bSame ? 0 : 1;

@@ -103,6 +103,91 @@ void Print(const char *pszWhat, const _latency &latency) {
               latency.nTicks);
 }
 
+// The unit, at its top rate on both channels, in real time; its frames reach the host at once
+// (38400 baud could not carry 2000 levels a second). Null (with a message) when it cannot be opened.
+std::shared_ptr<CSimulatedReceiver> ConnectReceiver(CTarvexCollectorView &view) {
+  D2xxDisableAllBackends();
+  auto pUnit = std::make_shared<CSimulatedReceiver>();
+  D2xxEnableBackend(std::make_shared<CD2xxSimBackend>(pUnit));
+  pUnit->SetSampleRate(LEVELS_PER_SECOND);
+  pUnit->SetChannelCount(2);
+  CBrackwell &link = view.m_ConnectionDialog.m_Link;
+  link.SetTarget(&view);
+  if (!link.StartWorker() || !link.Open(pUnit->GetIdentity().strBridgeSerial, 38400)) {
+    std::fprintf(stderr, "the simulated receiver could not be opened\n");
+    return nullptr;
+  }
+  view.m_bConnected = true;
+  view.m_ReceiverStatus.OnConnected();
+  return pUnit;
+}
+
+// The receiver's ranges, then measurement mode: the channel report sets the survey's channels.
+// False (with a message) when any step fails.
+bool BeginWalk(CTarvexCollectorView &view, CSimulatedReceiver &unit, const std::string &strPath) {
+  view.m_ConnectionDialog.m_Link.SendCommandByte(CMD_RECEIVER_INFO);
+  if (!LoopUntil([&] { return view.m_Run.GetDescriptionCount() >= 1; })) {
+    std::fprintf(stderr, "the receiver did not describe itself\n");
+    return false;
+  }
+  if (!PrepareWalk(view, strPath)) {
+    std::fprintf(stderr, "the survey could not be made\n");
+    return false;
+  }
+  unit.SetMeasurementMode(true);
+  unit.StartRealTime();
+  if (!LoopUntil([&] { return view.m_Run.GetChannelReportCount() >= 1; }) || view.m_pSiteData->GetChannelCount() != 2 ||
+      !view.m_pWalk->Begin()) {
+    std::fprintf(stderr, "the walk could not begin\n");
+    return false;
+  }
+  return true;
+}
+
+struct _walkend {
+  uint64_t nSent = 0;  // levels the unit sent on both channels
+  uint64_t nTaken = 0; // levels the view took during the walk
+  bool bCaughtUp = false;
+  bool bStopped = false;
+  _surveycontents contents; // the survey file as read back after STOP
+};
+
+// ESC, the link and the view catch up with every level sent, then STOP; the file is read back.
+_walkend EndWalk(CTarvexCollectorView &view, CSimulatedReceiver &unit, const std::string &strPath,
+                 uint64_t nTakenAtBegin) {
+  _walkend end;
+  unit.SetMeasurementMode(false);
+  end.nSent = unit.LevelsSent(1) + unit.LevelsSent(2);
+  end.bCaughtUp = LoopUntil([&] { return LevelsTaken(view.m_Run) >= end.nSent; });
+  end.nTaken = LevelsTaken(view.m_Run) - nTakenAtBegin;
+  end.bStopped = static_cast<bool>(view.m_pWalk->Stop());
+  unit.StopRealTime();
+  const auto bytes = LoadSurveyFile(strPath, CFile::shareDenyNone);
+  end.contents = ParseSurvey(bytes.data(), bytes.size());
+  return end;
+}
+
+// Prints the latencies, their ratios and the level counts; true when every level of the walk is
+// in the file and the loop never stalled beyond the limit.
+bool Report(int nSeconds, const _latency &baseline, const _latency &walking, const CCollectionRun &run,
+            const _walkend &end) {
+  std::printf("view packet handling, 2 channels x %u levels/s, %d s walked\n", LEVELS_PER_SECOND, nSeconds);
+  Print("event loop, no receiver (baseline)", baseline);
+  Print("event loop, walking", walking);
+  std::printf("ratio walking / baseline            p99 %7.2f      max %7.2f\n",
+              baseline.dP99Ms > 0 ? walking.dP99Ms / baseline.dP99Ms : 0.0,
+              baseline.dMaxMs > 0 ? walking.dMaxMs / baseline.dMaxMs : 0.0);
+  std::printf("levels sent %llu, taken by the view %llu, taken during the walk %llu, in the file %llu\n",
+              static_cast<unsigned long long>(end.nSent), static_cast<unsigned long long>(LevelsTaken(run)),
+              static_cast<unsigned long long>(end.nTaken), static_cast<unsigned long long>(end.contents.LevelCount()));
+  const bool bAllLevels =
+      end.bCaughtUp && end.bStopped && end.contents.IsSound() && end.contents.LevelCount() == end.nTaken;
+  const bool bNoStall = walking.dMaxMs <= STALL_LIMIT_MS;
+  std::printf("every level of the walk in the file: %s; longest stall within %.0f ms: %s\n", bAllLevels ? "yes" : "NO",
+              STALL_LIMIT_MS, bNoStall ? "yes" : "NO");
+  return bAllLevels && bNoStall;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -119,67 +204,21 @@ int main(int argc, char **argv) {
   MeasureLoop(SETTLE_MS); // the window's first layout and paint are no part of the baseline
   const _latency baseline = MeasureLoop(BASELINE_SECONDS * 1000);
 
-  // The unit, at its top rate on both channels, in real time; its frames reach the host at once
-  // (38400 baud could not carry 2000 levels a second).
-  D2xxDisableAllBackends();
-  auto pUnit = std::make_shared<CSimulatedReceiver>();
-  D2xxEnableBackend(std::make_shared<CD2xxSimBackend>(pUnit));
-  pUnit->SetSampleRate(LEVELS_PER_SECOND);
-  pUnit->SetChannelCount(2);
-  CBrackwell &link = view.m_ConnectionDialog.m_Link;
-  link.SetTarget(&view);
-  if (!link.StartWorker() || !link.Open(pUnit->GetIdentity().strBridgeSerial, 38400)) {
-    std::fprintf(stderr, "the simulated receiver could not be opened\n");
-    return 1;
-  }
-  view.m_bConnected = true;
-  view.m_ReceiverStatus.OnConnected();
-  // The receiver's ranges, then measurement mode: the channel report sets the survey's channels.
-  link.SendCommandByte(CMD_RECEIVER_INFO);
-  if (!LoopUntil([&] { return view.m_Run.GetDescriptionCount() >= 1; })) {
-    std::fprintf(stderr, "the receiver did not describe itself\n");
+  const std::shared_ptr<CSimulatedReceiver> pUnit = ConnectReceiver(view);
+  if (!pUnit) {
     return 1;
   }
   QTemporaryDir dir;
   const std::string strPath = dir.filePath("bench.tvd").toStdString();
-  if (!PrepareWalk(view, strPath)) {
-    std::fprintf(stderr, "the survey could not be made\n");
-    return 1;
-  }
-  pUnit->SetMeasurementMode(true);
-  pUnit->StartRealTime();
-  if (!LoopUntil([&] { return view.m_Run.GetChannelReportCount() >= 1; }) || view.m_pSiteData->GetChannelCount() != 2 ||
-      !view.m_pWalk->Begin()) {
-    std::fprintf(stderr, "the walk could not begin\n");
+  if (!BeginWalk(view, *pUnit, strPath)) {
     return 1;
   }
   const uint64_t nTakenAtBegin = LevelsTaken(view.m_Run);
   const _latency walking = MeasureLoop(nSeconds * 1000);
+  const _walkend end = EndWalk(view, *pUnit, strPath, nTakenAtBegin);
 
-  // ESC, the link and the view catch up with every level sent, then STOP.
-  pUnit->SetMeasurementMode(false);
-  const uint64_t nSent = pUnit->LevelsSent(1) + pUnit->LevelsSent(2);
-  const bool bCaughtUp = LoopUntil([&] { return LevelsTaken(view.m_Run) >= nSent; });
-  const uint64_t nTaken = LevelsTaken(view.m_Run) - nTakenAtBegin;
-  const bool bStopped = static_cast<bool>(view.m_pWalk->Stop());
-  pUnit->StopRealTime();
-  const auto bytes = LoadSurveyFile(strPath, CFile::shareDenyNone);
-  const _surveycontents contents = ParseSurvey(bytes.data(), bytes.size());
-
-  std::printf("view packet handling, 2 channels x %u levels/s, %d s walked\n", LEVELS_PER_SECOND, nSeconds);
-  Print("event loop, no receiver (baseline)", baseline);
-  Print("event loop, walking", walking);
-  std::printf("ratio walking / baseline            p99 %7.2f      max %7.2f\n",
-              baseline.dP99Ms > 0 ? walking.dP99Ms / baseline.dP99Ms : 0.0,
-              baseline.dMaxMs > 0 ? walking.dMaxMs / baseline.dMaxMs : 0.0);
-  std::printf("levels sent %llu, taken by the view %llu, taken during the walk %llu, in the file %llu\n",
-              static_cast<unsigned long long>(nSent), static_cast<unsigned long long>(LevelsTaken(view.m_Run)),
-              static_cast<unsigned long long>(nTaken), static_cast<unsigned long long>(contents.LevelCount()));
-  const bool bAllLevels = bCaughtUp && bStopped && contents.IsSound() && contents.LevelCount() == nTaken;
-  const bool bNoStall = walking.dMaxMs <= STALL_LIMIT_MS;
-  std::printf("every level of the walk in the file: %s; longest stall within %.0f ms: %s\n", bAllLevels ? "yes" : "NO",
-              STALL_LIMIT_MS, bNoStall ? "yes" : "NO");
-  link.StopWorker();
+  const bool bPassed = Report(nSeconds, baseline, walking, view.m_Run, end);
+  view.m_ConnectionDialog.m_Link.StopWorker();
   D2xxDisableAllBackends();
-  return bAllLevels && bNoStall ? 0 : 1;
+  return bPassed ? 0 : 1;
 }

@@ -89,6 +89,61 @@ protected:
     Done(m_pWalk->Stop());
   }
 
+  // Start point (300, 250) and stop point (500, 450) on the plan zoomed in (window (200, 600, 150,
+  // 450) in 800 x 600: screen = 2 * (plan - corner)): the markers, the projection's points and the
+  // length follow each point; nothing is written before BEGIN.
+  void SetAndCheckZoomedPoints(CSiteData &data) {
+    Done(m_pWalk->SetStartPoint({300, 250}));
+    EXPECT_EQ(m_plan->m_ptCurrent.x, 300);
+    EXPECT_EQ(data.m_ptLastPoint.y, 250);
+    EXPECT_EQ(m_plan->m_Start[0].nPlanX, 300);
+    EXPECT_EQ(m_plan->m_Start[0].nScreenX, 200);
+    EXPECT_EQ(m_plan->m_Start[0].nScreenY, 200);
+    // The stop marker shows at the start point; its plan position waits for the stop point.
+    EXPECT_EQ(m_plan->m_Stop[0].bPlaced, 1);
+    EXPECT_EQ(m_plan->m_Stop[0].nScreenX, 200);
+    EXPECT_EQ(m_plan->m_Stop[0].nPlanX, 0);
+    EXPECT_DOUBLE_EQ(m_projection.m_FirstPoint[0], 300.0 / 80);
+    EXPECT_DOUBLE_EQ(m_projection.m_SecondPoint[0], 0.0);
+
+    Done(m_pWalk->SetStopPoint({500, 450}));
+    EXPECT_EQ(m_plan->m_Stop[0].nPlanX, 500);
+    EXPECT_EQ(m_plan->m_Stop[0].nScreenX, 600);
+    EXPECT_EQ(m_plan->m_Stop[0].nScreenY, 600);
+    EXPECT_DOUBLE_EQ(m_projection.m_SecondPoint[1], 450.0 / 80);
+    EXPECT_DOUBLE_EQ(m_pWalk->GetSegmentLength(),
+                     CSiteProjection::GeoDistance(300.0 / 80, 250.0 / 80, 500.0 / 80, 450.0 / 80));
+    EXPECT_EQ(Bytes(Path()).size(), 33U) << "points are not written";
+  }
+
+  // The file after STOP of the segment SetAndCheckZoomedPoints placed, with two records and its
+  // stop at minute 9.
+  void ExpectZoomedSegmentStored() const {
+    const auto contents = Read();
+    ASSERT_TRUE(contents.IsSound());
+    const auto &h = contents.segments.at(0).header;
+    EXPECT_EQ(contents.segments[0].records.size(), 2U);
+    EXPECT_EQ(h.nStartX, 300);
+    EXPECT_EQ(h.nStopY, 450);
+    EXPECT_EQ(h.nCoordsFlag, 1);
+    EXPECT_DOUBLE_EQ(h.dStartLat, 300.0 / 80); // longitude first in the header, latitude second
+    EXPECT_DOUBLE_EQ(h.dStartLon, 250.0 / 80);
+    EXPECT_DOUBLE_EQ(h.dStopLon, 450.0 / 80);
+    EXPECT_EQ(h.nStopMinute, 9);
+  }
+
+  // Two of the states a refused operation is tried in: a segment announced with its start point,
+  // and one being walked with levels taken (the third, a segment walked to STOP, is WalkOne's).
+  void Announce(CSiteData &) {
+    Done(m_pWalk->NewSegment());
+    Done(m_pWalk->SetStartPoint({10, 10}));
+  }
+  void BeginWalking(CSiteData &data) {
+    Announce(data);
+    Done(m_pWalk->Begin());
+    Add(data, 1, Ramp(4));
+  }
+
   bool m_bWalking = true; // the walk clears it when it is made
 };
 
@@ -104,27 +159,7 @@ TEST_F(SegmentWalk, ASegmentIsWalkedInTheOrderOfTheCollector) {
   EXPECT_EQ(m_plan->m_nSegmentCount, 1);
   EXPECT_EQ(U32At(Bytes(Path()), 29), 1U);
 
-  Done(m_pWalk->SetStartPoint({300, 250}));
-  EXPECT_EQ(m_plan->m_ptCurrent.x, 300);
-  EXPECT_EQ(data->m_ptLastPoint.y, 250);
-  EXPECT_EQ(m_plan->m_Start[0].nPlanX, 300);
-  EXPECT_EQ(m_plan->m_Start[0].nScreenX, 200);
-  EXPECT_EQ(m_plan->m_Start[0].nScreenY, 200);
-  // The stop marker shows at the start point; its plan position waits for the stop point.
-  EXPECT_EQ(m_plan->m_Stop[0].bPlaced, 1);
-  EXPECT_EQ(m_plan->m_Stop[0].nScreenX, 200);
-  EXPECT_EQ(m_plan->m_Stop[0].nPlanX, 0);
-  EXPECT_DOUBLE_EQ(m_projection.m_FirstPoint[0], 300.0 / 80);
-  EXPECT_DOUBLE_EQ(m_projection.m_SecondPoint[0], 0.0);
-
-  Done(m_pWalk->SetStopPoint({500, 450}));
-  EXPECT_EQ(m_plan->m_Stop[0].nPlanX, 500);
-  EXPECT_EQ(m_plan->m_Stop[0].nScreenX, 600);
-  EXPECT_EQ(m_plan->m_Stop[0].nScreenY, 600);
-  EXPECT_DOUBLE_EQ(m_projection.m_SecondPoint[1], 450.0 / 80);
-  EXPECT_DOUBLE_EQ(m_pWalk->GetSegmentLength(),
-                   CSiteProjection::GeoDistance(300.0 / 80, 250.0 / 80, 500.0 / 80, 450.0 / 80));
-  EXPECT_EQ(Bytes(Path()).size(), 33U) << "points are not written";
+  SetAndCheckZoomedPoints(*data);
 
   Done(m_pWalk->Begin());
   EXPECT_TRUE(m_bWalking);
@@ -142,17 +177,7 @@ TEST_F(SegmentWalk, ASegmentIsWalkedInTheOrderOfTheCollector) {
   EXPECT_FALSE(m_bWalking);
   EXPECT_EQ(m_pWalk->GetState(), WalkState::walked);
 
-  const auto contents = Read();
-  ASSERT_TRUE(contents.IsSound());
-  const auto &h = contents.segments.at(0).header;
-  EXPECT_EQ(contents.segments[0].records.size(), 2U);
-  EXPECT_EQ(h.nStartX, 300);
-  EXPECT_EQ(h.nStopY, 450);
-  EXPECT_EQ(h.nCoordsFlag, 1);
-  EXPECT_DOUBLE_EQ(h.dStartLat, 300.0 / 80); // longitude first in the header, latitude second
-  EXPECT_DOUBLE_EQ(h.dStartLon, 250.0 / 80);
-  EXPECT_DOUBLE_EQ(h.dStopLon, 450.0 / 80);
-  EXPECT_EQ(h.nStopMinute, 9);
+  ExpectZoomedSegmentStored();
 }
 
 TEST_F(SegmentWalk, ALinearProjectionStoresNoCoordinatesAndMeasuresInItsUnits) {
@@ -201,15 +226,8 @@ TEST_F(SegmentWalk, RefusalsSayWhyAndChangeNothing) {
     std::function<_walkresult(CSegmentWalk &)> action;
     const char *why;
   };
-  const auto announced = [this](CSiteData &) {
-    Done(m_pWalk->NewSegment());
-    Done(m_pWalk->SetStartPoint({10, 10}));
-  };
-  const auto walking = [this, announced](CSiteData &data) {
-    announced(data);
-    Done(m_pWalk->Begin());
-    Add(data, 1, Ramp(4));
-  };
+  const auto announced = [this](CSiteData &data) { Announce(data); };
+  const auto walking = [this](CSiteData &data) { BeginWalking(data); };
   const auto walked = [this](CSiteData &data) { WalkOne(data, {1, 1}, {2, 2}, Ramp(3)); };
   const auto nothing = [](CSiteData &) {};
   const Case cases[] = {

@@ -17,13 +17,16 @@ std::vector<uint8_t> Cut(std::vector<uint8_t> bytes, size_t nDrop) {
   return bytes;
 }
 
-TEST(SurveyAssessment, OnlyDamageInTheLastSegmentIsContinuable) {
-  struct Case {
-    const char *name;
-    std::vector<uint8_t> bytes;
-    SurveyState state;
-    const char *description;
-  };
+struct _assessmentcase {
+  const char *name;
+  std::vector<uint8_t> bytes;
+  SurveyState state;
+  const char *description; // the whole description when continuable, else a part of it
+};
+
+// Sound, continuable, repairable and refused files, each with the state and description its
+// assessment must give.
+std::vector<_assessmentcase> AssessmentCases() {
   const auto two = [](uint16_t nLastClaimed) {
     CSurveyBuilder file(2);
     file.Segment(2).Record(1, 3).Record(2, 4).Segment(nLastClaimed).Record(1, 5).Record(1, 6);
@@ -56,7 +59,7 @@ TEST(SurveyAssessment, OnlyDamageInTheLastSegmentIsContinuable) {
   auto foreign = two(2);
   foreign[5] = 'X';
 
-  const Case cases[] = {
+  return {
       {"sound", two(2), SurveyState::sound, ""},
       {"last count provisional", two(0), SurveyState::continuable,
        "segment 2 was interrupted during its walk: 2 records of it are in the file"},
@@ -82,7 +85,10 @@ TEST(SurveyAssessment, OnlyDamageInTheLastSegmentIsContinuable) {
       {"not a survey", foreign, SurveyState::refused, "not a survey data file"},
       {"shorter than its header", Cut(two(2), two(2).size() - 30), SurveyState::refused, "offset 30"},
   };
-  for (const auto &c : cases) {
+}
+
+TEST(SurveyAssessment, OnlyDamageInTheLastSegmentIsContinuable) {
+  for (const auto &c : AssessmentCases()) {
     SCOPED_TRACE(c.name);
     const auto assessment = AssessSurvey(c.bytes.data(), c.bytes.size());
     EXPECT_EQ(assessment.state, c.state);
@@ -259,6 +265,40 @@ protected:
     return records;
   }
 
+  // Headers are kept as the kill left them, but for their record counts.
+  static void ExpectHeadersKept(const _surveycontents &contents, const std::vector<uint8_t> &bytes,
+                                const std::vector<uint8_t> &killed) {
+    for (const auto &segment : contents.segments) {
+      for (size_t j = 0; j < SURVEY_SEGMENT_HEADER_LENGTH; ++j) {
+        if (j != 50 && j != 51) {
+          ASSERT_EQ(bytes[segment.nOffset + j], killed[segment.nOffset + j]) << "header byte " << j;
+        }
+      }
+    }
+  }
+
+  // The continued survey at path (contents, nLength bytes) is walked on: the next segment is the
+  // one the continuation named, and it is added after every record that was there.
+  void WalkOn(const std::string &path, uint32_t nNextSegment, const _surveycontents &contents, size_t nLength) {
+    m_pWalk.reset();
+    auto data = std::make_unique<CSiteData>(path, CSiteData::modeOpenExisting, *m_plan, m_clock);
+    const uint32_t frequency = 8800;
+    data->SetChannels(&frequency, 1);
+    CSegmentWalk walk(*data, *m_plan, m_projection);
+    Done(walk.NewSegment());
+    EXPECT_EQ(walk.GetSegment(), static_cast<int32_t>(nNextSegment));
+    Done(walk.Begin());
+    Add(*data, 1, Ramp(33));
+    Done(walk.Stop());
+    data->Close();
+    const auto after = Bytes(path);
+    const auto walked = ParseSurvey(after.data(), after.size());
+    ASSERT_TRUE(walked.IsSound());
+    ASSERT_EQ(walked.segments.size(), contents.segments.size() + 1);
+    EXPECT_EQ(walked.segments.back().records.size(), 1U);
+    EXPECT_TRUE(Records(walked, nLength) == Records(contents));
+  }
+
   std::vector<_write> m_writes;
 };
 
@@ -296,33 +336,8 @@ TEST_F(SurveyKill, AWalkKilledAtAnyMomentCanBeContinuedWithEverythingThatReached
     const auto contents = ParseSurvey(bytes.data(), bytes.size());
     ASSERT_TRUE(contents.IsSound()) << contents.errors.front().strText;
     EXPECT_TRUE(Records(contents) == Records(whole, killed.size())) << "every record that reached the disk stays";
-    // Headers are kept as the kill left them, but for their record counts.
-    for (const auto &segment : contents.segments) {
-      for (size_t j = 0; j < SURVEY_SEGMENT_HEADER_LENGTH; ++j) {
-        if (j != 50 && j != 51) {
-          ASSERT_EQ(bytes[segment.nOffset + j], killed[segment.nOffset + j]) << "header byte " << j;
-        }
-      }
-    }
-
-    // The survey is walked on.
-    m_pWalk.reset();
-    auto data = std::make_unique<CSiteData>(path, CSiteData::modeOpenExisting, *m_plan, m_clock);
-    const uint32_t frequency = 8800;
-    data->SetChannels(&frequency, 1);
-    CSegmentWalk walk(*data, *m_plan, m_projection);
-    Done(walk.NewSegment());
-    EXPECT_EQ(walk.GetSegment(), static_cast<int32_t>(continuation.nNextSegment));
-    Done(walk.Begin());
-    Add(*data, 1, Ramp(33));
-    Done(walk.Stop());
-    data->Close();
-    const auto after = Bytes(path);
-    const auto walked = ParseSurvey(after.data(), after.size());
-    ASSERT_TRUE(walked.IsSound());
-    ASSERT_EQ(walked.segments.size(), contents.segments.size() + 1);
-    EXPECT_EQ(walked.segments.back().records.size(), 1U);
-    EXPECT_TRUE(Records(walked, bytes.size()) == Records(contents));
+    ASSERT_NO_FATAL_FAILURE(ExpectHeadersKept(contents, bytes, killed));
+    ASSERT_NO_FATAL_FAILURE(WalkOn(path, continuation.nNextSegment, contents, bytes.size()));
   }
   EXPECT_GT(nContinued, 10) << "the moments should mostly fall inside a walk";
 }

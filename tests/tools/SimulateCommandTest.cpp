@@ -93,6 +93,49 @@ std::array<uint64_t, 2> LevelsInFile(const _surveycontents &contents, size_t nFi
   return levels;
 }
 
+// Segment i of the simulated walk along route: its header holds the route's points, their
+// coordinates and the times of the walk, its records the receiver's frequencies.
+void ExpectSegmentAsWalked(const CSiteProjection &projection, const _surveysegmententry &segment,
+                           const std::vector<_pixelpoint> &route, size_t i) {
+  const auto &header = segment.header;
+  EXPECT_EQ(header.nRecordCount, segment.records.size());
+  EXPECT_EQ(header.nCoordsFlag, 1);
+  EXPECT_EQ(header.nStartX, route[i].x);
+  EXPECT_EQ(header.nStartY, route[i].y);
+  EXPECT_EQ(header.nStopX, route[i + 1].x);
+  EXPECT_EQ(header.nStopY, route[i + 1].y);
+  double dLat = 0;
+  double dLon = 0;
+  projection.ToCoordinates(route[i].x, route[i].y, dLat, dLon);
+  EXPECT_DOUBLE_EQ(header.dStartLon, dLon);
+  EXPECT_DOUBLE_EQ(header.dStartLat, dLat);
+  projection.ToCoordinates(route[i + 1].x, route[i + 1].y, dLat, dLon);
+  EXPECT_DOUBLE_EQ(header.dStopLon, dLon);
+  EXPECT_DOUBLE_EQ(header.dStopLat, dLat);
+  EXPECT_NEAR(header.dStartLat, 48.1374, 0.0003);
+  EXPECT_NEAR(header.dStartLon, 11.5756, 0.0005);
+
+  // Times of the simulated walk: each segment starts after a second of choosing points and
+  // ends three seconds later.
+  _localtime begin;
+  ASSERT_TRUE(CSurveyClock::System().ToLocalTime(START_TIME + 1 + 4 * static_cast<int64_t>(i), begin));
+  EXPECT_EQ(header.nMonth, begin.nMonth);
+  EXPECT_EQ(header.nDay, begin.nDay);
+  EXPECT_EQ(header.nYear, begin.nYear - 1980);
+  EXPECT_EQ(SecondOfDay(header.nStartHour, header.nStartMinute, header.nStartSecond),
+            SecondOfDay(begin.nHour, begin.nMinute, begin.nSecond));
+  const int nWalked = (SecondOfDay(header.nStopHour, header.nStopMinute, header.nStopSecond) -
+                       SecondOfDay(header.nStartHour, header.nStartMinute, header.nStartSecond) + 86400) %
+                      86400;
+  EXPECT_EQ(nWalked, 3);
+
+  // Both channels at the frequencies the receiver's channels give: 425 MHz and 500 MHz.
+  for (const auto &record : segment.records) {
+    EXPECT_EQ(record.nFrequency, record.nChannel == 1 ? 8500U : 10000U);
+    EXPECT_LE(record.nLevels, 99U);
+  }
+}
+
 TEST_F(SimulateCommandTest, GeoCodedSurveyIsSoundAndHoldsEveryLevelSentDuringTheWalks) {
   auto pSimulator = std::make_shared<CSimulatedReceiver>();
   auto options = Options("office.gpf");
@@ -125,44 +168,7 @@ TEST_F(SimulateCommandTest, GeoCodedSurveyIsSoundAndHoldsEveryLevelSentDuringThe
   projection.Load(options.strProjection);
   for (size_t i = 0; i < contents.segments.size(); ++i) {
     SCOPED_TRACE("segment " + std::to_string(i + 1));
-    const auto &segment = contents.segments[i];
-    const auto &header = segment.header;
-    EXPECT_EQ(header.nRecordCount, segment.records.size());
-    EXPECT_EQ(header.nCoordsFlag, 1);
-    EXPECT_EQ(header.nStartX, route[i].x);
-    EXPECT_EQ(header.nStartY, route[i].y);
-    EXPECT_EQ(header.nStopX, route[i + 1].x);
-    EXPECT_EQ(header.nStopY, route[i + 1].y);
-    double dLat = 0;
-    double dLon = 0;
-    projection.ToCoordinates(route[i].x, route[i].y, dLat, dLon);
-    EXPECT_DOUBLE_EQ(header.dStartLon, dLon);
-    EXPECT_DOUBLE_EQ(header.dStartLat, dLat);
-    projection.ToCoordinates(route[i + 1].x, route[i + 1].y, dLat, dLon);
-    EXPECT_DOUBLE_EQ(header.dStopLon, dLon);
-    EXPECT_DOUBLE_EQ(header.dStopLat, dLat);
-    EXPECT_NEAR(header.dStartLat, 48.1374, 0.0003);
-    EXPECT_NEAR(header.dStartLon, 11.5756, 0.0005);
-
-    // Times of the simulated walk: each segment starts after a second of choosing points and
-    // ends three seconds later.
-    _localtime begin;
-    ASSERT_TRUE(CSurveyClock::System().ToLocalTime(START_TIME + 1 + 4 * static_cast<int64_t>(i), begin));
-    EXPECT_EQ(header.nMonth, begin.nMonth);
-    EXPECT_EQ(header.nDay, begin.nDay);
-    EXPECT_EQ(header.nYear, begin.nYear - 1980);
-    EXPECT_EQ(SecondOfDay(header.nStartHour, header.nStartMinute, header.nStartSecond),
-              SecondOfDay(begin.nHour, begin.nMinute, begin.nSecond));
-    const int nWalked = (SecondOfDay(header.nStopHour, header.nStopMinute, header.nStopSecond) -
-                         SecondOfDay(header.nStartHour, header.nStartMinute, header.nStartSecond) + 86400) %
-                        86400;
-    EXPECT_EQ(nWalked, 3);
-
-    // Both channels at the frequencies the receiver's channels give: 425 MHz and 500 MHz.
-    for (const auto &record : segment.records) {
-      EXPECT_EQ(record.nFrequency, record.nChannel == 1 ? 8500U : 10000U);
-      EXPECT_LE(record.nLevels, 99U);
-    }
+    ASSERT_NO_FATAL_FAILURE(ExpectSegmentAsWalked(projection, contents.segments[i], route, i));
   }
 
   // The survey tools agree.
