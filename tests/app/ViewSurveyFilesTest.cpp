@@ -55,6 +55,27 @@ class CViewSurveyFilesTest : public QObject {
     Prompts().AnswerMessage(PROMPT_ANSWER_YES, TEXT_OPEN_EXISTING);
     Prompts().AnswerFile(strPath);
   }
+  // A survey at strPath with one walked segment and levels waiting for the close, on a disk that
+  // then takes no more writes. False when the walk could not be made.
+  bool CreateSurveyThatCannotBeClosed(const QString &strPath) {
+    CreateSurvey(strPath);
+    CSiteData &survey = *View().m_pSiteData;
+    const uint32_t nFrequency = 8500;
+    survey.SetChannels(&nFrequency, 1);
+    CSegmentWalk &walk = *View().m_pWalk;
+    if (!(walk.NewSegment() && walk.SetStartPoint({1, 1}) && walk.SetStopPoint({9, 1}) && walk.Begin())) {
+      return false;
+    }
+    const uint8_t levels[] = {7, 0, 8, 0, 9, 0, 0, 0, 0, 0, 0, 0};
+    survey.AddLevels(1, levels, 6);
+    if (!walk.Stop()) {
+      return false;
+    }
+    survey.AddLevels(1, levels, 6); // waits for the next segment, or the close
+    CFileFaults::FailWritesAfter(0);
+    return true;
+  }
+
   // A new survey, open with no projection loaded.
   void CreateSurvey(const QString &strPath) {
     AskForNew(strPath);
@@ -206,17 +227,8 @@ private slots:
   // or save a copy of the whole survey elsewhere and go on; the new survey is opened only then.
   void openSurveyThatCannotBeClosed() {
     const QString strOld = FilePath("old.tvd");
-    CreateSurvey(strOld);
+    QVERIFY(CreateSurveyThatCannotBeClosed(strOld));
     CSiteData &old = *View().m_pSiteData;
-    const uint32_t nFrequency = 8500;
-    old.SetChannels(&nFrequency, 1);
-    CSegmentWalk &walk = *View().m_pWalk;
-    QVERIFY(walk.NewSegment() && walk.SetStartPoint({1, 1}) && walk.SetStopPoint({9, 1}) && walk.Begin());
-    const uint8_t levels[] = {7, 0, 8, 0, 9, 0, 0, 0, 0, 0, 0, 0};
-    old.AddLevels(1, levels, 6);
-    QVERIFY(walk.Stop());
-    old.AddLevels(1, levels, 6); // waits for the next segment, or the close
-    CFileFaults::FailWritesAfter(0);
 
     const QString strNew = FilePath("new.tvd");
     const int nCancel = PROMPT_ANSWER_CUSTOM + 3;
@@ -291,17 +303,8 @@ private slots:
   // the new survey.
   void discardingTheLevelsAsksFirst() {
     const QString strOld = FilePath("old.tvd");
-    CreateSurvey(strOld);
+    QVERIFY(CreateSurveyThatCannotBeClosed(strOld));
     CSiteData &old = *View().m_pSiteData;
-    const uint32_t nFrequency = 8500;
-    old.SetChannels(&nFrequency, 1);
-    CSegmentWalk &walk = *View().m_pWalk;
-    QVERIFY(walk.NewSegment() && walk.SetStartPoint({1, 1}) && walk.SetStopPoint({9, 1}) && walk.Begin());
-    const uint8_t levels[] = {7, 0, 8, 0, 9, 0, 0, 0, 0, 0, 0, 0};
-    old.AddLevels(1, levels, 6);
-    QVERIFY(walk.Stop());
-    old.AddLevels(1, levels, 6); // waits for the next segment, or the close
-    CFileFaults::FailWritesAfter(0);
     const int nDiscard = PROMPT_ANSWER_CUSTOM + 2;
     const QString strWarning = QString::fromUtf8(CSafeExit::TEXT_DISCARD).arg(QDir::toNativeSeparators(strOld));
 
