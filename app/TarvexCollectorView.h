@@ -353,7 +353,6 @@ private:
   void ScrollByClientPixels(int nDx, int nDy);
   // The window changed: scroll bars, zoom pane and picture follow.
   void WindowChanged();
-  CMainFrame *MapFrame() const;
 
   // What the cached plan picture was made from.
   struct _planpicturekey {

@@ -52,8 +52,6 @@ void SetBar(QScrollBar &bar, int32_t nExtentLow, int32_t nExtentHigh, int32_t nL
 
 } // namespace
 
-CMainFrame *CTarvexCollectorView::MapFrame() const { return qobject_cast<CMainFrame *>(window()); }
-
 void CTarvexCollectorView::OnZoomIn() {
   m_SitePlan.ZoomIn();
   WindowChanged();
@@ -229,7 +227,7 @@ QString CTarvexCollectorView::ZoomText() const {
 }
 
 void CTarvexCollectorView::UpdateMapCommands() {
-  CMainFrame *pFrame = MapFrame();
+  CMainFrame *pFrame = Frame();
   if (pFrame == nullptr) {
     return;
   }
