@@ -71,10 +71,13 @@ _walkgaps WalkFromJson(const nlohmann::json &json, uint32_t nSegment) {
   Require(walk.nWalkMs >= 0, where + "walk_ms is negative");
   for (const auto &item : json.at("gaps")) {
     _walkgap gap;
-    gap.nChannel = item.at("channel").get<uint16_t>();
+    const auto nChannel = item.at("channel").get<int64_t>();
+    gap.nChannel = static_cast<uint16_t>(nChannel == 1 || nChannel == 2 ? nChannel : 0);
     gap.nStartMs = item.at("start_ms").get<int64_t>();
     gap.nDurationMs = item.at("duration_ms").get<int64_t>();
-    Require(gap.nStartMs >= 0 && gap.nDurationMs > 0 && gap.nStartMs + gap.nDurationMs <= walk.nWalkMs,
+    Require(gap.nChannel != 0, where + "a gap on a channel other than 1 or 2");
+    Require(gap.nStartMs >= 0 && gap.nStartMs <= walk.nWalkMs && gap.nDurationMs > 0 &&
+                gap.nDurationMs <= walk.nWalkMs - gap.nStartMs,
             where + "a gap lies outside its walk");
     walk.gaps.push_back(gap);
   }
@@ -87,13 +90,16 @@ _qualityrecord RecordFromJson(const nlohmann::json &json) {
   _qualityrecord record;
   record.nSurveyCreated = json.at("survey_created").get<int64_t>();
   for (const auto &item : json.at("segments")) {
-    const auto nSegment = item.at("segment").get<uint32_t>();
-    Require(nSegment >= 1 && nSegment <= static_cast<uint32_t>(SURVEY_MAX_SEGMENTS),
-            "segment " + std::to_string(nSegment) + " is no segment number");
+    const auto nNumber = item.at("segment").get<int64_t>();
+    Require(nNumber >= 1 && nNumber <= SURVEY_MAX_SEGMENTS, std::to_string(nNumber) + " is no segment number");
+    const auto nSegment = static_cast<uint32_t>(nNumber);
     Require(record.entries.count(nSegment) == 0, "segment " + std::to_string(nSegment) + " is listed twice");
     _qualityentry entry;
     entry.strKey = item.at("walked").get<std::string>();
-    entry.nReplacedBy = item.value("replaced_by", 0U);
+    const auto nBy = item.value("replaced_by", int64_t{0});
+    Require(nBy >= 0 && nBy <= SURVEY_MAX_SEGMENTS && nBy != nNumber,
+            "segment " + std::to_string(nSegment) + " is replaced by no other segment");
+    entry.nReplacedBy = static_cast<uint32_t>(nBy);
     entry.bExcluded = item.value("excluded", false);
     entry.bWalked = item.contains("walk_ms");
     if (entry.bWalked) {
