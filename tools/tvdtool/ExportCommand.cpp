@@ -7,6 +7,7 @@
 #include "projection/ProjectionHeader.h"
 #include "projection/SiteProjection.h"
 #include "projection/TransformCheck.h"
+#include "quality/QualityFile.h"
 #include "survey/LevelPlacement.h"
 #include "survey/SurveyReader.h"
 #include "tools/tvdtool/StandardOutput.h"
@@ -92,24 +93,41 @@ std::string PlacementProblem(const CSiteProjection &projection, const _exportreq
   return problem.empty() ? "" : quoted + ": " + problem;
 }
 
+// The length in seconds of the gap in its channel's levels that level is placed across (the
+// walk's levels are spread evenly, so some are placed where none was measured), or 0.
+double GapAcross(const _placedlevel &level, const _walkgaps *pWalk) {
+  if (pWalk == nullptr) {
+    return 0;
+  }
+  const double dFraction = LevelFraction(level.nIndex, level.nCount);
+  for (const auto &gap : pWalk->gaps) {
+    const double dStart = pWalk->StartFraction(gap);
+    if (gap.nChannel == level.nChannel && dFraction >= dStart && dFraction <= dStart + pWalk->Share(gap)) {
+      return static_cast<double>(gap.nDurationMs) / 1000.0;
+    }
+  }
+  return 0;
+}
+
 class CExporter {
 public:
-  CExporter(const CSiteProjection &projection, ExportFormat format, COutputSink &sink)
-      : m_projection(projection), m_format(format), m_sink(sink) {}
+  CExporter(const CSiteProjection &projection, ExportFormat format, bool bMarkGaps, COutputSink &sink)
+      : m_projection(projection), m_format(format), m_bMarkGaps(bMarkGaps), m_sink(sink) {}
 
   void Begin() {
     if (m_format == ExportFormat::csv) {
       m_sink.Append(m_projection.m_nKind == PROJECTION_GEO
                         ? "segment,channel,index,count,plan_x,plan_y,latitude,longitude,time,frequency_mhz,level,"
-                          "time_note\n"
+                          "time_note"
                         : "segment,channel,index,count,plan_x,plan_y,linear_x,linear_y,time,frequency_mhz,level,"
-                          "time_note\n");
+                          "time_note");
+      m_sink.Append(m_bMarkGaps ? ",gap_s\n" : "\n");
     } else {
       m_sink.Append("{\"type\":\"FeatureCollection\",\"features\":[");
     }
   }
 
-  void Level(const _placedlevel &level, const _segmenttiming &timing) {
+  void Level(const _placedlevel &level, const _segmenttiming &timing, const _walkgaps *pWalk) {
     double c1 = 0;
     double c2 = 0;
     m_projection.ToCoordinates(level.dX, level.dY, c1, c2);
@@ -119,11 +137,16 @@ public:
                                                                    : "%u,%u,%u,%u,%.3f,%.3f,%.6f,%.6f,%s,%.4f,%d,";
       m_sink.Append(Printf(pFormat, level.nSegment, unsigned{level.nChannel}, level.nIndex, level.nCount, level.dX,
                            level.dY, c1, c2, time.c_str(), FrequencyCodeToMHz(level.nFrequency), int{level.nLevel}));
-      m_sink.Append(CsvField(level.bTimed ? "" : timing.strNote) + '\n');
+      m_sink.Append(CsvField(level.bTimed ? "" : timing.strNote));
+      if (m_bMarkGaps) {
+        const double dGap = GapAcross(level, pWalk);
+        m_sink.Append(dGap > 0 ? Printf(",%.1f", dGap) : std::string(","));
+      }
+      m_sink.Append("\n");
       return;
     }
     // Keys in the order a reader expects them: type, geometry, properties.
-    const nlohmann::ordered_json feature = {
+    nlohmann::ordered_json feature = {
         {"type", "Feature"},
         {"geometry", {{"type", "Point"}, {"coordinates", {c2, c1}}}},
         {"properties",
@@ -137,6 +160,10 @@ public:
           {"time_note", level.bTimed ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(timing.strNote)},
           {"frequency_mhz", FrequencyCodeToMHz(level.nFrequency)},
           {"level", level.nLevel}}}};
+    if (m_bMarkGaps) {
+      const double dGap = GapAcross(level, pWalk);
+      feature["properties"]["gap_s"] = dGap > 0 ? nlohmann::ordered_json(dGap) : nlohmann::ordered_json(nullptr);
+    }
     m_sink.Append((m_nFeatures++ == 0 ? "\n" : ",\n") + feature.dump());
   }
 
@@ -150,14 +177,26 @@ public:
 private:
   const CSiteProjection &m_projection;
   ExportFormat m_format;
+  bool m_bMarkGaps;
   COutputSink &m_sink;
   uint64_t m_nFeatures = 0;
 };
 
-// Writes every level of contents; returns how many.
-uint64_t WriteLevels(const _surveycontents &contents, CExporter &exporter, std::ostream &err) {
+struct _exported {
   uint64_t nLevels = 0;
+  uint32_t nSegments = 0;
+};
+
+// Writes every level of the segments of contents that count (all with bAll); says how many.
+_exported WriteLevels(const _surveycontents &contents, const _qualityrecord &record, bool bAll, CExporter &exporter,
+                      std::ostream &err) {
+  _exported exported;
   for (size_t i = 0; i < contents.segments.size(); ++i) {
+    const auto nSegment = static_cast<uint32_t>(i + 1);
+    if (!bAll && !record.Counts(nSegment)) {
+      continue;
+    }
+    ++exported.nSegments;
     const _segmenttiming timing = SegmentTiming(contents, i);
     const auto placed = PlaceSegmentLevels(contents, i, timing);
     if (!timing.bTimed && !placed.empty()) {
@@ -165,20 +204,57 @@ uint64_t WriteLevels(const _surveycontents &contents, CExporter &exporter, std::
           << (placed.size() == 1 ? " level is" : " levels are") << " exported without a time.\n";
     }
     for (const auto &level : placed) {
-      exporter.Level(level, timing);
+      exporter.Level(level, timing, record.Walk(nSegment));
     }
-    nLevels += placed.size();
+    exported.nLevels += placed.size();
   }
-  return nLevels;
+  return exported;
+}
+
+// What the survey's quality side file says, with its notes and the segments left out on err.
+_qualityrecord SideRecord(const _exportrequest &request, const _surveycontents &contents, std::ostream &err) {
+  const _qualityload side = LoadQualityFile(request.strSurvey, contents);
+  for (const auto &note : side.notes) {
+    err << "note: " << note << '\n';
+  }
+  std::string left;
+  for (uint32_t n = 1; n <= contents.segments.size(); ++n) {
+    if (!side.record.Counts(n)) {
+      left += (left.empty() ? "" : ", ") + std::to_string(n);
+    }
+  }
+  if (!left.empty()) {
+    const bool bOne = left.find(',') == std::string::npos;
+    err << "note: segment" << (bOne ? " " : "s ") << left << ", replaced or excluded in \"" << side.strPath << "\", "
+        << (request.bAllSegments
+                ? (bOne ? "is exported all the same" : "are exported all the same")
+                : (bOne ? "is left out (--all-segments exports it)" : "are left out (--all-segments exports them)"))
+        << ".\n";
+  }
+  if (request.bMarkGaps && side.record.entries.empty()) {
+    err << "note: no gaps are marked: \"" << side.strPath << "\" records none.\n";
+  }
+  return side.record;
+}
+
+// Why the export cannot be written to its output file; empty when it can (or goes to the output stream).
+std::string OutputProblem(const _exportrequest &request) {
+  if (request.strOutput.empty()) {
+    return "";
+  }
+  if (FindSameFile(request.strOutput, {request.strSurvey, request.strProjection})) {
+    return "the export must go to another file than \"" + request.strOutput +
+           "\", which is one of its inputs and is left as it is";
+  }
+  return QualityFileNameProblem(request.strOutput);
 }
 
 } // namespace
 
 int ExportSurvey(const _exportrequest &request, std::ostream &out, std::ostream &err) {
   const bool bToFile = !request.strOutput.empty();
-  if (bToFile && FindSameFile(request.strOutput, {request.strSurvey, request.strProjection})) {
-    err << "tvdtool: the export must go to another file than \"" << request.strOutput
-        << "\", which is one of its inputs and is left as it is.\n";
+  if (const std::string problem = OutputProblem(request); !problem.empty()) {
+    err << "tvdtool: " << problem << ".\n";
     return SURVEY_EXIT_FAILED;
   }
 
@@ -212,16 +288,17 @@ int ExportSurvey(const _exportrequest &request, std::ostream &out, std::ostream 
   if (bToFile) {
     file.emplace(request.strOutput, true);
   }
+  const _qualityrecord record = SideRecord(request, contents, err);
   COutputSink sink(out, bToFile ? &*file : nullptr);
-  CExporter exporter(projection, request.format, sink);
+  CExporter exporter(projection, request.format, request.bMarkGaps, sink);
   exporter.Begin();
-  const uint64_t nLevels = WriteLevels(contents, exporter, err);
+  const _exported exported = WriteLevels(contents, record, request.bAllSegments, exporter, err);
   exporter.End();
   if (bToFile) {
     file->Commit();
   }
   if (bToFile) {
-    out << "wrote \"" << request.strOutput << "\": " << nLevels << " levels of " << contents.segments.size()
+    out << "wrote \"" << request.strOutput << "\": " << exported.nLevels << " levels of " << exported.nSegments
         << " segments.\n";
   }
   if (bDamaged) {
@@ -252,6 +329,11 @@ void RegisterSurveyExportCommand(CLI::App &survey) {
                    "features at [longitude, latitude]; geo-coded projections only.")
       ->check(CLI::IsMember({"csv", "geojson"}));
   exportCommand->add_option("-o,--output", request->strOutput, "Write to OUT instead of the standard output.");
+  exportCommand->add_flag("--all-segments", request->bAllSegments,
+                          "Also the segments the survey's quality side file says were walked again or excluded.");
+  exportCommand->add_flag("--mark-gaps", request->bMarkGaps,
+                          "Add a last column (property) gap_s: for a level placed across a gap in its channel's levels "
+                          "that the side file records, the gap's length in seconds; empty (null) otherwise.");
   exportCommand->callback([request, format] {
     _exportrequest r = *request;
     r.format = *format == "geojson" ? ExportFormat::geojson : ExportFormat::csv;

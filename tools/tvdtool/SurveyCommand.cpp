@@ -3,9 +3,11 @@
 #include "link/ReceiverConversions.h"
 #include "platform/File.h"
 #include "platform/FileIdentity.h"
+#include "quality/QualityFile.h"
 #include "survey/SurveyContinue.h"
 #include "survey/SurveyFiles.h"
 #include "survey/SurveyRepair.h"
+#include "tools/tvdtool/CheckCommand.h"
 #include "tools/tvdtool/Commands.h"
 #include "tools/tvdtool/ExportCommand.h"
 #include "tools/tvdtool/MessageFormat.h"
@@ -188,6 +190,10 @@ int RepairSurveyFile(const std::string &input, const std::string &output, std::o
     err << "tvdtool: the repaired copy must go to another file than \"" << input << "\", which is never rewritten.\n";
     return SURVEY_EXIT_FAILED;
   }
+  if (const std::string problem = QualityFileNameProblem(output); !problem.empty()) {
+    err << "tvdtool: " << problem << ".\n";
+    return SURVEY_EXIT_FAILED;
+  }
   const auto bytes = LoadSurveyFile(input, CFile::shareDenyNone); // also a survey a collector is writing
   const auto repair = RepairSurvey(bytes.data(), bytes.size());
   if (!repair.bPossible) {
@@ -203,6 +209,15 @@ int RepairSurveyFile(const std::string &input, const std::string &output, std::o
     }
   }
   const auto contents = ParseSurvey(repair.bytes.data(), repair.bytes.size(), false);
+  // The copy's segments keep what the surveyor said of them (replaced, excluded, the gaps seen).
+  const auto original = ParseSurvey(bytes.data(), bytes.size(), false);
+  const _qualitycarry carry = CarryQualityFile(input, original, output, contents);
+  for (const auto &note : carry.notes) {
+    err << "note: " << note << '\n';
+  }
+  if (!carry.strDone.empty()) {
+    out << carry.strDone << '\n';
+  }
   out << "wrote \"" << output << "\": " << contents.segments.size() << " segments, " << contents.RecordCount()
       << " records, " << contents.LevelCount() << " levels (" << repair.bytes.size() << " of " << bytes.size()
       << " bytes kept).\n";
@@ -289,5 +304,6 @@ void RegisterSurveyCommands(CLI::App &app) {
     }
   });
 
+  RegisterSurveyCheckCommand(*survey);
   RegisterSurveyExportCommand(*survey);
 }
