@@ -23,7 +23,8 @@ const char *const PIXEL_FORMAT = "%1, %2";
 constexpr int COLUMN_PIXEL = 0;
 constexpr int COLUMN_COORDINATES = 1;
 constexpr int COLUMN_RESIDUAL = 2;
-constexpr int COORDINATES_WIDTH_DLU = 100;
+// Room for the pixel, "48.1376000, 11.5752000" and the residual on one line.
+constexpr int TABLE_WIDTH_DLU = 250;
 
 } // namespace
 
@@ -45,12 +46,13 @@ void CCalibrationDialog::SetUpTable() {
   pTable->setColumnCount(3);
   pTable->setHorizontalHeaderLabels(
       {QString::fromUtf8(HEADER_PIXEL), QString::fromUtf8(HEADER_COORDINATES), QString::fromUtf8(HEADER_RESIDUAL)});
+  pTable->horizontalHeader()->setSectionResizeMode(COLUMN_PIXEL, QHeaderView::ResizeToContents);
   pTable->horizontalHeader()->setSectionResizeMode(COLUMN_COORDINATES, QHeaderView::Stretch);
-  pTable->setColumnWidth(COLUMN_COORDINATES, DialogUnits(COORDINATES_WIDTH_DLU, 0).width());
+  pTable->horizontalHeader()->setSectionResizeMode(COLUMN_RESIDUAL, QHeaderView::ResizeToContents);
   pTable->verticalHeader()->setVisible(true);
   pTable->setSelectionBehavior(QAbstractItemView::SelectRows);
   pTable->setSelectionMode(QAbstractItemView::SingleSelection);
-  pTable->setMinimumWidth(DialogUnits(2 * COORDINATES_WIDTH_DLU, 0).width());
+  pTable->setMinimumWidth(DialogUnits(TABLE_WIDTH_DLU, 0).width());
 }
 
 void CCalibrationDialog::ConnectControls() {

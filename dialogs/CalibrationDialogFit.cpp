@@ -66,7 +66,16 @@ void CCalibrationDialog::Recompute() {
   ShowMessage(strMessage.isEmpty() ? QString::fromUtf8(TEXT_READY) : strMessage,
               strMessage.startsWith(QString::fromUtf8(TEXT_REFUSED).section(QLatin1Char('%'), 0, 0)));
   EnableDlgItem(IDC_CAL_SAVE_AS, m_transform.has_value());
-  m_pUi->view->SetMarks(m_marks);
+  // The marks of the kind chosen; the other kind's wait unseen.
+  _calibrationmarks shown = m_marks;
+  if (m_pUi->linear->isChecked()) {
+    shown.points.clear();
+  } else {
+    shown.line.reset();
+    shown.check.reset();
+    shown.origin.reset();
+  }
+  m_pUi->view->SetMarks(shown);
 }
 
 std::optional<double> CCalibrationDialog::LengthInMetres(int nId) const {
