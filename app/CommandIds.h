@@ -4,6 +4,7 @@
 // handlers refer to commands by these numbers only.
 
 // File menu.
+constexpr int ID_FILE_NEWPROJECTION = 32791;  // New Projection from Image
 constexpr int ID_FILE_OPENPROJECTION = 32777; // Open Projection
 constexpr int ID_FILE_OPENCOLLECTION = 32770; // Open Collection
 constexpr int ID_FILE_RECENT1 = 57616;        // the four entries of the recent-file list

@@ -80,6 +80,9 @@ private:
   void RouteFrameCommands();
   void UpdateRecentFileMenu();
   void OpenRecentFile(int nIndex);
+  // File > New Projection from Image: the projection made and saved, then opened as a file named
+  // on the command line or dropped is.
+  void OnNewProjectionFromImage();
 
   QHash<int, QAction *> m_actions;
   QToolBar *m_pToolBar = nullptr;

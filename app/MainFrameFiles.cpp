@@ -5,6 +5,8 @@
 #include "app/AppIdentity.h"
 #include "app/CommandIds.h"
 #include "app/FileKinds.h"
+#include "app/TarvexCollectorView.h"
+#include "dialogs/NewProjectionFromImage.h"
 #include "dialogs/Prompts.h"
 
 #include <QAction>
@@ -52,6 +54,17 @@ bool CMainFrame::OpenFileByKind(const QString &strPath) {
   }
   emit FileOpenRequested(nKind, strPath);
   return true;
+}
+
+// Disabled during a walk, as Open Projection is.
+void CMainFrame::OnNewProjectionFromImage() {
+  if (m_pView->IsWalkInProgress()) {
+    return;
+  }
+  const QString strSaved = NewProjectionFromImage(this);
+  if (!strSaved.isEmpty()) {
+    OpenFileByKind(strSaved);
+  }
 }
 
 void CMainFrame::AddRecentFile(const QString &strPath) {

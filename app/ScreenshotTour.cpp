@@ -3,12 +3,15 @@
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "app/TarvexCollectorView.h"
+#include "dialogs/CalibrationDialog.h"
 #include "dialogs/ConnectionDialog.h"
 #include "dialogs/DialogIds.h"
 #include "dialogs/Prompts.h"
 #include "dialogs/SimulatedReceiverPanel.h"
 #include "dialogs/WarningDialog.h"
 #include "platform/SimulatedReceiver.h"
+#include "projection/CoordinateText.h"
+#include "projection/SiteProjection.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -17,14 +20,21 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <utility>
 
 namespace {
@@ -32,6 +42,20 @@ namespace {
 const char *const TEXT_STEP_FAILED = "The pictures of a first survey stopped at %1: %2";
 const char *const TEXT_NOT_WRITTEN = "%1 could not be written.";
 const char *const SURVEY_NAME = "First survey.tvd";
+// The plan of the projection given, as the picture a new site starts from, and the projection made
+// from it.
+const char *const PLAN_NAME = "office.png";
+const char *const PROJECTION_NAME = "office.gpf";
+// The sample office's outer corners in plan pixels, and their distances in metres (3 cm a pixel).
+constexpr int CORNER_LEFT = 60;
+constexpr int CORNER_RIGHT = 1940;
+constexpr int CORNER_TOP = 60;
+constexpr int CORNER_BOTTOM = 1340;
+constexpr const char *WALL_NORTH = "56.4";
+constexpr const char *WALL_WEST = "38.4";
+// The calibration dialog's size in the pictures.
+constexpr int CALIBRATION_WIDTH = 1180;
+constexpr int CALIBRATION_HEIGHT = 700;
 // The wait between the connection dialog and the first command: the simulated receiver needs none
 // of the real unit's 3 s.
 constexpr int CONNECT_WAIT_MS = 300;
@@ -87,15 +111,24 @@ public:
     }
     return m_view.m_pSiteData ? PROMPT_ANSWER_YES : PROMPT_ANSWER_NO;
   }
-  // The projection for Open Projection, the new survey's name for Open Collection.
+  // The plan for New Projection from Image and the projection it is saved as; the new survey's
+  // name for Open Collection.
   QString File(QWidget * /*pParent*/, const _fileprompt &prompt) override {
-    return prompt.nKind == _fileprompt::open ? m_strProjection : m_work.filePath(QString::fromUtf8(SURVEY_NAME));
+    if (prompt.nKind == _fileprompt::open) {
+      return m_strPlan;
+    }
+    return m_work.filePath(
+        QString::fromUtf8(prompt.strDefaultSuffix == QLatin1String("tvd") ? SURVEY_NAME : PROJECTION_NAME));
   }
   int Modal(QDialog &dialog) override;
 
 private:
+  bool MakeProjection(const QString &strProjection);
+  void Calibrate(CCalibrationDialog &dialog);
+  void ClickPlan(CCalibrationDialog &dialog, int nX, int nY) const;
+  void TypeCoordinates(CCalibrationDialog &dialog, int nRow, int nX, int nY) const;
   bool Connect();
-  bool OpenFiles(const QString &strProjection);
+  bool OpenCollection();
   bool Measure();
   bool WalkSegments();
   bool Fail(const char *szStep, const QString &strWhy);
@@ -110,15 +143,16 @@ private:
   std::shared_ptr<CSimulatedReceiver> m_pReceiver;
   QDir m_dir;
   QTemporaryDir m_work;
-  QString m_strProjection; // the copy of the projection in m_work
-  QString m_strProblem;    // the warning the program showed, or the step's own failure
-  QString m_strFailed;     // the whole sentence, once a step failed
+  QString m_strPlan;        // the plan's picture in m_work
+  CSiteProjection m_source; // the projection given, whose plan and places the new one takes
+  QString m_strProblem;     // the warning the program showed, or the step's own failure
+  QString m_strFailed;      // the whole sentence, once a step failed
 };
 
 QString CFirstSurveyTour::Run(const QString &strProjection) {
   CPrompts *pPrevious = &CPrompts::Current();
   CPrompts::Install(this);
-  const bool bDone = Connect() && OpenFiles(strProjection) && Measure() && WalkSegments();
+  const bool bDone = MakeProjection(strProjection) && Connect() && OpenCollection() && Measure() && WalkSegments();
   if (m_view.m_pSiteData) {
     m_view.CloseSurvey();
   }
@@ -127,11 +161,14 @@ QString CFirstSurveyTour::Run(const QString &strProjection) {
   return bDone ? QString() : m_strFailed;
 }
 
-// The connection dialog and the answer to "Connect !" are taken as the operator sees them.
+// The calibration, the connection dialog and the answer to "Connect !" are taken as the operator
+// sees them.
 int CFirstSurveyTour::Modal(QDialog &dialog) {
-  if (auto *pConnection = qobject_cast<CConnectionDialog *>(&dialog)) {
+  if (auto *pCalibration = qobject_cast<CCalibrationDialog *>(&dialog)) {
+    Calibrate(*pCalibration);
+  } else if (auto *pConnection = qobject_cast<CConnectionDialog *>(&dialog)) {
     dialog.show();
-    if (Shoot("survey-1-connect.png", &dialog, true)) {
+    if (Shoot("survey-2-connect.png", &dialog, true)) {
       pConnection->OnConnect();
     }
   } else if (auto *pChannels = qobject_cast<CWarningDialog *>(&dialog)) {
@@ -160,18 +197,101 @@ bool CFirstSurveyTour::Connect() {
   return true;
 }
 
-bool CFirstSurveyTour::OpenFiles(const QString &strProjection) {
-  m_strProjection = m_work.filePath(QFileInfo(strProjection).fileName());
-  if (!QFile::copy(strProjection, m_strProjection)) {
-    return Fail("Open Projection", QDir::toNativeSeparators(strProjection) + QStringLiteral(" could not be copied"));
+// The plan of the projection given, as a picture: New Projection from Image makes the site's
+// projection from it, and it opens.
+bool CFirstSurveyTour::MakeProjection(const QString &strProjection) {
+  const QString strCopy = m_work.filePath(QFileInfo(strProjection).fileName() + QStringLiteral(".source"));
+  m_strPlan = m_work.filePath(QString::fromUtf8(PLAN_NAME));
+  try {
+    if (!QFile::copy(strProjection, strCopy)) {
+      throw std::runtime_error("it could not be copied");
+    }
+    m_source.Load(strCopy.toStdString());
+  } catch (const std::exception &failure) {
+    return Fail("New Projection from Image",
+                QDir::toNativeSeparators(strProjection) + QStringLiteral(": ") + QString::fromUtf8(failure.what()));
   }
-  m_frame.Action(ID_FILE_OPENPROJECTION)->trigger();
-  if (!m_view.m_Run.m_bProjectionLoaded) {
-    return Fail("Open Projection", m_strProblem);
+  if (!QImage(QString::fromStdString(m_source.m_strBitmapPath)).save(m_strPlan)) {
+    return Fail("New Projection from Image", QString::fromUtf8(TEXT_NOT_WRITTEN).arg(m_strPlan));
   }
-  if (!Shoot("survey-2-projection.png")) {
+  m_frame.Action(ID_FILE_NEWPROJECTION)->trigger();
+  if (!m_strFailed.isEmpty()) {
     return false;
   }
+  if (!m_view.m_Run.m_bProjectionLoaded) {
+    return Fail("New Projection from Image", m_strProblem);
+  }
+  return Shoot("survey-1-projection.png");
+}
+
+// The plan scaled by its north wall and checked by its west wall; then pinned to the map by its
+// four corners, whose places the projection given tells; then saved.
+void CFirstSurveyTour::Calibrate(CCalibrationDialog &dialog) {
+  dialog.resize(std::min(CALIBRATION_WIDTH, m_frame.width() - 2 * DIALOG_MARGIN),
+                std::min(CALIBRATION_HEIGHT, m_frame.height() - 2 * DIALOG_MARGIN));
+  dialog.show();
+  QCoreApplication::processEvents();
+  const auto press = [&dialog](int nId) { dialog.GetDlgItemAs<QAbstractButton>(nId)->click(); };
+  press(IDC_CAL_DRAW_LINE);
+  ClickPlan(dialog, CORNER_LEFT, CORNER_TOP);
+  ClickPlan(dialog, CORNER_RIGHT, CORNER_TOP);
+  dialog.SetDlgItemText(IDC_CAL_LENGTH, QString::fromUtf8(WALL_NORTH));
+  press(IDC_CAL_DRAW_CHECK);
+  ClickPlan(dialog, CORNER_LEFT, CORNER_TOP);
+  ClickPlan(dialog, CORNER_LEFT, CORNER_BOTTOM);
+  dialog.SetDlgItemText(IDC_CAL_CHECK_LENGTH, QString::fromUtf8(WALL_WEST));
+  press(IDC_CAL_SET_ORIGIN);
+  ClickPlan(dialog, CORNER_LEFT, CORNER_TOP);
+  if (!Shoot("survey-1-plan-scale.png", &dialog, true)) {
+    dialog.reject();
+    return;
+  }
+  dialog.GetDlgItemAs<QRadioButton>(IDC_CAL_GEO)->setChecked(true);
+  QCoreApplication::processEvents();
+  press(IDC_CAL_FIT); // the points' panel is wider than the lines'
+  const int corners[][2] = {{CORNER_LEFT, CORNER_TOP},
+                            {CORNER_RIGHT, CORNER_TOP},
+                            {CORNER_LEFT, CORNER_BOTTOM},
+                            {CORNER_RIGHT, CORNER_BOTTOM}};
+  for (int i = 0; i < 4; ++i) {
+    press(IDC_CAL_ADD_POINT);
+    ClickPlan(dialog, corners[i][0], corners[i][1]);
+    TypeCoordinates(dialog, i, corners[i][0], corners[i][1]);
+  }
+  if (Shoot("survey-1-plan-geo.png", &dialog, true)) {
+    press(IDC_CAL_SAVE_AS);
+  }
+  if (dialog.result() != QDialog::Accepted) {
+    Fail("Save As", dialog.GetDlgItemText(IDC_CAL_MESSAGE));
+    dialog.reject();
+  }
+}
+
+// A click on plan pixel (nX, nY), whatever the zoom.
+void CFirstSurveyTour::ClickPlan(CCalibrationDialog &dialog, int nX, int nY) const {
+  emit dialog.View()->PlanPressed(QPoint(nX, nY));
+  emit dialog.View()->PlanReleased(QPoint(nX, nY), false);
+  QCoreApplication::processEvents();
+}
+
+// The place of plan pixel (nX, nY) under the projection given, typed into the cell Add Point opened.
+void CFirstSurveyTour::TypeCoordinates(CCalibrationDialog &dialog, int nRow, int nX, int nY) const {
+  _latlon place;
+  m_source.ToCoordinates(nX, nY, place.dLatitude, place.dLongitude);
+  auto *pTable = dialog.GetDlgItemAs<QTableWidget>(IDC_CAL_POINT_TABLE);
+  pTable->setCurrentCell(nRow, 1);
+  pTable->editItem(pTable->item(nRow, 1));
+  for (auto *pEditor : pTable->viewport()->findChildren<QLineEdit *>()) {
+    if (pEditor->isVisible()) {
+      pEditor->setText(QString::fromStdString(FormatLatLon(place)));
+      QKeyEvent key(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+      QCoreApplication::sendEvent(pEditor, &key);
+    }
+  }
+  QCoreApplication::processEvents();
+}
+
+bool CFirstSurveyTour::OpenCollection() {
   m_frame.Action(ID_FILE_OPENCOLLECTION)->trigger();
   if (!m_view.m_pSiteData) {
     return Fail("Open Collection", m_strProblem);

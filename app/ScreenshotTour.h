@@ -9,14 +9,19 @@ class CSimulatedReceiver;
 
 // The pictures of a first survey, taken by walking one in the window: the operator's steps played
 // by the program itself, through the view's own commands and dialogs, with the simulated receiver
-// of --simulate behind the real receiver link, on the projection strProjection (the sample
-// site's office.gpf). The survey is written into a temporary folder and removed again; the
-// projection's side files are written beside a copy of it there.
+// of --simulate behind the real receiver link. The site starts from a floor-plan picture: the plan
+// of the projection strProjection (the sample site's office.gpf), saved as a PNG, from which New
+// Projection from Image makes the site's projection, pinned to the map at the places the given
+// projection gives its corners. Everything is written into a temporary folder and removed again.
 //
 // Writes into strDir, each at the frame's size with the dialog of the step drawn over it where
 // it stands:
-//   survey-1-connect.png       the connection dialog, the simulated receiver found
-//   survey-2-projection.png    the projection open, its plan 1:1 from the top-left corner
+//   survey-1-plan-scale.png    the calibration dialog: the plan scaled by a wall of known length,
+//                              checked by another, the origin at the building's corner
+//   survey-1-plan-geo.png      the calibration dialog: four corners with their latitude and
+//                              longitude and their residuals
+//   survey-1-projection.png    the projection made and open, its plan 1:1 from the top-left corner
+//   survey-2-connect.png       the connection dialog, the simulated receiver found
 //   survey-3-channels.png      the new survey's channel choice, two channels
 //   survey-4-measure.png       the plan fitted to the window, the Simulated Receiver panel in
 //                              measurement mode, the levels counted in the receiver's pane

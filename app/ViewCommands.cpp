@@ -161,6 +161,7 @@ void CTarvexCollectorView::UpdateCommandStates() {
   }
   SetCommandState(*pFrame, ID_SHOW_SEGMENT, m_Run.m_bProjectionLoaded && m_Run.m_bCollectionOpen, false);
   SetCommandState(*pFrame, ID_CONNECT, !m_bConnecting && !(m_bConnected && bWalking), m_bConnected && bWalking);
+  SetCommandState(*pFrame, ID_FILE_NEWPROJECTION, !bWalking, bWalking);
   SetCommandState(*pFrame, ID_FILE_OPENPROJECTION, !bWalking, bWalking);
   SetCommandState(*pFrame, ID_FILE_OPENCOLLECTION, !bWalking, bWalking);
   // The recent-file entries shown; the empty list's "Recent File" stays disabled.

@@ -16,6 +16,8 @@ constexpr int IDD_SEGMENT_DATA = 139;
 constexpr int IDD_HELP = 141;
 constexpr int IDD_DISTANCE = 148;
 constexpr int IDD_TERMINATION = 150;
+constexpr int IDD_PDF_PAGE = 196;
+constexpr int IDD_CALIBRATION = 197;
 
 // Connection dialog (130).
 constexpr int IDC_LOOK_FOR_DEVICES = 1000;
@@ -70,6 +72,36 @@ constexpr int IDC_DISTANCE = 1042;
 constexpr int IDC_HELP_PICTURE = 1048;
 constexpr int IDC_HELP_NEXT = 1049;
 constexpr int IDC_HELP_PREVIOUS = 1050;
+
+// PDF page (196): which page of a PDF plan, at what resolution.
+constexpr int IDC_PDF_PAGE = 1101;
+constexpr int IDC_PDF_DPI = 1102;
+constexpr int IDC_PDF_SIZE = 1103;
+
+// Calibration (197): the plan's view, the kind, the lines of a linear plan, the points of a
+// geo-coded one, the scale and what stands in the way of saving.
+constexpr int IDC_CAL_VIEW = 1110;
+constexpr int IDC_CAL_ZOOM_IN = 1111;
+constexpr int IDC_CAL_ZOOM_OUT = 1112;
+constexpr int IDC_CAL_FIT = 1113;
+constexpr int IDC_CAL_LINEAR = 1114;
+constexpr int IDC_CAL_GEO = 1115;
+constexpr int IDC_CAL_LINES = 1116;
+constexpr int IDC_CAL_DRAW_LINE = 1117;
+constexpr int IDC_CAL_LENGTH = 1118;
+constexpr int IDC_CAL_UNITS = 1119;
+constexpr int IDC_CAL_DRAW_CHECK = 1120;
+constexpr int IDC_CAL_CHECK_LENGTH = 1121;
+constexpr int IDC_CAL_SET_ORIGIN = 1122;
+constexpr int IDC_CAL_ORIGIN = 1123;
+constexpr int IDC_CAL_DISAGREEMENT = 1124;
+constexpr int IDC_CAL_POINTS = 1125;
+constexpr int IDC_CAL_POINT_TABLE = 1126;
+constexpr int IDC_CAL_ADD_POINT = 1127;
+constexpr int IDC_CAL_REMOVE_POINT = 1128;
+constexpr int IDC_CAL_SCALE = 1129;
+constexpr int IDC_CAL_MESSAGE = 1130;
+constexpr int IDC_CAL_SAVE_AS = 1131;
 
 // Termination dialog (150): its icon control has no number of its own.
 

@@ -39,7 +39,8 @@ struct _menu {
 // wait for a projection (and a survey); the Edit commands are disabled for good.
 const QList<_menu> MENUS = {
     {"&File",
-     {{32777, "&Open Projection\t Ctrl+N", true},
+     {{32791, "New Projection from &Image...", true},
+      {32777, "&Open Projection\t Ctrl+N", true},
       {32770, "&Open Collection..\tCtrl+O", true},
       {SEPARATOR, {}, true},
       {57616, "Recent File", false},

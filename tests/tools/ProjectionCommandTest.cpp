@@ -6,12 +6,15 @@
 #include "projection/BitmapFile.h"
 #include "projection/SiteProjection.h"
 #include "tests/projection/StreamSupport.h"
+#include "tools/planimage/PlanImage.h"
 #include "tools/tvdtool/Commands.h"
-#include "tools/tvdtool/PlanImage.h"
 
 #include <CLI/CLI.hpp>
 #include <QColor>
 #include <QImage>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -48,6 +51,29 @@ QImage RandomImage(std::mt19937 &rng, int w, int h, bool bSingleColour) {
   }
   return image;
 }
+
+// A PDF document of pages of these sizes in points, each with a blue box at its top left.
+void WritePdf(const std::string &strPath, const std::vector<QSizeF> &pages) {
+  QPdfWriter writer(QString::fromStdString(strPath));
+  writer.setResolution(72);
+  writer.setPageSize(QPageSize(pages.front(), QPageSize::Point, {}, QPageSize::ExactMatch));
+  writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+  QPainter painter(&writer);
+  for (size_t i = 0; i < pages.size(); ++i) {
+    if (i > 0) {
+      writer.setPageSize(QPageSize(pages[i], QPageSize::Point, {}, QPageSize::ExactMatch));
+      writer.newPage();
+    }
+    painter.fillRect(QRectF(10, 10, 50, 30), Qt::blue);
+  }
+}
+
+// A PNG whose header says 30000 x 30000 pixels, with no pixels behind it.
+const uint8_t HUGE_PNG[] = {0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49,
+                            0x48, 0x44, 0x52, 0x00, 0x00, 0x75, 0x30, 0x00, 0x00, 0x75, 0x30, 0x08, 0x02,
+                            0x00, 0x00, 0x00, 0xe9, 0x45, 0x6f, 0xed, 0x00, 0x00, 0x00, 0x08, 0x49, 0x44,
+                            0x41, 0x54, 0x78, 0x9c, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01, 0x48, 0x06, 0x89,
+                            0xd2, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
 
 class ProjectionCommandTest : public TempDirTest {
 protected:
@@ -281,6 +307,88 @@ TEST_F(ProjectionCommandTest, RequestsThatDoNotAddUpAreRefused) {
                std::invalid_argument);
   EXPECT_THROW(Run("projection make --image " + plan + " -o " + Path("a.gpf") + " --scale 10 --ref 0,0,1,1"),
                CLI::ParseError);
+}
+
+// A page of a PDF plan at a chosen resolution, a line of known length, more than three points:
+// each projection has the plan's size and puts the pixels where they were calibrated.
+TEST_F(ProjectionCommandTest, PdfPagesLinesAndPointsCalibrate) {
+  WritePdf(Path("plan.pdf"), {QSizeF(200, 150), QSizeF(100, 300)});
+  QImage image(120, 80, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  ASSERT_TRUE(image.save(QString::fromStdString(Path("plan.png"))));
+  const std::string refs = " --ref 0,0,48,11 --ref 100,0,48,11.001 --ref 0,70,47.9995316,11 --ref "
+                           "100,70,47.9995316,11.001";
+  const struct {
+    std::string arguments;
+    const char *pOutput;
+    int nWidth, nHeight;
+    double x, y, c1, c2; // a pixel and its coordinates
+  } cases[] = {
+      {"--image " + Path("plan.pdf") + " --page 2 --dpi 72 --line 0,0,100,0,10", "a.lpf", 100, 300, 50, 100, 5, 10},
+      {"--image " + Path("plan.pdf") + " --line 10,10,40,10,30 --feet --origin 10,10", "b.lpf", 417, 313, 40, 110,
+       30 * 0.3048, 100 * 0.3048},
+      {"--image " + Path("plan.pdf") + " --line 0,0,100,0,10 --line 5,5,5,105,10.1", "c.lpf", 417, 313, 100, 0, 10, 0},
+      {"--image " + Path("plan.png") + refs, "d.gpf", 120, 80, 100, 70, 47.9995316, 11.001},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const std::string output = Run("projection make " + c.arguments + " -o " + Path(c.pOutput));
+    EXPECT_NE(output.find("m per pixel"), std::string::npos) << output;
+    const auto info = Info(Path(c.pOutput));
+    EXPECT_EQ(info["width"], c.nWidth);
+    EXPECT_EQ(info["height"], c.nHeight);
+    const auto at = Locate(Path(c.pOutput), c.x, c.y);
+    EXPECT_NEAR(at["c1"].get<double>(), c.c1, 1e-7);
+    EXPECT_NEAR(at["c2"].get<double>(), c.c2, 1e-7);
+  }
+  EXPECT_NE(Run("projection make --image " + Path("plan.png") + refs + " -o " + Path("e.gpf"))
+                .find("point 4: pixel 100,70 at 47.9995316, 11.0010000, residual 0.00 m"),
+            std::string::npos);
+}
+
+// What make refuses, with the reason, writing nothing: pages a PDF lacks, plans too large to hold
+// (told from the picture's header or the page's size, before anything is decoded), lines that
+// disagree, and points whose residual shows a typing error.
+TEST_F(ProjectionCommandTest, PlansAndCalibrationsThatCannotBeTakenAreRefused) {
+  WritePdf(Path("plan.pdf"), {QSizeF(200, 150), QSizeF(2000, 2000)});
+  QImage image(120, 80, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  ASSERT_TRUE(image.save(QString::fromStdString(Path("plan.png"))));
+  WriteAll(Path("huge.png"), Bytes(std::begin(HUGE_PNG), std::end(HUGE_PNG)));
+  const std::string svg = R"(<svg xmlns="http://www.w3.org/2000/svg" width="40000" height="40000"/>)";
+  WriteAll(Path("huge.svg"), Bytes(svg.begin(), svg.end()));
+  WriteAll(Path("text.pdf"), Bytes{'n', 'o', 't', ' ', 'a', ' ', 'P', 'D', 'F'});
+  const std::string pdf = "--image " + Path("plan.pdf");
+  const struct {
+    std::string arguments;
+    std::string reason;
+  } cases[] = {
+      {pdf + " --page 3 --scale 2", "has no page 3: its pages are 1 to 2"},
+      {pdf + " --dpi 5000 --scale 2", "dots per inch, not 5000"},
+      {pdf + " --page 2 --dpi 1200 --scale 2", "page 2 of \"" + Path("plan.pdf") + "\" at 1200 dots per inch"},
+      {"--image " + Path("text.pdf") + " --scale 2", "it is no PDF document"},
+      {"--image " + Path("plan.png") + " --page 2 --scale 2", "--page and --dpi choose the page of a PDF plan"},
+      {"--image " + Path("huge.png") + " --scale 2", "it is 30000 x 30000 pixels, which would take 3433 MB"},
+      {"--image " + Path("huge.svg") + " --scale 2", "it is 40000 x 40000 pixels"},
+      {pdf + " --line 0,0,100,0,10 --line 0,0,0,100,10.5", "the two lines give scales 4.8 % apart"},
+      {pdf + " --line 0,0,100,0,10 --line 0,0,0,100,10 --line 0,0,50,0,5", "one --line, and a second"},
+      {pdf + " --line 0,0,0,0,10", "the line has no length on the plan"},
+      {pdf + " --origin 3,3 --matrix 1,0,0,1,0,0", "--origin goes with --scale or --line"},
+      {"--image " + Path("plan.png") +
+           " --ref 0,0,48,11 --ref 100,0,48,11.001 --ref 0,70,47.9995316,11.01 --ref 100,70,47.9995316,11.001",
+       "point 3 lies "},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const std::string target = Path(c.arguments.find("--ref") != std::string::npos ? "out.gpf" : "out.lpf");
+    try {
+      Run("projection make " + c.arguments + " -o " + target);
+      ADD_FAILURE() << "made";
+    } catch (const std::exception &e) {
+      EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(target));
+  }
 }
 
 TEST_F(ProjectionCommandTest, FilesThatAreNoProjections) {

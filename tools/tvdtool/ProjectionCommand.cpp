@@ -6,12 +6,14 @@
 #include "platform/ReplacingFile.h"
 #include "projection/BitmapFile.h"
 #include "projection/Compression.h"
+#include "projection/CoordinateText.h"
+#include "projection/DistanceUnits.h"
 #include "projection/ProjectionHeader.h"
 #include "projection/ProjectionWriter.h"
 #include "projection/SiteProjection.h"
 #include "projection/TransformCheck.h"
+#include "tools/planimage/PlanImage.h"
 #include "tools/tvdtool/Commands.h"
-#include "tools/tvdtool/PlanImage.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -160,37 +162,91 @@ std::vector<double> ParseNumberList(const std::string &strText, size_t nCount, c
   return numbers;
 }
 
-void MakeProjection(const _makerequest &request, std::ostream &out) {
-  const std::string ext = LowerExtension(request.strOutput);
+namespace {
+
+// The output's kind, by its extension.
+int32_t OutputKind(const std::string &strOutput) {
+  const std::string ext = LowerExtension(strOutput);
   if (ext != "gpf" && ext != "lpf") {
-    throw std::invalid_argument("the output \"" + request.strOutput +
+    throw std::invalid_argument("the output \"" + strOutput +
                                 "\" must end in .gpf (geo-coded) or .lpf (linear): the collector offers "
                                 "projections by these extensions");
   }
-  const int32_t nKind = ext == "gpf" ? PROJECTION_GEO : PROJECTION_LINEAR;
-  const int nGiven = (request.matrix ? 1 : 0) + (request.dScale ? 1 : 0) + (request.refs.empty() ? 0 : 1);
-  if (nGiven != 1) {
-    throw std::invalid_argument("give the transform in exactly one way: --matrix a,b,c,d,e,f, or --scale (linear), "
-                                "or three --ref px,py,lat,lon (geo-coded)");
-  }
+  return ext == "gpf" ? PROJECTION_GEO : PROJECTION_LINEAR;
+}
 
+void CheckRequest(const _makerequest &request, int32_t nKind) {
+  const int nGiven = (request.matrix ? 1 : 0) + (request.dScale ? 1 : 0) + (request.refs.empty() ? 0 : 1) +
+                     (request.lines.empty() ? 0 : 1);
+  if (nGiven != 1) {
+    throw std::invalid_argument("give the transform in exactly one way: --matrix a,b,c,d,e,f, or --scale or --line "
+                                "(linear), or three or more --ref px,py,lat,lon (geo-coded)");
+  }
+  if ((request.dScale || !request.lines.empty()) && nKind != PROJECTION_LINEAR) {
+    throw std::invalid_argument("--scale and --line calibrate a linear projection; name the output .lpf");
+  }
+  if (!request.refs.empty() && nKind != PROJECTION_GEO) {
+    throw std::invalid_argument("--ref calibrates a geo-coded projection; name the output .gpf");
+  }
+  if (request.lines.size() > 2) {
+    throw std::invalid_argument("a linear calibration takes one --line, and a second to check it, not " +
+                                std::to_string(request.lines.size()));
+  }
+  if (request.bOrigin && !request.dScale && request.lines.empty()) {
+    throw std::invalid_argument("--origin goes with --scale or --line");
+  }
+  if ((request.nPage || request.dDpi) && !IsPdfPath(request.strImage)) {
+    throw std::invalid_argument("--page and --dpi choose the page of a PDF plan and its resolution; \"" +
+                                request.strImage + "\" is no .pdf");
+  }
+}
+
+_transform FitLines(const _makerequest &request, std::ostream &out) {
+  std::vector<_scaleline> lines = request.lines;
+  for (auto &line : lines) {
+    line.dMetres = request.bFeet ? FeetToMeters(line.dMetres) : line.dMetres;
+  }
+  const _linearfit fit = FitLinearTransform(lines[0], lines.size() > 1 ? std::optional(lines[1]) : std::nullopt,
+                                            request.dOriginX, request.dOriginY);
+  out << "scale: " << Format("%.6f", fit.dMetresPerPixel) << " m per pixel ("
+      << Format("%.4f", 1.0 / fit.dMetresPerPixel) << " pixels per metre)\n";
+  if (fit.dDisagreement) {
+    out << "second line: " << Format("%.2f", *fit.dDisagreement) << " % from the first\n";
+  }
+  if (const std::string problem = LinearFitProblem(fit); !problem.empty()) {
+    throw std::invalid_argument("the projection \"" + request.strOutput + "\" is not written: " + problem);
+  }
+  return fit.transform;
+}
+
+_transform FitRefs(const _makerequest &request, std::ostream &out) {
+  const _geofit fit = FitGeoTransform(request.refs);
+  for (size_t i = 0; i < request.refs.size(); ++i) {
+    const _referencepoint &p = request.refs[i];
+    out << "point " << i + 1 << ": pixel " << Format("%g", p.dPixelX) << "," << Format("%g", p.dPixelY) << " at "
+        << FormatLatLon({p.dLatitude, p.dLongitude}) << ", residual " << Format("%.2f", fit.residuals[i]) << " m\n";
+  }
+  out << "scale: " << Format("%.6f", fit.dMetresPerPixel) << " m per pixel\n";
+  if (const std::string problem = GeoFitProblem(fit); !problem.empty()) {
+    throw std::invalid_argument("the projection \"" + request.strOutput + "\" is not written: " + problem);
+  }
+  return fit.transform;
+}
+
+} // namespace
+
+void MakeProjection(const _makerequest &request, std::ostream &out) {
+  const int32_t nKind = OutputKind(request.strOutput);
+  CheckRequest(request, nKind);
   _transform transform;
   if (request.matrix) {
     transform = *request.matrix;
   } else if (request.dScale) {
-    if (nKind != PROJECTION_LINEAR) {
-      throw std::invalid_argument("--scale calibrates a linear projection; name the output .lpf");
-    }
     transform = MakeLinearTransform(*request.dScale, request.dOriginX, request.dOriginY);
+  } else if (!request.lines.empty()) {
+    transform = FitLines(request, out);
   } else {
-    if (nKind != PROJECTION_GEO) {
-      throw std::invalid_argument("--ref calibrates a geo-coded projection; name the output .gpf");
-    }
-    if (request.refs.size() != 3) {
-      throw std::invalid_argument("a geo-coded calibration takes exactly three --ref points, not " +
-                                  std::to_string(request.refs.size()));
-    }
-    transform = SolveGeoTransform({request.refs[0], request.refs[1], request.refs[2]});
+    transform = FitRefs(request, out);
   }
 
   if (const std::string problem = TransformProblem(nKind, transform); !problem.empty()) {
@@ -200,9 +256,9 @@ void MakeProjection(const _makerequest &request, std::ostream &out) {
     throw std::invalid_argument("the projection must go to another file than the picture \"" + request.strImage +
                                 "\", which is left as it is");
   }
-  const QImage image = LoadPlanImage(request.strImage);
-  const std::vector<uint8_t> bitmap = PlanImageToBitmap(image);
-  WriteProjectionFile(request.strOutput, nKind, transform, bitmap.data(), bitmap.size());
+  const QImage image =
+      LoadPlanImage(request.strImage, _planpage{request.nPage.value_or(1), request.dDpi.value_or(PLAN_DEFAULT_DPI)});
+  WritePlanProjection(request.strOutput, nKind, transform, image);
   out << "wrote " << request.strOutput << ": " << ProjectionKindName(nKind) << " projection of " << image.width()
       << " x " << image.height() << " pixels\n";
 }
@@ -288,53 +344,86 @@ int LocatePixel(const std::string &strPath, double x, double y, bool bJson, std:
 
 namespace {
 
+// The texts of make's options, as the command line gives them.
+struct _makeoptions {
+  std::string matrix;
+  std::string origin;
+  std::vector<std::string> refs;
+  std::vector<std::string> lines;
+  double dScale = 0;
+  int nPage = 1;
+  double dDpi = PLAN_DEFAULT_DPI;
+};
+
+// The request from the options given.
+_makerequest ParseMakeOptions(const _makerequest &base, const _makeoptions &o, const CLI::App &make) {
+  _makerequest r = base;
+  if (!o.matrix.empty()) {
+    const auto n = ParseNumberList(o.matrix, 6, "--matrix");
+    r.matrix = _transform{n[0], n[1], n[2], n[3], n[4], n[5]};
+  }
+  if (make.count("--scale") > 0) {
+    r.dScale = o.dScale;
+  }
+  if (make.count("--page") > 0) {
+    r.nPage = o.nPage;
+  }
+  if (make.count("--dpi") > 0) {
+    r.dDpi = o.dDpi;
+  }
+  if (!o.origin.empty()) {
+    const auto n = ParseNumberList(o.origin, 2, "--origin");
+    r.bOrigin = true;
+    r.dOriginX = n[0];
+    r.dOriginY = n[1];
+  }
+  for (const auto &text : o.refs) {
+    const auto n = ParseNumberList(text, 4, "--ref");
+    r.refs.push_back(_referencepoint{n[0], n[1], n[2], n[3]});
+  }
+  for (const auto &text : o.lines) {
+    const auto n = ParseNumberList(text, 5, "--line");
+    r.lines.push_back(_scaleline{n[0], n[1], n[2], n[3], n[4]});
+  }
+  return r;
+}
+
 void RegisterMakeCommand(CLI::App *projection) {
   auto *make = projection->add_subcommand(
-      "make", "Build a projection file from a floor-plan picture (png, jpg, bmp, svg, ...). The kind follows the "
-              "output's extension. Give the transform as six numbers (--matrix) or calibrate it: --scale for a "
-              "linear projection, three --ref points for a geo-coded one.");
+      "make", "Build a projection file from a floor-plan picture (png, jpg, bmp, svg, ...) or a page of a PDF plan. "
+              "The kind follows the output's extension. Give the transform as six numbers (--matrix) or calibrate "
+              "it: --scale or --line for a linear projection, three or more --ref points for a geo-coded one.");
   auto request = std::make_shared<_makerequest>();
-  auto matrix = std::make_shared<std::string>();
-  auto origin = std::make_shared<std::string>();
-  auto refs = std::make_shared<std::vector<std::string>>();
-  auto scale = std::make_shared<double>(0);
-  make->add_option("--image", request->strImage, "The floor-plan picture; an SVG is rendered at its own size.")
+  auto o = std::make_shared<_makeoptions>();
+  make->add_option("--image", request->strImage,
+                   "The floor plan: a picture, an SVG drawing (rendered at its own "
+                   "size) or a PDF document.")
       ->required();
   make->add_option("-o,--output", request->strOutput, "The projection file to write: FILE.gpf or FILE.lpf.")
       ->required();
+  make->add_option("--page", o->nPage, "A PDF plan: the page to take, from 1 (default 1).");
+  make->add_option("--dpi", o->dDpi, "A PDF plan: the resolution of the page in dots per inch (default 150).");
   auto *matrixOption = make->add_option(
-      "--matrix", *matrix,
+      "--matrix", o->matrix,
       "a,b,c,d,e,f as stored. Geo-coded: pixel x = a*lat + b*lon + e, pixel y = c*lat + d*lon + f. Linear: "
       "X = (px - e)*d, Y = (py - f)*a. Write --matrix=-1,... when the first number is negative.");
-  auto *scaleOption = make->add_option("--scale", *scale, "Linear: plan pixels per unit of length (e.g. per metre).");
-  make->add_option("--origin", *origin, "Linear: the plan pixel X,Y where both coordinates are 0 (default 0,0).")
-      ->needs(scaleOption);
-  make->add_option("--ref", *refs,
-                   "Geo-coded: a plan pixel and its coordinates, px,py,lat,lon; give three points that span a "
-                   "triangle.")
+  auto *scaleOption =
+      make->add_option("--scale", o->dScale, "Linear: plan pixels per unit of length (e.g. per metre).");
+  auto *lineOption = make->add_option(
+      "--line", o->lines,
+      "Linear: X1,Y1,X2,Y2,LENGTH, a line on the plan over something LENGTH metres long; a second --line checks the "
+      "scale (refused when they differ by more than 2 %).");
+  make->add_flag("--feet", request->bFeet, "The lengths of --line are in feet (turned into metres, x 0.3048).");
+  make->add_option("--origin", o->origin, "Linear: the plan pixel X,Y where both coordinates are 0 (default 0,0).");
+  make->add_option("--ref", o->refs,
+                   "Geo-coded: a plan pixel and its coordinates, px,py,lat,lon; give three or more points that span "
+                   "the site. The transform is fitted over all of them and each point's residual is printed; a "
+                   "residual over 2 m is refused.")
       ->allow_extra_args(false)
       ->excludes(matrixOption)
-      ->excludes(scaleOption);
-  make->callback([request, matrix, origin, refs, scale, scaleOption] {
-    _makerequest r = *request;
-    if (!matrix->empty()) {
-      const auto n = ParseNumberList(*matrix, 6, "--matrix");
-      r.matrix = _transform{n[0], n[1], n[2], n[3], n[4], n[5]};
-    }
-    if (scaleOption->count() > 0) {
-      r.dScale = *scale;
-    }
-    if (!origin->empty()) {
-      const auto n = ParseNumberList(*origin, 2, "--origin");
-      r.dOriginX = n[0];
-      r.dOriginY = n[1];
-    }
-    for (const auto &text : *refs) {
-      const auto n = ParseNumberList(text, 4, "--ref");
-      r.refs.push_back(_referencepoint{n[0], n[1], n[2], n[3]});
-    }
-    MakeProjection(r, std::cout);
-  });
+      ->excludes(scaleOption)
+      ->excludes(lineOption);
+  make->callback([request, o, make] { MakeProjection(ParseMakeOptions(*request, *o, *make), std::cout); });
 }
 
 } // namespace

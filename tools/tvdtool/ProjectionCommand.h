@@ -13,11 +13,16 @@
 struct _makerequest {
   std::string strImage;
   std::string strOutput;
+  std::optional<int> nPage;   // a PDF plan: its page, from 1 (default 1)
+  std::optional<double> dDpi; // a PDF plan: the resolution it is rendered at
   std::optional<_transform> matrix;
-  std::optional<double> dScale; // linear: plan pixels per unit
-  double dOriginX = 0;          // linear: the plan pixel where X and Y are 0
+  std::optional<double> dScale;  // linear: plan pixels per unit
+  std::vector<_scaleline> lines; // linear: a line of known length, and an optional second to check it
+  bool bFeet = false;            // the lines' lengths are in feet (turned into metres, x 0.3048)
+  bool bOrigin = false;          // an origin was given
+  double dOriginX = 0;           // linear: the plan pixel where X and Y are 0
   double dOriginY = 0;
-  std::vector<_referencepoint> refs; // geo-coded: three plan pixels with their latitude and longitude
+  std::vector<_referencepoint> refs; // geo-coded: three or more plan pixels with their coordinates
 };
 
 // Exit codes of the projection commands: done, or refused with nothing written (an output that is
@@ -26,8 +31,10 @@ struct _makerequest {
 constexpr int PROJECTION_EXIT_DONE = 0;
 constexpr int PROJECTION_EXIT_REFUSED = 2;
 
-// Builds the projection file: reads the picture, turns it into a 24-bit bitmap file, solves the
-// transform and writes the file, whole or not at all. Prints one line about what was written.
+// Builds the projection file: reads the picture (or renders the PDF page), turns it into a 24-bit
+// bitmap file, calibrates the transform and writes the file, whole or not at all. A calibration
+// prints each point's residual or the lines' disagreement and the plan's scale; then one line says
+// what was written. A calibration whose residuals or disagreement are over the limit is refused.
 // Raises on every failure: std::invalid_argument for a request that does not add up (a transform
 // that cannot be inverted, an output that is the picture), std::runtime_error naming the picture
 // and the reason when it cannot be read.

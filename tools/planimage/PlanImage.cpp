@@ -1,7 +1,11 @@
-#include "tools/tvdtool/PlanImage.h"
+#include "tools/planimage/PlanImage.h"
 
 #include "platform/File.h"
 #include "projection/BitmapFile.h"
+#include "projection/PlanSize.h"
+#include "projection/ProjectionWriter.h"
+#include "projection/TransformCheck.h"
+#include "tools/planimage/PlanPdf.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -9,17 +13,40 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 
 namespace {
 
-// Plans are large: allow pictures up to 2 GB in memory (Qt's default stops at 256 MB).
-constexpr int ALLOCATION_LIMIT_MB = 2048;
+QString Suffix(const std::string &strPath) { return QFileInfo(QString::fromStdString(strPath)).suffix().toLower(); }
 
 bool IsSvg(const std::string &strPath) {
-  const QString suffix = QFileInfo(QString::fromStdString(strPath)).suffix().toLower();
+  const QString suffix = Suffix(strPath);
   return suffix == "svg" || suffix == "svgz";
+}
+
+// Refuses a plan of this size before anything is allocated for it.
+void CheckPlanSize(const std::string &strPath, int64_t nWidth, int64_t nHeight) {
+  if (const std::string problem = PlanSizeProblem(static_cast<uint64_t>(std::max<int64_t>(nWidth, 0)),
+                                                  static_cast<uint64_t>(std::max<int64_t>(nHeight, 0)));
+      !problem.empty()) {
+    throw std::runtime_error("cannot take the picture \"" + strPath + "\" as a floor plan: " + problem);
+  }
+}
+
+// A picture in a format Qt reads, its size checked from its header first.
+QImage ReadPicture(const std::string &strPath) {
+  QImageReader reader(QString::fromStdString(strPath));
+  reader.setAllocationLimit(static_cast<int>(PLAN_MAX_MEGABYTES));
+  if (const QSize size = reader.size(); size.isValid()) {
+    CheckPlanSize(strPath, size.width(), size.height());
+  }
+  QImage image;
+  if (!reader.read(&image)) {
+    throw std::runtime_error("cannot read the picture \"" + strPath + "\": " + reader.errorString().toStdString());
+  }
+  return image;
 }
 
 QImage OnWhite(const QImage &image) {
@@ -41,6 +68,7 @@ QImage RenderSvg(const std::string &strPath) {
   if (size.isEmpty()) {
     throw std::runtime_error("the drawing \"" + strPath + "\" has no size; give its svg element a width and height");
   }
+  CheckPlanSize(strPath, size.width(), size.height());
   QImage image(size, QImage::Format_RGB32);
   if (image.isNull()) {
     throw std::runtime_error("the drawing \"" + strPath + "\" is too large to render (" + std::to_string(size.width()) +
@@ -93,17 +121,18 @@ void EnsureGuiApplication() {
   (void)application;
 }
 
-QImage LoadPlanImage(const std::string &strPath) {
+bool IsPdfPath(const std::string &strPath) { return Suffix(strPath) == "pdf"; }
+
+QImage LoadPlanImage(const std::string &strPath, const _planpage &page) {
   CheckReadable(strPath);
   QImage image;
-  if (IsSvg(strPath)) {
+  if (IsPdfPath(strPath)) {
+    EnsureGuiApplication();
+    image = CPlanPdf(strPath).Render(page.nPage, page.dDpi);
+  } else if (IsSvg(strPath)) {
     image = RenderSvg(strPath);
   } else {
-    QImageReader reader(QString::fromStdString(strPath));
-    reader.setAllocationLimit(ALLOCATION_LIMIT_MB);
-    if (!reader.read(&image)) {
-      throw std::runtime_error("cannot read the picture \"" + strPath + "\": " + reader.errorString().toStdString());
-    }
+    image = ReadPicture(strPath);
   }
   if (image.hasAlphaChannel()) {
     image = OnWhite(image);
@@ -118,4 +147,13 @@ std::vector<uint8_t> PlanImageToBitmap(const QImage &image) {
   }
   return MakeBitmapFile24(static_cast<uint32_t>(rgb.width()), static_cast<uint32_t>(rgb.height()), rgb.constBits(),
                           static_cast<size_t>(rgb.bytesPerLine()));
+}
+
+void WritePlanProjection(const std::string &strOutput, int32_t nKind, const _transform &transform,
+                         const QImage &image) {
+  if (const std::string problem = TransformProblem(nKind, transform); !problem.empty()) {
+    throw std::invalid_argument("the projection \"" + strOutput + "\" is not written: " + problem);
+  }
+  const std::vector<uint8_t> bitmap = PlanImageToBitmap(image);
+  WriteProjectionFile(strOutput, nKind, transform, bitmap.data(), bitmap.size());
 }
