@@ -1,5 +1,5 @@
 // The built tvdtool run as a user runs it, on names that are no regular files and on words that
-// are no command: it refuses at once and says why.
+// are no command: it refuses at once and says why, and writes through an output that is a FIFO.
 #include "tests/projection/StreamSupport.h"
 
 #include <gtest/gtest.h>
@@ -119,6 +119,27 @@ TEST_F(RefusalsTest, FramesDecodeReadsAFifo) {
   EXPECT_EQ(fromFifo.nStatus, 0) << fromFifo.err;
   EXPECT_EQ(fromFifo.out, fromFile.out);
   EXPECT_FALSE(fromFifo.out.empty());
+}
+
+// An output that is a FIFO (or a device) is written through, as every command writes one; it is
+// never replaced by a file.
+TEST_F(RefusalsTest, RepairWritesThroughAFifo) {
+  const std::string fifo = Fifo("copy.tvd");
+  // Held open for reading (and writing, so that it never blocks), the FIFO keeps what comes.
+  const int nReader = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(nReader, 0);
+  const _run run = Run({"survey", "repair", DATA + "cut-short.tvd", "-o", fifo});
+  std::vector<uint8_t> received(1 << 16);
+  const ssize_t nRead = ::read(nReader, received.data(), received.size());
+  ::close(nReader);
+  received.resize(nRead > 0 ? static_cast<size_t>(nRead) : 0);
+
+  const _run toFile = Run({"survey", "repair", DATA + "cut-short.tvd", "-o", Path("copy-file.tvd")});
+  EXPECT_EQ(run.nStatus, 0) << run.err;
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo)) << "the FIFO was replaced";
+  EXPECT_FALSE(std::filesystem::exists(fifo + ".partial"));
+  EXPECT_EQ(toFile.nStatus, 0) << toFile.err;
+  EXPECT_EQ(received, ReadAll(Path("copy-file.tvd")));
 }
 
 } // namespace
