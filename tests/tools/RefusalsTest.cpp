@@ -22,6 +22,7 @@ const std::string DATA = TARVEX_SOURCE_DIR "/tests/data/";
 // A command still running after this long waits for a FIFO's other end: it is killed (SIGALRM)
 // and its status tells. A guard, not a timing: every command here ends in well under a second.
 constexpr unsigned HANG_GUARD_SECONDS = 20;
+constexpr int STATUS_HUNG = 128 + SIGALRM;
 
 bool Contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 
@@ -140,6 +141,32 @@ TEST_F(RefusalsTest, RepairWritesThroughAFifo) {
   EXPECT_FALSE(std::filesystem::exists(fifo + ".partial"));
   EXPECT_EQ(toFile.nStatus, 0) << toFile.err;
   EXPECT_EQ(received, ReadAll(Path("copy-file.tvd")));
+}
+
+// A word that names no command is named, and the commands there are listed.
+TEST_F(RefusalsTest, UnknownWordsAreNamedWithTheCommands) {
+  const struct {
+    std::vector<std::string> arguments;
+    std::string expected;
+  } cases[] = {
+      {{"bogus"},
+       "tvdtool: \"bogus\" is not a command of tvdtool. Its commands are: frames, survey, projection, devices, "
+       "monitor, simulate ('tvdtool --help' says what each does).\n"},
+      {{"survey", "veriffy", "walk.tvd"},
+       "tvdtool: \"veriffy\" is not a command of tvdtool survey. Its commands are: dump, verify, continue, repair, "
+       "export ('tvdtool survey --help' says what each does).\n"},
+      {{"projection"},
+       "tvdtool: tvdtool projection needs a command: make, info, decode, locate ('tvdtool projection --help' says "
+       "what each does).\n"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.arguments.front());
+    const _run run = Run(c.arguments);
+    EXPECT_NE(run.nStatus, 0);
+    EXPECT_NE(run.nStatus, STATUS_HUNG);
+    EXPECT_EQ(run.err, c.expected);
+    EXPECT_TRUE(run.out.empty()) << run.out;
+  }
 }
 
 } // namespace
