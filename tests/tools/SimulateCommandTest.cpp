@@ -236,6 +236,23 @@ TEST_F(SimulateCommandTest, AppendContinuesTheSurveyAfterItsLastSegment) {
   EXPECT_EQ(LevelsInFile(after, 2), summary.nLevelsSent);
 }
 
+// An empty survey, or one cut off inside its file header, holds nothing a repair could keep: the
+// refusal does not send the user to 'tvdtool survey repair'.
+TEST_F(SimulateCommandTest, ASurveyWithNothingToKeepIsNotSentToRepair) {
+  for (const size_t nLength : {size_t{0}, size_t{20}}) {
+    SCOPED_TRACE(nLength);
+    auto options = Options("office.gpf");
+    options.bAppend = true;
+    fs::remove(options.strOutput);
+    ASSERT_EQ(RunSimulate(options, m_out, m_err), 0) << m_err.str();
+    fs::resize_file(options.strOutput, nLength);
+    std::ostringstream err;
+    EXPECT_EQ(RunSimulate(options, m_out, err), 1);
+    EXPECT_FALSE(Contains(err.str(), "survey repair")) << err.str();
+    EXPECT_TRUE(Contains(err.str(), "there is nothing to repair: make a new survey in its place.")) << err.str();
+  }
+}
+
 TEST_F(SimulateCommandTest, BadInputIsRefusedWithAClearMessage) {
   struct _case {
     std::string strName;
