@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTimer>
 
 #include <array>
 
@@ -49,6 +50,9 @@ CSimulatedReceiverPanel::CSimulatedReceiverPanel(std::shared_ptr<CSimulatedRecei
   connect(m_pUi->unplug, &QPushButton::clicked, this, &CSimulatedReceiverPanel::OnUnplug);
   connect(m_pUi->replug, &QPushButton::clicked, this, &CSimulatedReceiverPanel::OnReplug);
   connect(m_pUi->noise, &QCheckBox::toggled, this, &CSimulatedReceiverPanel::OnNoise);
+  m_pLineTimer = new QTimer(this);
+  m_pLineTimer->setInterval(LINE_REFRESH_MS);
+  connect(m_pLineTimer, &QTimer::timeout, this, &CSimulatedReceiverPanel::RefreshLine);
   Refresh();
 }
 
@@ -56,7 +60,13 @@ CSimulatedReceiverPanel::~CSimulatedReceiverPanel() = default;
 
 void CSimulatedReceiverPanel::showEvent(QShowEvent *pEvent) {
   Refresh();
+  m_pLineTimer->start();
   CDialogBase::showEvent(pEvent);
+}
+
+void CSimulatedReceiverPanel::hideEvent(QHideEvent *pEvent) {
+  m_pLineTimer->stop();
+  CDialogBase::hideEvent(pEvent);
 }
 
 void CSimulatedReceiverPanel::Refresh() {
@@ -78,6 +88,14 @@ void CSimulatedReceiverPanel::Refresh() {
   EnableDlgItem(IDC_SIM_UNPLUG, bPlugged);
   EnableDlgItem(IDC_SIM_REPLUG, !bPlugged);
   m_pUi->noise->setChecked(m_bNoise);
+  RefreshLine();
+}
+
+void CSimulatedReceiverPanel::RefreshLine() {
+  SetDlgItemText(IDC_SIM_LINE_RATE,
+                 Text(TEXT_LINE_RATE).arg(m_pReceiver->LineLevelRate()).arg(m_pReceiver->GetLineBaud()));
+  const uint64_t nDropped = m_pReceiver->LevelsDropped(1) + m_pReceiver->LevelsDropped(2);
+  SetDlgItemText(IDC_SIM_DROPPED, nDropped == 0 ? Text(TEXT_DROPPED_NONE) : Text(TEXT_DROPPED).arg(nDropped));
 }
 
 void CSimulatedReceiverPanel::ShowFrequency(int nReceiver) {
