@@ -50,6 +50,8 @@ CSimulatedReceiverPanel::CSimulatedReceiverPanel(std::shared_ptr<CSimulatedRecei
   connect(m_pUi->unplug, &QPushButton::clicked, this, &CSimulatedReceiverPanel::OnUnplug);
   connect(m_pUi->replug, &QPushButton::clicked, this, &CSimulatedReceiverPanel::OnReplug);
   connect(m_pUi->noise, &QCheckBox::toggled, this, &CSimulatedReceiverPanel::OnNoise);
+  connect(m_pUi->pause, &QPushButton::clicked, this, &CSimulatedReceiverPanel::OnPause);
+  m_pUi->pauseChannel->setMaximum(bReceiver2 ? 2 : 1);
   m_pLineTimer = new QTimer(this);
   m_pLineTimer->setInterval(LINE_REFRESH_MS);
   connect(m_pLineTimer, &QTimer::timeout, this, &CSimulatedReceiverPanel::RefreshLine);
@@ -143,6 +145,11 @@ void CSimulatedReceiverPanel::OnUnplug() {
 
 void CSimulatedReceiverPanel::OnReplug() {
   m_pReceiver->Replug();
+  Refresh();
+}
+
+void CSimulatedReceiverPanel::OnPause() {
+  m_pReceiver->PauseChannel(m_pUi->pauseChannel->value(), static_cast<uint32_t>(m_pUi->pauseSeconds->value()) * 1000);
   Refresh();
 }
 

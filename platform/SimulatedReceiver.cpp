@@ -221,6 +221,13 @@ uint32_t CSimulatedReceiver::LineLevelRate() const {
   return static_cast<uint32_t>(nBytesPerSecond * nLevels / (nMessageBytes * static_cast<uint64_t>(m_panel.nChannels)));
 }
 
+void CSimulatedReceiver::PauseChannel(int nChannel, uint32_t nMilliseconds) {
+  std::lock_guard lock(m_mutex);
+  auto &channel = m_channels.at(static_cast<size_t>(nChannel - 1));
+  channel.nPausedUntilUs = m_nNowUs + uint64_t{nMilliseconds} * 1000;
+  channel.pending.clear(); // what was measured for the next message is lost with the signal
+}
+
 uint64_t CSimulatedReceiver::GetTimeMs() const {
   std::lock_guard lock(m_mutex);
   return m_nNowUs / 1000;
@@ -663,6 +670,9 @@ void CSimulatedReceiver::SampleUntil(uint64_t nTimeUs) {
     }
     auto &channel = m_channels[static_cast<size_t>(nNext - 1)];
     ++channel.nSamples;
+    if (nNextUs < channel.nPausedUntilUs) {
+      continue; // no signal: nothing of this sample is sent
+    }
     channel.pending.push_back(Level(nNext, nNextUs));
     if (channel.pending.size() >= m_panel.nLevelsPerMessage) {
       SendLevels(nNext);

@@ -111,6 +111,10 @@ public:
   void StartRealTime(double dSpeed = 1.0, CWaitClock &clock = CWaitClock::Steady());
   void StopRealTime();
 
+  // For the next nMilliseconds of simulated time, channel nChannel (1 or 2) sends no level
+  // message, as a receiver that lost its signal; its levels of that time are never sent. 0 ends
+  // a pause.
+  void PauseChannel(int nChannel, uint32_t nMilliseconds);
   // The most levels per second on each channel measured that the line carries, at its present
   // speed (9600 baud until the host programs one), channel count and message size.
   uint32_t LineLevelRate() const;
@@ -168,6 +172,7 @@ private:
     std::vector<int8_t> pending;
     uint64_t nLevelsSent = 0;
     uint64_t nLevelsDropped = 0;
+    uint64_t nPausedUntilUs = 0; // no level message before this simulated time
   };
 
   // Everything below runs with m_mutex held.

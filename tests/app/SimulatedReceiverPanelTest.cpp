@@ -89,6 +89,9 @@ private slots:
         {IDC_SIM_CABLE, "USB cable"},
         {IDC_SIM_LINE_RATE, "The line carries"},
         {IDC_SIM_DROPPED, "Dropped by the unit"},
+        {IDC_SIM_PAUSE, "Pause Channel"},
+        {IDC_SIM_PAUSE_CHANNEL, "Channel to pause"},
+        {IDC_SIM_PAUSE_SECONDS, "Pause length"},
     };
     for (auto it = names.begin(); it != names.end(); ++it) {
       QWidget *pControl = m_pPanel->GetDlgItem(it.key());
@@ -172,6 +175,22 @@ private slots:
     QVERIFY2(nDropped > 1000 && nDropped + m_pUnit->LevelsSent(1) <= 10000, qPrintable(QString::number(nDropped)));
     QCOMPARE(m_pPanel->GetDlgItemText(IDC_SIM_DROPPED), QString("%1 levels, more than the line carries").arg(nDropped));
     link.StopWorker();
+  }
+
+  // Pause Channel silences the channel chosen for the seconds chosen; the other goes on.
+  void pauseChannelSilencesItForAWhile() {
+    QTest::mouseClick(m_pPanel->GetDlgItemAs<QPushButton>(IDC_SIM_MEASURE), Qt::LeftButton);
+    m_pUnit->Advance(1000);
+    const uint64_t nSent1 = m_pUnit->LevelsSent(1);
+    const uint64_t nSent2 = m_pUnit->LevelsSent(2);
+    QCOMPARE(m_pPanel->GetDlgItemAs<QSpinBox>(IDC_SIM_PAUSE_CHANNEL)->value(), 2);
+    QCOMPARE(m_pPanel->GetDlgItemAs<QSpinBox>(IDC_SIM_PAUSE_SECONDS)->value(), 6);
+    QTest::mouseClick(m_pPanel->GetDlgItemAs<QPushButton>(IDC_SIM_PAUSE), Qt::LeftButton);
+    m_pUnit->Advance(6000);
+    QCOMPARE(m_pUnit->LevelsSent(1) - nSent1, 240U);
+    QCOMPARE(m_pUnit->LevelsSent(2), nSent2);
+    m_pUnit->Advance(1000);
+    QCOMPARE(m_pUnit->LevelsSent(2) - nSent2, 40U);
   }
 
   // Unplugging makes the link report the receiver lost; plugged in again, it opens anew. Line
