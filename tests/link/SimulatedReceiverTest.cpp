@@ -408,21 +408,6 @@ TEST_F(SimulatedReceiverTest, TheLinePacesTheUnit) {
   }
 }
 
-// A paused channel sends no level message for the pause; the other goes on, and so does the
-// paused one afterwards, at its rate.
-TEST_F(SimulatedReceiverTest, APausedChannelFallsSilentForThePause) {
-  m_pSim->SetMeasurementMode(true);
-  m_pSim->Advance(1000);
-  (void)Messages();
-  m_pSim->PauseChannel(2, 6000);
-  m_pSim->Advance(6000);
-  const auto during = Messages();
-  EXPECT_EQ(LevelsOf(during, 1).size(), 240U);
-  EXPECT_TRUE(LevelsOf(during, 2).empty());
-  m_pSim->Advance(1000);
-  EXPECT_EQ(LevelsOf(Messages(), 2).size(), 40U);
-}
-
 // The unit's own thread moves its time on by the clock it is given: a test's clock that moves
 // only when told lets a minute of levels pass in no real time.
 TEST_F(SimulatedReceiverTest, RealTimeModeFollowsItsClock) {
