@@ -1,9 +1,11 @@
 // The view's packet handling under the receiver's top rate: the real link and the simulated unit
-// at 1000 levels per second on each of two channels, in real time, offscreen, a segment walked.
-// Measures how late the window's event loop answers a 5 ms timer, first with no receiver (the
-// baseline) and then during the walk, prints the 99th percentile and the maximum of both and
-// their ratios, and checks that every level the view took during the walk is in the file and
-// that the link lost none.
+// measuring 1000 levels per second on each of two channels, in real time, offscreen, a segment
+// walked. The unit sends at its line's pace (38400 baud carries about 415 levels a second on each
+// of two channels) and drops what its line cannot take, as a real one. Measures how late the
+// window's event loop answers a 5 ms timer, first with no receiver (the baseline) and then during
+// the walk, prints the 99th percentile and the maximum of both and their ratios, the rate that
+// reached the file and what the unit dropped, and checks that every level the view took during
+// the walk is in the file and that the link lost none.
 //
 //   bench_view_packets [SECONDS]      (default 5)
 //
@@ -103,11 +105,13 @@ void Print(const char *pszWhat, const _latency &latency) {
               latency.nTicks);
 }
 
-// The unit, at its top rate on both channels, in real time; its frames reach the host at once
-// (38400 baud could not carry 2000 levels a second). Null (with a message) when it cannot be opened.
+// The unit, at its top rate on both channels, in real time, at its line's pace as the window's
+// --simulate has it. Null (with a message) when it cannot be opened.
 std::shared_ptr<CSimulatedReceiver> ConnectReceiver(CTarvexCollectorView &view) {
   D2xxDisableAllBackends();
   auto pUnit = std::make_shared<CSimulatedReceiver>();
+  pUnit->SetDelivery(SimDelivery::wireSpeed);
+  pUnit->StartRealTime(); // the line moves bytes only as time passes
   D2xxEnableBackend(std::make_shared<CD2xxSimBackend>(pUnit));
   pUnit->SetSampleRate(LEVELS_PER_SECOND);
   pUnit->SetChannelCount(2);
@@ -135,7 +139,6 @@ bool BeginWalk(CTarvexCollectorView &view, CSimulatedReceiver &unit, const std::
     return false;
   }
   unit.SetMeasurementMode(true);
-  unit.StartRealTime();
   if (!LoopUntil([&] { return view.m_Run.GetChannelReportCount() >= 1; }) || view.m_pSiteData->GetChannelCount() != 2 ||
       !view.m_pWalk->Begin()) {
     std::fprintf(stderr, "the walk could not begin\n");
@@ -145,8 +148,11 @@ bool BeginWalk(CTarvexCollectorView &view, CSimulatedReceiver &unit, const std::
 }
 
 struct _walkend {
-  uint64_t nSent = 0;  // levels the unit sent on both channels
-  uint64_t nTaken = 0; // levels the view took during the walk
+  uint64_t nSent = 0;      // levels the unit sent on both channels
+  uint64_t nDropped = 0;   // levels it measured but its line could not take
+  uint32_t nLineRate = 0;  // the most levels per second on each channel the line carries
+  double dWalkSeconds = 0; // from BEGIN to ESC
+  uint64_t nTaken = 0;     // levels the view took during the walk
   bool bCaughtUp = false;
   bool bStopped = false;
   _surveycontents contents; // the survey file as read back after STOP
@@ -154,10 +160,13 @@ struct _walkend {
 
 // ESC, the link and the view catch up with every level sent, then STOP; the file is read back.
 _walkend EndWalk(CTarvexCollectorView &view, CSimulatedReceiver &unit, const std::string &strPath,
-                 uint64_t nTakenAtBegin) {
+                 uint64_t nTakenAtBegin, const QElapsedTimer &walkClock) {
   _walkend end;
   unit.SetMeasurementMode(false);
+  end.dWalkSeconds = static_cast<double>(walkClock.elapsed()) / 1000.0;
   end.nSent = unit.LevelsSent(1) + unit.LevelsSent(2);
+  end.nDropped = unit.LevelsDropped(1) + unit.LevelsDropped(2);
+  end.nLineRate = unit.LineLevelRate();
   end.bCaughtUp = LoopUntil([&] { return LevelsTaken(view.m_Run) >= end.nSent; });
   end.nTaken = LevelsTaken(view.m_Run) - nTakenAtBegin;
   end.bStopped = static_cast<bool>(view.m_pWalk->Stop());
@@ -171,7 +180,8 @@ _walkend EndWalk(CTarvexCollectorView &view, CSimulatedReceiver &unit, const std
 // in the file and the loop never stalled beyond the limit.
 bool Report(int nSeconds, const _latency &baseline, const _latency &walking, const CCollectionRun &run,
             const _walkend &end) {
-  std::printf("view packet handling, 2 channels x %u levels/s, %d s walked\n", LEVELS_PER_SECOND, nSeconds);
+  std::printf("view packet handling, 2 channels measuring %u levels/s each, %d s walked\n", LEVELS_PER_SECOND,
+              nSeconds);
   Print("event loop, no receiver (baseline)", baseline);
   Print("event loop, walking", walking);
   std::printf("ratio walking / baseline            p99 %7.2f      max %7.2f\n",
@@ -180,6 +190,10 @@ bool Report(int nSeconds, const _latency &baseline, const _latency &walking, con
   std::printf("levels sent %llu, taken by the view %llu, taken during the walk %llu, in the file %llu\n",
               static_cast<unsigned long long>(end.nSent), static_cast<unsigned long long>(LevelsTaken(run)),
               static_cast<unsigned long long>(end.nTaken), static_cast<unsigned long long>(end.contents.LevelCount()));
+  std::printf("measured %u levels/s on each channel; reached the file %.0f levels/s on each channel over the "
+              "%.2f s walk (the line carries at most %u); dropped by the unit %llu\n",
+              LEVELS_PER_SECOND, static_cast<double>(end.contents.LevelCount()) / 2.0 / end.dWalkSeconds,
+              end.dWalkSeconds, end.nLineRate, static_cast<unsigned long long>(end.nDropped));
   const bool bAllLevels =
       end.bCaughtUp && end.bStopped && end.contents.IsSound() && end.contents.LevelCount() == end.nTaken;
   const bool bNoStall = walking.dMaxMs <= STALL_LIMIT_MS;
@@ -213,9 +227,11 @@ int main(int argc, char **argv) {
   if (!BeginWalk(view, *pUnit, strPath)) {
     return 1;
   }
+  QElapsedTimer walkClock;
+  walkClock.start();
   const uint64_t nTakenAtBegin = LevelsTaken(view.m_Run);
   const _latency walking = MeasureLoop(nSeconds * 1000);
-  const _walkend end = EndWalk(view, *pUnit, strPath, nTakenAtBegin);
+  const _walkend end = EndWalk(view, *pUnit, strPath, nTakenAtBegin, walkClock);
 
   const bool bPassed = Report(nSeconds, baseline, walking, view.m_Run, end);
   view.m_ConnectionDialog.m_Link.StopWorker();

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTimer>
 
 #include <array>
 
@@ -49,6 +50,11 @@ CSimulatedReceiverPanel::CSimulatedReceiverPanel(std::shared_ptr<CSimulatedRecei
   connect(m_pUi->unplug, &QPushButton::clicked, this, &CSimulatedReceiverPanel::OnUnplug);
   connect(m_pUi->replug, &QPushButton::clicked, this, &CSimulatedReceiverPanel::OnReplug);
   connect(m_pUi->noise, &QCheckBox::toggled, this, &CSimulatedReceiverPanel::OnNoise);
+  connect(m_pUi->pause, &QPushButton::clicked, this, &CSimulatedReceiverPanel::OnPause);
+  m_pUi->pauseChannel->setMaximum(bReceiver2 ? 2 : 1);
+  m_pLineTimer = new QTimer(this);
+  m_pLineTimer->setInterval(LINE_REFRESH_MS);
+  connect(m_pLineTimer, &QTimer::timeout, this, &CSimulatedReceiverPanel::RefreshLine);
   Refresh();
 }
 
@@ -56,7 +62,13 @@ CSimulatedReceiverPanel::~CSimulatedReceiverPanel() = default;
 
 void CSimulatedReceiverPanel::showEvent(QShowEvent *pEvent) {
   Refresh();
+  m_pLineTimer->start();
   CDialogBase::showEvent(pEvent);
+}
+
+void CSimulatedReceiverPanel::hideEvent(QHideEvent *pEvent) {
+  m_pLineTimer->stop();
+  CDialogBase::hideEvent(pEvent);
 }
 
 void CSimulatedReceiverPanel::Refresh() {
@@ -78,6 +90,14 @@ void CSimulatedReceiverPanel::Refresh() {
   EnableDlgItem(IDC_SIM_UNPLUG, bPlugged);
   EnableDlgItem(IDC_SIM_REPLUG, !bPlugged);
   m_pUi->noise->setChecked(m_bNoise);
+  RefreshLine();
+}
+
+void CSimulatedReceiverPanel::RefreshLine() {
+  SetDlgItemText(IDC_SIM_LINE_RATE,
+                 Text(TEXT_LINE_RATE).arg(m_pReceiver->LineLevelRate()).arg(m_pReceiver->GetLineBaud()));
+  const uint64_t nDropped = m_pReceiver->LevelsDropped(1) + m_pReceiver->LevelsDropped(2);
+  SetDlgItemText(IDC_SIM_DROPPED, nDropped == 0 ? Text(TEXT_DROPPED_NONE) : Text(TEXT_DROPPED).arg(nDropped));
 }
 
 void CSimulatedReceiverPanel::ShowFrequency(int nReceiver) {
@@ -125,6 +145,11 @@ void CSimulatedReceiverPanel::OnUnplug() {
 
 void CSimulatedReceiverPanel::OnReplug() {
   m_pReceiver->Replug();
+  Refresh();
+}
+
+void CSimulatedReceiverPanel::OnPause() {
+  m_pReceiver->PauseChannel(m_pUi->pauseChannel->value(), static_cast<uint32_t>(m_pUi->pauseSeconds->value()) * 1000);
   Refresh();
 }
 

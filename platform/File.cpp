@@ -47,26 +47,64 @@ bool CFile::Open(const std::string &path, unsigned flags, CFileException *pError
   }
 }
 
+namespace {
+
+int OpenMode(unsigned flags) {
+  int nOpen = O_CLOEXEC;
+  if ((flags & CFile::modeReadWrite) != 0) {
+    nOpen |= O_RDWR;
+  } else if ((flags & CFile::modeWrite) != 0) {
+    nOpen |= O_WRONLY;
+  } else {
+    nOpen |= O_RDONLY;
+  }
+  if ((flags & CFile::modeCreate) != 0) {
+    nOpen |= O_CREAT;
+    if ((flags & CFile::modeNoTruncate) == 0) {
+      nOpen |= O_TRUNC;
+    }
+  }
+  // A FIFO's open waits for its other end, for good when none comes: a regular file is opened
+  // without waiting, and whatever else it turns out to be is refused before it is read.
+  if ((flags & CFile::typeStream) == 0) {
+    nOpen |= O_NONBLOCK;
+  }
+  return nOpen;
+}
+
+[[noreturn]] void ThrowNotRegular(const std::string &path, mode_t nMode) {
+  throw CFileException(CFileException::invalidFile, path,
+                       "\"" + path + "\" is " + FileKindName(nMode) +
+                           ", but it must be a regular file: " + REGULAR_FILE_ADVICE);
+}
+
+// Checks what the open descriptor is: a folder is never a file, and without typeStream only a
+// regular file is. Closes nFd and raises when it is not what was asked for.
+void CheckKind(int nFd, const std::string &path, unsigned flags, const char *action) {
+  struct stat st {};
+  if (::fstat(nFd, &st) != 0) {
+    const int nErr = errno;
+    ::close(nFd);
+    CFileException::ThrowErrno(nErr, path, action);
+  }
+  if (S_ISDIR(st.st_mode)) {
+    ::close(nFd);
+    CFileException::ThrowErrno(EISDIR, path, action);
+  }
+  if ((flags & CFile::typeStream) == 0 && !S_ISREG(st.st_mode)) {
+    ::close(nFd);
+    ThrowNotRegular(path, st.st_mode);
+  }
+}
+
+} // namespace
+
 void CFile::OpenOrThrow(const std::string &path, unsigned flags) {
   Abort();
   m_strPath = path;
 
   const bool bWrite = (flags & (modeWrite | modeReadWrite)) != 0;
-  int nOpen = O_CLOEXEC;
-  if ((flags & modeReadWrite) != 0) {
-    nOpen |= O_RDWR;
-  } else if ((flags & modeWrite) != 0) {
-    nOpen |= O_WRONLY;
-  } else {
-    nOpen |= O_RDONLY;
-  }
-  if ((flags & modeCreate) != 0) {
-    nOpen |= O_CREAT;
-    if ((flags & modeNoTruncate) == 0) {
-      nOpen |= O_TRUNC;
-    }
-  }
-
+  const int nOpen = OpenMode(flags);
   const char *action = bWrite ? ((flags & modeCreate) != 0 ? "Creating" : "Opening for writing") : "Opening";
   if (const int nInjected = CFileFaults::OpenError(path, bWrite); nInjected != 0) {
     CFileException::ThrowErrno(nInjected, path, action);
@@ -75,7 +113,17 @@ void CFile::OpenOrThrow(const std::string &path, unsigned flags) {
   // Truncation waits until the lock is held, so a file that another program holds is not emptied.
   const int nFd = ::open(path.c_str(), nOpen & ~O_TRUNC, 0644);
   if (nFd < 0) {
-    CFileException::ThrowErrno(errno, path, action);
+    const int nErr = errno;
+    struct stat st {};
+    // Opened for writing without waiting, a FIFO with no reader answers ENXIO: say what it is.
+    if (nErr == ENXIO && (flags & typeStream) == 0 && ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+      ThrowNotRegular(path, st.st_mode);
+    }
+    CFileException::ThrowErrno(nErr, path, action);
+  }
+  CheckKind(nFd, path, flags, action);
+  if ((nOpen & O_NONBLOCK) != 0) {
+    ::fcntl(nFd, F_SETFL, ::fcntl(nFd, F_GETFL) & ~O_NONBLOCK); // reads and writes wait as usual
   }
 
   int nLock = 0;
@@ -93,11 +141,6 @@ void CFile::OpenOrThrow(const std::string &path, unsigned flags) {
     const int nErr = errno;
     ::close(nFd);
     CFileException::ThrowErrno(nErr, path, action);
-  }
-  struct stat st {};
-  if (::fstat(nFd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(nFd);
-    CFileException::ThrowErrno(EISDIR, path, action);
   }
   m_nFd = nFd;
 }
@@ -230,9 +273,7 @@ uint64_t CFile::GetLength() const {
   if (!S_ISREG(st.st_mode)) {
     // A pipe or a device has no length to tell (it would say 0): whatever reads a file by its
     // length must be given a regular file.
-    throw CFileException(CFileException::invalidFile, m_strPath,
-                         "\"" + m_strPath + "\" is " + FileKindName(st.st_mode) +
-                             ", but it must be a regular file: " + REGULAR_FILE_ADVICE);
+    ThrowNotRegular(m_strPath, st.st_mode);
   }
   return static_cast<uint64_t>(st.st_size);
 }

@@ -21,6 +21,10 @@ public:
     shareDenyNone = 0x0040,
     modeNoTruncate = 0x1000,
     modeCreate = 0x2000,
+    // The file may be a pipe, a FIFO or a device, opened as any program opens it (a FIFO's open
+    // waits for its other end). Without it only a regular file is opened: the open never waits,
+    // and anything else is refused with invalidFile, naming what it is.
+    typeStream = 0x4000,
   };
   enum SeekPosition { begin = 0, current = 1, end = 2 };
 
@@ -29,7 +33,8 @@ public:
   CFile &operator=(const CFile &) = delete;
   virtual ~CFile();
 
-  // Opens path. On failure returns false and, when pError is given, fills it; nothing is raised.
+  // Opens path (a regular file unless typeStream is given). On failure returns false and, when pError is given, fills
+  // it; nothing is raised.
   bool Open(const std::string &path, unsigned flags, CFileException *pError = nullptr);
   // Opens path or raises the failure.
   void OpenOrThrow(const std::string &path, unsigned flags);

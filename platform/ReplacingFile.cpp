@@ -46,7 +46,7 @@ CReplacingFile::CReplacingFile(const std::string &strPath, bool bSync)
     m_bDirect = bExists && !S_ISREG(st.st_mode);
     if (m_bDirect) {
       m_strPartial = m_strTarget;
-      m_file.OpenOrThrow(m_strTarget, CFile::modeWrite | CFile::shareDenyNone);
+      m_file.OpenOrThrow(m_strTarget, CFile::modeWrite | CFile::shareDenyNone | CFile::typeStream);
       return;
     }
     m_strPartial = m_strTarget + PARTIAL_SUFFIX;

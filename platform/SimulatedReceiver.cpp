@@ -22,6 +22,10 @@ constexpr uint8_t SIM_CMD_RESEND = 0x30;
 
 constexpr uint32_t SIM_BRIDGE_CLOCK = 3000000; // baud = clock / divisor
 constexpr uint32_t SIM_DEFAULT_BAUD = 9600;    // before the host programs a divisor
+constexpr uint32_t SIM_BITS_PER_BYTE = 10;     // start bit, eight data bits, stop bit
+constexpr uint32_t SIM_FRAME_BYTES = 3;        // sync, length, spare
+constexpr uint32_t SIM_REAL_TIME_TICK_MS = 5;  // how often the real-time thread moves time on
+constexpr double SIM_REAL_TIME_MAX_STEP_MS = 60000.0;
 
 void PutU32(std::vector<uint8_t> &out, uint32_t n) {
   for (int i = 0; i < 4; ++i) {
@@ -176,18 +180,52 @@ void CSimulatedReceiver::SetSampleRate(uint32_t nLevelsPerSecond) {
 
 void CSimulatedReceiver::Advance(uint32_t nMilliseconds) {
   std::lock_guard lock(m_mutex);
-  const uint64_t nTargetUs = m_nNowUs + uint64_t{nMilliseconds} * 1000;
-  SampleUntil(nTargetUs);
-  m_nNowUs = nTargetUs;
-  if (m_delivery == SimDelivery::wireSpeed) {
-    const uint32_t nBaud = m_settings.nDivisor != 0 ? SIM_BRIDGE_CLOCK / m_settings.nDivisor : SIM_DEFAULT_BAUD;
-    // Ten bit times per byte: start bit, eight data bits, stop bit.
-    m_dWireBudget += nMilliseconds * (nBaud / 10.0) / 1000.0;
-    const auto nBytes = static_cast<uint32_t>(std::min<double>(m_dWireBudget, m_wire.size()));
-    m_dWireBudget = m_wire.size() > nBytes ? m_dWireBudget - nBytes : 0.0;
-    MoveToHost(nBytes);
+  // At wire speed the line empties the send buffer a millisecond at a time while the unit fills
+  // it, so a message meets the buffer as it stands at its own time.
+  const uint32_t nStepMs = m_delivery == SimDelivery::wireSpeed ? 1 : std::max<uint32_t>(nMilliseconds, 1);
+  for (uint32_t nDone = 0; nDone < nMilliseconds;) {
+    const uint32_t nStep = std::min(nStepMs, nMilliseconds - nDone);
+    const uint64_t nTargetUs = m_nNowUs + uint64_t{nStep} * 1000;
+    SampleUntil(nTargetUs);
+    m_nNowUs = nTargetUs;
+    if (m_delivery == SimDelivery::wireSpeed) {
+      CarryOnLine(nStep);
+    }
+    nDone += nStep;
   }
   FlushIfImmediate();
+}
+
+uint32_t CSimulatedReceiver::LineBaud() const {
+  return m_settings.nDivisor != 0 ? SIM_BRIDGE_CLOCK / m_settings.nDivisor : SIM_DEFAULT_BAUD;
+}
+
+void CSimulatedReceiver::CarryOnLine(uint32_t nMilliseconds) {
+  m_dWireBudget += nMilliseconds * (static_cast<double>(LineBaud()) / SIM_BITS_PER_BYTE) / 1000.0;
+  const auto nBytes = static_cast<uint32_t>(std::min<double>(m_dWireBudget, static_cast<double>(m_wire.size())));
+  m_dWireBudget = m_wire.size() > nBytes ? m_dWireBudget - nBytes : 0.0;
+  MoveToHost(nBytes);
+}
+
+uint32_t CSimulatedReceiver::GetLineBaud() const {
+  std::lock_guard lock(m_mutex);
+  return LineBaud();
+}
+
+uint32_t CSimulatedReceiver::LineLevelRate() const {
+  std::lock_guard lock(m_mutex);
+  // A level message of n levels: its frame, the message type, four bytes a level, the sequence.
+  const uint64_t nLevels = m_panel.nLevelsPerMessage;
+  const uint64_t nMessageBytes = SIM_FRAME_BYTES + 1 + 4 * nLevels + 1;
+  const uint64_t nBytesPerSecond = LineBaud() / SIM_BITS_PER_BYTE;
+  return static_cast<uint32_t>(nBytesPerSecond * nLevels / (nMessageBytes * static_cast<uint64_t>(m_panel.nChannels)));
+}
+
+void CSimulatedReceiver::PauseChannel(int nChannel, uint32_t nMilliseconds) {
+  std::lock_guard lock(m_mutex);
+  auto &channel = m_channels.at(static_cast<size_t>(nChannel - 1));
+  channel.nPausedUntilUs = m_nNowUs + uint64_t{nMilliseconds} * 1000;
+  channel.pending.clear(); // what was measured for the next message is lost with the signal
 }
 
 uint64_t CSimulatedReceiver::GetTimeMs() const {
@@ -195,11 +233,11 @@ uint64_t CSimulatedReceiver::GetTimeMs() const {
   return m_nNowUs / 1000;
 }
 
-void CSimulatedReceiver::StartRealTime(double dSpeed) {
+void CSimulatedReceiver::StartRealTime(double dSpeed, CWaitClock &clock) {
   StopRealTime();
   std::lock_guard lock(m_mutex);
   m_bStop = false;
-  m_realTime = std::thread([this, dSpeed] { RunRealTime(dSpeed); });
+  m_realTime = std::thread([this, dSpeed, &clock] { RunRealTime(dSpeed, clock); });
 }
 
 void CSimulatedReceiver::StopRealTime() {
@@ -213,20 +251,18 @@ void CSimulatedReceiver::StopRealTime() {
   }
 }
 
-void CSimulatedReceiver::RunRealTime(double dSpeed) {
-  using Clock = std::chrono::steady_clock;
-  const auto start = Clock::now();
+void CSimulatedReceiver::RunRealTime(double dSpeed, CWaitClock &clock) {
+  const auto start = clock.Now();
   double dDoneMs = 0.0;
   std::unique_lock lock(m_mutex);
-  while (!m_cvStop.wait_for(lock, std::chrono::milliseconds(5), [this] { return m_bStop; })) {
-    const double dDueMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count() * dSpeed;
-    const auto nStep = static_cast<uint32_t>(std::min(dDueMs - dDoneMs, 60000.0));
-    if (nStep == 0) {
-      continue;
-    }
-    dDoneMs += nStep;
+  while (!clock.WaitUntil(m_cvStop, lock, clock.After(SIM_REAL_TIME_TICK_MS), [this] { return m_bStop; })) {
+    const double dDueMs = std::chrono::duration<double, std::milli>(clock.Now() - start).count() * dSpeed;
     lock.unlock();
-    Advance(nStep);
+    while (dDueMs - dDoneMs >= 1.0) {
+      const auto nStep = static_cast<uint32_t>(std::min(dDueMs - dDoneMs, SIM_REAL_TIME_MAX_STEP_MS));
+      Advance(nStep);
+      dDoneMs += nStep;
+    }
     lock.lock();
   }
 }
@@ -236,6 +272,11 @@ void CSimulatedReceiver::RunRealTime(double dSpeed) {
 uint64_t CSimulatedReceiver::LevelsSent(int nChannel) const {
   std::lock_guard lock(m_mutex);
   return m_channels.at(static_cast<size_t>(nChannel - 1)).nLevelsSent;
+}
+
+uint64_t CSimulatedReceiver::LevelsDropped(int nChannel) const {
+  std::lock_guard lock(m_mutex);
+  return m_channels.at(static_cast<size_t>(nChannel - 1)).nLevelsDropped;
 }
 
 void CSimulatedReceiver::KeepLog(bool bOn) {
@@ -309,6 +350,8 @@ void CSimulatedReceiver::Unplug() {
   std::lock_guard lock(m_mutex);
   m_bPlugged = false;
   m_wire.clear();
+  m_wireFrames.clear();
+  m_nWireLevelBytes = {};
   m_hostQueue.clear();
   // As a driver does when its device goes, the host is woken once more, to find the port dead.
   if (m_pEvent != nullptr) {
@@ -539,17 +582,14 @@ void CSimulatedReceiver::SendLevels(int nChannel) {
     payload.push_back(0);
   }
   payload.push_back(m_nSequence++);
+  const bool bSent = Send(payload, nChannel);
   if (m_bPlugged) {
-    channel.nLevelsSent += channel.pending.size();
+    (bSent ? channel.nLevelsSent : channel.nLevelsDropped) += channel.pending.size();
   }
   channel.pending.clear();
-  Send(payload);
 }
 
-void CSimulatedReceiver::Send(const std::vector<uint8_t> &payload) {
-  if (m_bKeepLog) {
-    m_log.push_back(payload);
-  }
+bool CSimulatedReceiver::Send(const std::vector<uint8_t> &payload, int nLevelsOf) {
   std::vector<uint8_t> bytes;
   if (m_nNoiseMax > 0) {
     const uint32_t nNoise = m_rng() % (m_nNoiseMax + 1);
@@ -563,17 +603,32 @@ void CSimulatedReceiver::Send(const std::vector<uint8_t> &payload) {
   bytes.push_back(static_cast<uint8_t>(payload.size()));
   bytes.push_back(0x00);
   bytes.insert(bytes.end(), payload.begin(), payload.end());
+  // Each channel measured has its share of the buffer, so that a fast channel 1 does not starve
+  // channel 2 of the line.
+  if (nLevelsOf != 0 && m_delivery == SimDelivery::wireSpeed &&
+      m_nWireLevelBytes[static_cast<size_t>(nLevelsOf - 1)] + bytes.size() >
+          SIM_SEND_BUFFER_BYTES / static_cast<uint32_t>(m_panel.nChannels)) {
+    return false;
+  }
   if (m_nDropIndex) {
     const size_t nIndex = nFrameStart + std::min<size_t>(*m_nDropIndex, payload.size() + 2);
     bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(nIndex));
     m_nDropIndex.reset();
   }
-  Transmit(bytes);
+  if (m_bKeepLog) {
+    m_log.push_back(payload);
+  }
+  Transmit(bytes, nLevelsOf);
+  return true;
 }
 
-void CSimulatedReceiver::Transmit(const std::vector<uint8_t> &bytes) {
-  if (m_bPlugged) {
+void CSimulatedReceiver::Transmit(const std::vector<uint8_t> &bytes, int nLevelsOf) {
+  if (m_bPlugged && !bytes.empty()) {
     m_wire.insert(m_wire.end(), bytes.begin(), bytes.end());
+    m_wireFrames.push_back({static_cast<uint32_t>(bytes.size()), nLevelsOf});
+    if (nLevelsOf != 0) {
+      m_nWireLevelBytes[static_cast<size_t>(nLevelsOf - 1)] += static_cast<uint32_t>(bytes.size());
+    }
   }
 }
 
@@ -615,6 +670,9 @@ void CSimulatedReceiver::SampleUntil(uint64_t nTimeUs) {
     }
     auto &channel = m_channels[static_cast<size_t>(nNext - 1)];
     ++channel.nSamples;
+    if (nNextUs < channel.nPausedUntilUs) {
+      continue; // no signal: nothing of this sample is sent
+    }
     channel.pending.push_back(Level(nNext, nNextUs));
     if (channel.pending.size() >= m_panel.nLevelsPerMessage) {
       SendLevels(nNext);
@@ -636,6 +694,18 @@ uint32_t CSimulatedReceiver::MoveToHost(uint32_t nMaxBytes) {
   }
   // With no port open the bridge has nowhere to put the bytes: they are lost.
   m_wire.erase(m_wire.begin(), m_wire.begin() + nCount);
+  for (uint32_t nLeft = nCount; nLeft > 0 && !m_wireFrames.empty();) {
+    _wireframe &frame = m_wireFrames.front();
+    const uint32_t nGone = std::min(nLeft, frame.nBytes);
+    frame.nBytes -= nGone;
+    nLeft -= nGone;
+    if (frame.nLevelsOf != 0) {
+      m_nWireLevelBytes[static_cast<size_t>(frame.nLevelsOf - 1)] -= nGone;
+    }
+    if (frame.nBytes == 0) {
+      m_wireFrames.pop_front();
+    }
+  }
   return nCount;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/D2xxBackend.h"
 #include "platform/UsbIds.h"
+#include "platform/WaitClock.h"
 
 #include <array>
 #include <condition_variable>
@@ -64,9 +65,16 @@ struct _simsettings {
 // How bytes the unit sends reach the host's receive queue.
 enum class SimDelivery {
   immediate, // at once, as one arrival per operation
-  wireSpeed, // at the programmed baud rate, as simulated time passes
+  wireSpeed, // at the programmed baud rate, as simulated time passes, through a send buffer of
+             // SIM_SEND_BUFFER_BYTES shared by the channels measured: a level message that finds
+             // its channel's share full is dropped and counted
   manual,    // only when Deliver is called
 };
+
+// The bytes the unit's end of the line holds while they wait for the line, as a USB serial
+// bridge's buffer does. At wire speed a unit measuring faster than its line carries drops the
+// level messages that do not fit, instead of falling ever further behind.
+constexpr uint32_t SIM_SEND_BUFFER_BYTES = 256;
 
 // A two-channel receiver behind its USB bridge, inside the process. It answers the receiver
 // commands, streams a channel report and level messages while its front panel is in measurement
@@ -98,13 +106,26 @@ public:
   // Lets nMilliseconds of simulated time pass: the levels due are measured and sent.
   void Advance(uint32_t nMilliseconds);
   uint64_t GetTimeMs() const;
-  // Advances time from a thread of its own, dSpeed simulated milliseconds per real one.
-  void StartRealTime(double dSpeed = 1.0);
+  // Advances time from a thread of its own, dSpeed simulated milliseconds per millisecond of
+  // clock (the steady clock, or a test's clock that moves only when told).
+  void StartRealTime(double dSpeed = 1.0, CWaitClock &clock = CWaitClock::Steady());
   void StopRealTime();
+
+  // For the next nMilliseconds of simulated time, channel nChannel (1 or 2) sends no level
+  // message, as a receiver that lost its signal; its levels of that time are never sent. 0 ends
+  // a pause.
+  void PauseChannel(int nChannel, uint32_t nMilliseconds);
+  // The most levels per second on each channel measured that the line carries, at its present
+  // speed (9600 baud until the host programs one), channel count and message size.
+  uint32_t LineLevelRate() const;
+  // The line's speed in baud: the divisor the host programmed, or 9600 before it programs one.
+  uint32_t GetLineBaud() const;
 
   // Levels sent in level messages of channel 1 or 2 while plugged in, and every payload sent
   // while the log is on.
   uint64_t LevelsSent(int nChannel) const;
+  // Levels of channel 1 or 2 measured, but dropped because the send buffer was full (wire speed).
+  uint64_t LevelsDropped(int nChannel) const;
   void KeepLog(bool bOn);
   std::vector<std::vector<uint8_t>> SentPayloads() const;
   // Every byte the host has written.
@@ -150,6 +171,8 @@ private:
     uint64_t nSamples = 0; // samples taken since then
     std::vector<int8_t> pending;
     uint64_t nLevelsSent = 0;
+    uint64_t nLevelsDropped = 0;
+    uint64_t nPausedUntilUs = 0; // no level message before this simulated time
   };
 
   // Everything below runs with m_mutex held.
@@ -159,14 +182,20 @@ private:
   void SendDescription();
   void SendSerialNumber();
   void SendLevels(int nChannel);
-  void Send(const std::vector<uint8_t> &payload);
-  void Transmit(const std::vector<uint8_t> &bytes);
+  // Frames the payload and puts it on the line. A level message of channel nLevelsOf that does
+  // not fit into its channel's share of the send buffer at wire speed is not sent: false. Other
+  // messages (nLevelsOf 0) are always sent.
+  bool Send(const std::vector<uint8_t> &payload, int nLevelsOf = 0);
+  void Transmit(const std::vector<uint8_t> &bytes, int nLevelsOf = 0);
+  uint32_t LineBaud() const;
+  // Moves what the line carries in nMilliseconds from the send buffer to the host (wire speed).
+  void CarryOnLine(uint32_t nMilliseconds);
   int8_t Level(int nChannel, uint64_t nTimeUs);
   void SampleUntil(uint64_t nTimeUs);
   uint32_t MoveToHost(uint32_t nMaxBytes);
   void FlushIfImmediate();
   void TakeCommandByte(uint8_t b);
-  void RunRealTime(double dSpeed);
+  void RunRealTime(double dSpeed, CWaitClock &clock);
 
   // Port calls, for the session they were opened under.
   bool IsLive(uint64_t nSession) const;
@@ -190,8 +219,14 @@ private:
 
   SimDelivery m_delivery = SimDelivery::immediate;
   double m_dWireBudget = 0.0;
-  std::deque<uint8_t> m_wire;      // sent, not yet in the host's queue
-  std::deque<uint8_t> m_hostQueue; // the host's receive queue
+  std::deque<uint8_t> m_wire; // sent, not yet in the host's queue
+  struct _wireframe {
+    uint32_t nBytes; // of it still on the wire
+    int nLevelsOf;   // the channel of a level message, or 0
+  };
+  std::deque<_wireframe> m_wireFrames;         // what m_wire holds, frame by frame
+  std::array<uint32_t, 2> m_nWireLevelBytes{}; // bytes of each channel's level messages in m_wire
+  std::deque<uint8_t> m_hostQueue;             // the host's receive queue
 
   uint32_t m_nNoiseMax = 0;
   std::optional<uint32_t> m_nDropIndex;

@@ -7,8 +7,10 @@
 std::string ArrivalsPath(const std::string &strPath) { return strPath + ".arrivals"; }
 
 CStreamRecorder::CStreamRecorder(const std::string &strPath) {
-  m_data.OpenOrThrow(strPath, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite);
-  m_arrivals.OpenOrThrow(ArrivalsPath(strPath), CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite);
+  // A recording is written as it comes, so it may go to a FIFO or a device too.
+  const unsigned nFlags = CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite | CFile::typeStream;
+  m_data.OpenOrThrow(strPath, nFlags);
+  m_arrivals.OpenOrThrow(ArrivalsPath(strPath), nFlags);
   const std::string strHeader = "# milliseconds since the port was opened, bytes\n";
   m_arrivals.Write(strHeader.data(), static_cast<uint32_t>(strHeader.size()));
 }

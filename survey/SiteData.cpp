@@ -2,6 +2,7 @@
 
 #include "survey/SurveyFiles.h"
 #include "survey/SurveyReader.h"
+#include "survey/SurveyRepair.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -91,8 +92,12 @@ void CSiteData::ReadSurvey(CSitePlan &plan) {
   const _surveycontents contents = ParseSurvey(bytes.data(), bytes.size(), false);
   if (const _surveyerror *error = contents.FirstBlockingError()) {
     std::string text = DescribeSurveyError(m_strPath, *error);
+    // Only what can help is advised: a repair needs at least the file header and segment count.
     if (error->kind != SurveyProblem::notSurvey) {
-      text += " 'tvdtool survey repair' makes a sound copy that keeps every readable segment and record.";
+      text += RepairSurvey(bytes.data(), bytes.size()).bPossible
+                  ? " 'tvdtool survey repair' makes a sound copy that keeps every readable segment and record."
+                  : " Not even its file header can be read, so there is nothing to repair: make a new survey in "
+                    "its place.";
     }
     throw CFileException(error->kind == SurveyProblem::truncated ? CFileException::endOfFile
                                                                  : CFileException::invalidFile,

@@ -87,6 +87,11 @@ private slots:
         {IDC_SIM_REPLUG, "Plug In"},
         {IDC_SIM_NOISE, "Line noise"},
         {IDC_SIM_CABLE, "USB cable"},
+        {IDC_SIM_LINE_RATE, "The line carries"},
+        {IDC_SIM_DROPPED, "Dropped by the unit"},
+        {IDC_SIM_PAUSE, "Pause Channel"},
+        {IDC_SIM_PAUSE_CHANNEL, "Channel to pause"},
+        {IDC_SIM_PAUSE_SECONDS, "Pause length"},
     };
     for (auto it = names.begin(); it != names.end(); ++it) {
       QWidget *pControl = m_pPanel->GetDlgItem(it.key());
@@ -144,6 +149,48 @@ private slots:
     const uint64_t nAtEscape = m_pUnit->LevelsSent(1);
     m_pUnit->Advance(1000);
     QCOMPARE(m_pUnit->LevelsSent(1), nAtEscape);
+  }
+
+  // Connected at 38400 baud, the panel shows the most the line carries on each channel; measuring
+  // more, the unit drops what its line cannot take, and the panel counts it.
+  void theLineShowsWhatItCarries() {
+    D2xxDisableAllBackends();
+    D2xxEnableBackend(std::make_shared<CD2xxSimBackend>(m_pUnit));
+    m_pUnit->SetDelivery(SimDelivery::wireSpeed);
+    CUSB link;
+    QVERIFY(link.StartWorker());
+    QVERIFY(link.Open(m_pUnit->GetIdentity().strBridgeSerial, 38400));
+    m_pPanel->GetDlgItemAs<QSpinBox>(IDC_SIM_SAMPLE_RATE)->setValue(1000);
+    QCOMPARE(m_pPanel->GetDlgItemText(IDC_SIM_LINE_RATE),
+             QString("at most 415 levels per second on each channel (38461 baud)"));
+    QCOMPARE(m_pPanel->GetDlgItemText(IDC_SIM_DROPPED), QString("none"));
+    QTest::mouseClick(m_pPanel->GetDlgItemAs<QRadioButton>(IDC_SIM_ONE_CHANNEL), Qt::LeftButton);
+    QCOMPARE(m_pPanel->GetDlgItemText(IDC_SIM_LINE_RATE),
+             QString("at most 831 levels per second on each channel (38461 baud)"));
+
+    QTest::mouseClick(m_pPanel->GetDlgItemAs<QPushButton>(IDC_SIM_MEASURE), Qt::LeftButton);
+    m_pUnit->Advance(10000);
+    m_pPanel->RefreshLine(); // as its timer does while it is shown
+    const uint64_t nDropped = m_pUnit->LevelsDropped(1);
+    QVERIFY2(nDropped > 1000 && nDropped + m_pUnit->LevelsSent(1) <= 10000, qPrintable(QString::number(nDropped)));
+    QCOMPARE(m_pPanel->GetDlgItemText(IDC_SIM_DROPPED), QString("%1 levels, more than the line carries").arg(nDropped));
+    link.StopWorker();
+  }
+
+  // Pause Channel silences the channel chosen for the seconds chosen; the other goes on.
+  void pauseChannelSilencesItForAWhile() {
+    QTest::mouseClick(m_pPanel->GetDlgItemAs<QPushButton>(IDC_SIM_MEASURE), Qt::LeftButton);
+    m_pUnit->Advance(1000);
+    const uint64_t nSent1 = m_pUnit->LevelsSent(1);
+    const uint64_t nSent2 = m_pUnit->LevelsSent(2);
+    QCOMPARE(m_pPanel->GetDlgItemAs<QSpinBox>(IDC_SIM_PAUSE_CHANNEL)->value(), 2);
+    QCOMPARE(m_pPanel->GetDlgItemAs<QSpinBox>(IDC_SIM_PAUSE_SECONDS)->value(), 6);
+    QTest::mouseClick(m_pPanel->GetDlgItemAs<QPushButton>(IDC_SIM_PAUSE), Qt::LeftButton);
+    m_pUnit->Advance(6000);
+    QCOMPARE(m_pUnit->LevelsSent(1) - nSent1, 240U);
+    QCOMPARE(m_pUnit->LevelsSent(2), nSent2);
+    m_pUnit->Advance(1000);
+    QCOMPARE(m_pUnit->LevelsSent(2) - nSent2, 40U);
   }
 
   // Unplugging makes the link report the receiver lost; plugged in again, it opens anew. Line

@@ -4,11 +4,13 @@
 #include "platform/D2xxRegistry.h"
 #include "platform/D2xxSimBackend.h"
 #include "platform/Event.h"
+#include "platform/ManualWaitClock.h"
 #include "tests/link/LinkTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <set>
 
@@ -51,8 +53,10 @@ protected:
   }
 
   // The messages in what is queued, decoded.
-  std::vector<ReceiverMessage> Messages() {
-    const auto bytes = ReadQueued();
+  std::vector<ReceiverMessage> Messages() { return Decode(ReadQueued()); }
+
+  // The messages that bytes complete, decoded.
+  std::vector<ReceiverMessage> Decode(const std::vector<uint8_t> &bytes) {
     m_decoder.ProcessBytes(bytes.data(), static_cast<uint32_t>(bytes.size()));
     std::vector<ReceiverMessage> messages;
     const auto packets = m_decoder.Packets();
@@ -348,15 +352,77 @@ TEST_F(SimulatedReceiverTest, WriteFailure) {
   EXPECT_EQ(Messages().size(), 1U);
 }
 
-TEST_F(SimulatedReceiverTest, RealTimeModeAdvancesByItself) {
-  m_pSim->SetMeasurementMode(true);
-  m_pSim->StartRealTime(1000.0); // a simulated second per real millisecond
-  ASSERT_TRUE(m_rx.Wait(LONG_WAIT_MS));
-  while (m_pSim->LevelsSent(1) < 80 && m_rx.Wait(LONG_WAIT_MS)) {
+// At wire speed the line paces the unit: 38461 baud carries 3846 bytes a second, about 415 levels
+// a second on each of two channels in messages of 8 (37 bytes each). A unit measuring faster
+// drops the level messages its send buffer cannot take, and counts them, instead of falling
+// ever further behind: what it measured before ESC is on the line within the buffer's few
+// milliseconds, so a segment begun after ESC never receives it.
+TEST_F(SimulatedReceiverTest, TheLinePacesTheUnit) {
+  const struct {
+    uint32_t nRate;
+    int nChannels;
+    uint32_t nLineRate; // the most each channel gets through
+  } cases[] = {{400, 2, 415}, {1000, 2, 415}, {1000, 1, 831}};
+  ASSERT_EQ(FT_SetDivisor(m_hDevice, 78), FT_OK);
+  m_pSim->SetDelivery(SimDelivery::wireSpeed);
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::to_string(c.nRate) + " levels/s on " + std::to_string(c.nChannels) + " channels");
+    m_pSim->SetChannelCount(c.nChannels);
+    m_pSim->SetSampleRate(c.nRate);
+    EXPECT_EQ(m_pSim->LineLevelRate(), c.nLineRate);
+    std::array<uint64_t, 2> sent{};
+    std::array<uint64_t, 2> dropped{};
+    for (int k = 0; k < c.nChannels; ++k) {
+      sent.at(k) = m_pSim->LevelsSent(k + 1);
+      dropped.at(k) = m_pSim->LevelsDropped(k + 1);
+    }
+    m_pSim->SetMeasurementMode(true);
+    size_t nBytes = 0;
+    std::vector<ReceiverMessage> messages;
+    for (int nStep = 0; nStep <= 20; ++nStep) {
+      m_pSim->Advance(nStep < 20 ? 1000 : 100); // 20 s, then ESC and 100 ms
+      const auto bytes = ReadQueued();
+      nBytes += bytes.size();
+      const auto decoded = Decode(bytes);
+      messages.insert(messages.end(), decoded.begin(), decoded.end());
+      if (nStep == 19) {
+        m_pSim->SetMeasurementMode(false);
+      }
+    }
+    m_pSim->Advance(10000);
+    EXPECT_TRUE(ReadQueued().empty()) << "the line fell silent after ESC";
+    EXPECT_LE(nBytes, 3846 * 20.1 + SIM_SEND_BUFFER_BYTES) << "no more than 38461 baud carries";
+
+    for (int k = 0; k < c.nChannels; ++k) {
+      SCOPED_TRACE("channel " + std::to_string(k + 1));
+      const uint64_t nReceived = LevelsOf(messages, k + 1).size();
+      EXPECT_EQ(nReceived, m_pSim->LevelsSent(k + 1) - sent.at(k)) << "everything sent arrived";
+      const uint64_t nDropped = m_pSim->LevelsDropped(k + 1) - dropped.at(k);
+      EXPECT_NEAR(static_cast<double>(nReceived + nDropped), c.nRate * 20.0, 8.0) << "every level is counted";
+      if (c.nRate <= c.nLineRate) {
+        EXPECT_EQ(nDropped, 0U);
+      } else {
+        EXPECT_GE(nReceived, c.nLineRate * 20 * 97 / 100) << "the line is kept full and shared";
+      }
+    }
   }
+}
+
+// The unit's own thread moves its time on by the clock it is given: a test's clock that moves
+// only when told lets a minute of levels pass in no real time.
+TEST_F(SimulatedReceiverTest, RealTimeModeFollowsItsClock) {
+  CManualWaitClock clock;
+  m_pSim->SetMeasurementMode(true);
+  m_pSim->StartRealTime(1.0, clock);
+  ASSERT_TRUE(clock.WaitForWaits(1));
+  EXPECT_EQ(m_pSim->LevelsSent(1), 0U);
+  clock.Advance(std::chrono::seconds(60));
+  // Once the minute is done, the thread waits for the clock's next tick.
+  ASSERT_TRUE(clock.WaitForDeadline(clock.Now() + std::chrono::milliseconds(5)));
   m_pSim->StopRealTime();
-  EXPECT_GE(m_pSim->LevelsSent(1), 80U);
-  EXPECT_GE(m_pSim->GetTimeMs(), 2000U);
+  EXPECT_EQ(m_pSim->GetTimeMs(), 60000U);
+  EXPECT_EQ(m_pSim->LevelsSent(1), 2400U);
+  EXPECT_EQ(LevelsOf(Messages(), 1).size(), 2400U);
 }
 
 } // namespace

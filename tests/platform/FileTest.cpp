@@ -158,30 +158,44 @@ TEST_F(FileTest, SharingModes) {
 }
 
 // What is read by its length must be a regular file: a pipe or a device would say it holds 0
-// bytes, and seeking in it fails with a system text that names no cause the user can act on.
+// bytes, seeking in it fails with a system text that names no cause the user can act on, and a
+// FIFO's open waits for a writer. Unless a stream is asked for, each is refused at its open,
+// without waiting; a stream opened as one still has no length.
 TEST_F(FileTest, PipesAndDevicesAreNamedAsNoRegularFiles) {
   int fds[2];
   ASSERT_EQ(::pipe(fds), 0);
   const std::string pipe = "/dev/fd/" + std::to_string(fds[0]);
+  ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
   const struct {
     std::string path;
     const char *pKind;
-  } cases[] = {{pipe, "is a pipe or FIFO"}, {"/dev/null", "is a character device"}};
+    unsigned nMode;
+  } cases[] = {{pipe, "is a pipe or FIFO", CFile::modeRead},
+               {"/dev/null", "is a character device", CFile::modeRead},
+               {Path("fifo"), "is a pipe or FIFO", CFile::modeRead},
+               {Path("fifo"), "is a pipe or FIFO", CFile::modeWrite}};
   for (const auto &c : cases) {
-    CFile file;
-    file.OpenOrThrow(c.path, CFile::modeRead);
-    try {
-      (void)file.GetLength();
-      ADD_FAILURE() << c.path << " has a length";
-    } catch (const CFileException &e) {
-      EXPECT_EQ(e.m_cause, CFileException::invalidFile);
-      EXPECT_EQ(std::string(e.what()).rfind("\"" + c.path + "\" " + c.pKind + ", but it must be a regular file: ", 0),
-                0U)
-          << e.what();
+    SCOPED_TRACE(c.path);
+    for (const bool bStream : {false, true}) {
+      if (bStream && c.path == Path("fifo")) {
+        continue; // as a stream it would wait for its other end
+      }
+      CFile file;
+      try {
+        file.OpenOrThrow(c.path, c.nMode | (bStream ? CFile::typeStream : 0U));
+        (void)file.GetLength();
+        ADD_FAILURE() << c.path << " has a length";
+      } catch (const CFileException &e) {
+        EXPECT_EQ(e.m_cause, CFileException::invalidFile);
+        EXPECT_EQ(std::string(e.what()).rfind("\"" + c.path + "\" " + c.pKind + ", but it must be a regular file: ", 0),
+                  0U)
+            << e.what();
+        EXPECT_EQ(file.IsOpen(), bStream);
+      }
     }
   }
   CFile piped;
-  piped.OpenOrThrow(pipe, CFile::modeRead);
+  piped.OpenOrThrow(pipe, CFile::modeRead | CFile::typeStream);
   try {
     piped.Seek(4, CFile::begin);
     ADD_FAILURE() << "a pipe was sought";

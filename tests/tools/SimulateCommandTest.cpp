@@ -236,6 +236,54 @@ TEST_F(SimulateCommandTest, AppendContinuesTheSurveyAfterItsLastSegment) {
   EXPECT_EQ(LevelsInFile(after, 2), summary.nLevelsSent);
 }
 
+// --pause silences a channel during one walk: its levels of the pause are missing from that
+// segment only, the run still holds every level sent, and the segment's line says so.
+TEST_F(SimulateCommandTest, APausedChannelMissesItsSecondsInThatSegmentOnly) {
+  auto options = Options("office.gpf");
+  options.strRoute = WriteRoute("300 300\n600 300\n600 600\n");
+  options.pauses = {ParsePause("2,1,0.5,2")};
+  _simulatesummary summary;
+  ASSERT_EQ(RunSimulate(options, m_out, m_err, &summary), 0) << m_out.str() << m_err.str();
+  EXPECT_TRUE(Contains(m_out.str(), "segment 1: 300,300 -> 600,300, 3 s, ")) << m_out.str();
+  EXPECT_TRUE(Contains(m_out.str(), "channel 2 paused 2 s from 0.5 s\n")) << m_out.str();
+
+  const auto contents = Read(options.strOutput);
+  ASSERT_EQ(contents.segments.size(), 2U);
+  const struct {
+    size_t nSegment;
+    int nChannel;
+    double dLevels; // 40 a second
+  } expected[] = {{0, 1, 120}, {0, 2, 40}, {1, 1, 120}, {1, 2, 120}};
+  for (const auto &e : expected) {
+    uint64_t nLevels = 0;
+    for (const auto &record : contents.segments[e.nSegment].records) {
+      nLevels += record.nChannel == e.nChannel ? record.levels.size() : 0;
+    }
+    EXPECT_NEAR(static_cast<double>(nLevels), e.dLevels, 8.0)
+        << "segment " << e.nSegment + 1 << ", channel " << e.nChannel;
+  }
+  for (const char *pszBad : {"3,1,0,6", "2,0,0,6", "2,1,-1,6", "2,1,0,0", "2,1,0", "2,1,0,6,1"}) {
+    EXPECT_THROW((void)ParsePause(pszBad), std::runtime_error) << pszBad;
+  }
+}
+
+// An empty survey, or one cut off inside its file header, holds nothing a repair could keep: the
+// refusal does not send the user to 'tvdtool survey repair'.
+TEST_F(SimulateCommandTest, ASurveyWithNothingToKeepIsNotSentToRepair) {
+  for (const size_t nLength : {size_t{0}, size_t{20}}) {
+    SCOPED_TRACE(nLength);
+    auto options = Options("office.gpf");
+    options.bAppend = true;
+    fs::remove(options.strOutput);
+    ASSERT_EQ(RunSimulate(options, m_out, m_err), 0) << m_err.str();
+    fs::resize_file(options.strOutput, nLength);
+    std::ostringstream err;
+    EXPECT_EQ(RunSimulate(options, m_out, err), 1);
+    EXPECT_FALSE(Contains(err.str(), "survey repair")) << err.str();
+    EXPECT_TRUE(Contains(err.str(), "there is nothing to repair: make a new survey in its place.")) << err.str();
+  }
+}
+
 TEST_F(SimulateCommandTest, BadInputIsRefusedWithAClearMessage) {
   struct _case {
     std::string strName;

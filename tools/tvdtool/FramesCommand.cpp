@@ -99,7 +99,8 @@ unsigned long DecodeFramesStandardInput(std::ostream &out, std::ostream &err, bo
 
 unsigned long DecodeFramesFile(const std::string &strPath, std::ostream &out, std::ostream &err, bool bJson) {
   CFile file;
-  file.OpenOrThrow(strPath, CFile::modeRead | CFile::shareDenyNone);
+  // A stream may come from a FIFO or a device too: it is read as it comes, never by its length.
+  file.OpenOrThrow(strPath, CFile::modeRead | CFile::shareDenyNone | CFile::typeStream);
   auto pPrinter = std::make_unique<CFramePrinter>(out, bJson);
   std::vector<uint8_t> buffer(READ_BLOCK);
   for (;;) {

@@ -30,6 +30,7 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <iterator>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -140,6 +141,16 @@ std::string Seconds(double dSeconds) {
   return text;
 }
 
+// "channel 2 paused 6 s from 3 s": the pauses of the route's segment nSegment, in time order.
+std::vector<_simpause> PausesOf(const std::vector<_simpause> &pauses, int nSegment) {
+  std::vector<_simpause> found;
+  std::copy_if(pauses.begin(), pauses.end(), std::back_inserter(found),
+               [&](const _simpause &pause) { return pause.nSegment == nSegment; });
+  std::sort(found.begin(), found.end(),
+            [](const _simpause &a, const _simpause &b) { return a.dAtSeconds < b.dAtSeconds; });
+  return found;
+}
+
 std::string PerChannel(const std::array<uint64_t, 2> &counts) {
   return "channel 1 " + std::to_string(counts[0]) + ", channel 2 " + std::to_string(counts[1]);
 }
@@ -155,7 +166,10 @@ public:
 private:
   void Prepare();
   void Connect();
-  void WalkSegment(const _pixelpoint &start, const _pixelpoint &stop);
+  void WalkSegment(const _pixelpoint &start, const _pixelpoint &stop, int nRouteSegment);
+  // Lets the walk's time pass, silencing the channels the pauses name when their time comes.
+  // Returns what the segment's line says of them.
+  std::string WalkWithPauses(int nRouteSegment);
   // The survey data refused levels: the walked segment holds the most records a segment can. The
   // walk ends there as STOP ends it, and the operator's note is printed.
   void OnSegmentFull();
@@ -214,6 +228,13 @@ void CSimulation::Prepare() {
   if (m_options.nChannels != 1 && m_options.nChannels != 2) {
     throw std::runtime_error("--channels must be 1 or 2.");
   }
+  for (const _simpause &pause : m_options.pauses) {
+    if (pause.dAtSeconds >= m_options.dSecondsPerSegment) {
+      throw std::runtime_error("--pause " + std::to_string(pause.nChannel) + "," + std::to_string(pause.nSegment) +
+                               ",...: it begins after the walk's " + Seconds(m_options.dSecondsPerSegment) +
+                               " (--seconds-per-segment).");
+    }
+  }
   CheckOutput(m_options);
   CheckTransform(m_options.strProjection);
   m_projection.Load(m_options.strProjection);
@@ -223,6 +244,12 @@ void CSimulation::Prepare() {
   PlanSize(m_projection, m_nWidth, m_nHeight);
   m_route = m_options.strRoute.empty() ? DefaultRoute(m_nWidth, m_nHeight)
                                        : LoadRoute(m_options.strRoute, m_nWidth, m_nHeight);
+  for (const _simpause &pause : m_options.pauses) {
+    if (pause.nSegment >= static_cast<int>(m_route.size())) {
+      throw std::runtime_error("--pause names segment " + std::to_string(pause.nSegment) + ", but the route has " +
+                               std::to_string(m_route.size() - 1) + " segments.");
+    }
+  }
   m_plan.SetPlan(m_nWidth, m_nHeight, {0, 0, m_nWidth, m_nHeight});
 
   m_pSimulator = m_options.pSimulator ? m_options.pSimulator : std::make_shared<CSimulatedReceiver>();
@@ -369,7 +396,21 @@ void CSimulation::Advance(double dSeconds) {
   }
 }
 
-void CSimulation::WalkSegment(const _pixelpoint &start, const _pixelpoint &stop) {
+std::string CSimulation::WalkWithPauses(int nRouteSegment) {
+  std::string strPauses;
+  double dDone = 0.0;
+  for (const _simpause &pause : PausesOf(m_options.pauses, nRouteSegment)) {
+    Advance(pause.dAtSeconds - dDone);
+    dDone = pause.dAtSeconds;
+    m_pSimulator->PauseChannel(pause.nChannel, static_cast<uint32_t>(std::llround(pause.dSeconds * 1000.0)));
+    strPauses += ", channel " + std::to_string(pause.nChannel) + " paused " + Seconds(pause.dSeconds) + " from " +
+                 Seconds(pause.dAtSeconds);
+  }
+  Advance(m_options.dSecondsPerSegment - dDone);
+  return strPauses;
+}
+
+void CSimulation::WalkSegment(const _pixelpoint &start, const _pixelpoint &stop, int nRouteSegment) {
   Check(m_pWalk->NewSegment());
   const int32_t n = m_pWalk->GetSegment();
   // The start and stop points, chosen while the receiver goes on measuring.
@@ -381,7 +422,7 @@ void CSimulation::WalkSegment(const _pixelpoint &start, const _pixelpoint &stop)
   Check(m_pWalk->Begin()); // the walk sets the run's m_bWalking
   const auto sentAtBegin = LevelsSent();
   const auto recordedAtBegin = LevelsRecorded();
-  Advance(m_options.dSecondsPerSegment);
+  const std::string strPauses = WalkWithPauses(nRouteSegment);
   HandleEverythingSent(); // every level sent during the walk is the walk's
   if (m_pWalk->IsWalking()) {
     const auto sentAtStop = LevelsSent();
@@ -397,7 +438,7 @@ void CSimulation::WalkSegment(const _pixelpoint &start, const _pixelpoint &stop)
   }
   m_out << "segment " << n << ": " << Point(start) << " -> " << Point(stop) << ", "
         << Seconds(m_options.dSecondsPerSegment) << ", " << m_pSiteData->m_nRecordCount
-        << (m_pSiteData->m_nRecordCount == 1 ? " record\n" : " records\n");
+        << (m_pSiteData->m_nRecordCount == 1 ? " record" : " records") << strPauses << '\n';
 }
 
 int CSimulation::Summarise(_simulatesummary &summary) {
@@ -440,7 +481,7 @@ int CSimulation::Run(_simulatesummary &summary) {
   Connect();
   m_pWalk = std::make_unique<CSegmentWalk>(*m_pSiteData, m_plan, m_projection, &m_pRun->m_bWalking);
   for (size_t i = 0; i + 1 < m_route.size(); ++i) {
-    WalkSegment(m_route[i], m_route[i + 1]);
+    WalkSegment(m_route[i], m_route[i + 1], static_cast<int>(i + 1));
   }
   m_pLink->PostCommand({USB_CLOSE, 0, nullptr});
   m_pLink->StopWorker();
@@ -452,6 +493,22 @@ int CSimulation::Run(_simulatesummary &summary) {
 }
 
 } // namespace
+
+_simpause ParsePause(const std::string &strText) {
+  _simpause pause;
+  char cExtra = 0;
+  const bool bRead = std::sscanf(strText.c_str(), "%d,%d,%lf,%lf%c", &pause.nChannel, &pause.nSegment,
+                                 &pause.dAtSeconds, &pause.dSeconds, &cExtra) == 4;
+  if (!bRead || (pause.nChannel != 1 && pause.nChannel != 2) || pause.nSegment < 1 ||
+      !(pause.dAtSeconds >= 0.0 && pause.dAtSeconds <= 86400.0) ||
+      !(pause.dSeconds > 0.0 && pause.dSeconds <= 86400.0)) {
+    throw std::runtime_error("--pause \"" + strText +
+                             "\" is not CHANNEL,SEGMENT,AT,SECONDS: channel 1 or 2, a segment of the route from 1, "
+                             "the seconds into its walk (0 or more) and the seconds the channel stays silent "
+                             "(more than 0, at most 86400).");
+  }
+  return pause;
+}
 
 int RunSimulate(const _simulateoptions &options, std::ostream &out, std::ostream &err, _simulatesummary *pSummary) {
   _simulatesummary summary;
@@ -497,12 +554,33 @@ void RegisterSimulateCommands(CLI::App &app) {
                    "The survey's clock at the start, in seconds since 1970 UTC (default: now). With the same "
                    "options and time zone (TZ), a run writes the same file again.")
       ->check(CLI::NonNegativeNumber);
+  auto pauses = std::make_shared<std::vector<std::string>>();
+  simulate
+      ->add_option("--pause", *pauses,
+                   "CHANNEL,SEGMENT,AT,SECONDS: the receiver's channel sends no levels for SECONDS, from AT "
+                   "seconds into the walk of the route's SEGMENT (1 is the first walked), as a receiver that "
+                   "loses its signal. May be given more than once.")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+      ->check(CLI::Validator(
+          [](std::string &strText) {
+            try {
+              (void)ParsePause(strText);
+              return std::string();
+            } catch (const std::runtime_error &e) {
+              return std::string(e.what());
+            }
+          },
+          "CHANNEL,SEGMENT,AT,SECONDS"));
   simulate->add_flag("--append", options->bAppend,
                      "Continue the survey in the output file when it exists, after its last segment.");
   simulate->add_flag("--force", options->bForce,
                      "Replace the output file with a new survey when it exists (without it, an existing file is "
                      "refused).");
-  simulate->callback([options] {
+  simulate->callback([options, pauses] {
+    for (const std::string &strPause : *pauses) {
+      options->pauses.push_back(ParsePause(strPause));
+    }
     if (const int nStatus = RunSimulate(*options, std::cout, std::cerr); nStatus != 0) {
       throw CLI::RuntimeError(nStatus);
     }

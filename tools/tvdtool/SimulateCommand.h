@@ -7,6 +7,18 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
+
+// A channel of the receiver that sends no levels for a while during one walk (a dropout).
+struct _simpause {
+  int nChannel = 2;        // 1 or 2
+  int nSegment = 1;        // the route's segment: 1 is the first this run walks
+  double dAtSeconds = 0.0; // into its walk
+  double dSeconds = 0.0;   // how long the channel stays silent
+};
+
+// Reads "CHANNEL,SEGMENT,AT,SECONDS" (--pause 2,1,3,6). Raises std::runtime_error saying what is wrong.
+_simpause ParsePause(const std::string &strText);
 
 struct _simulateoptions {
   std::string strProjection;
@@ -20,6 +32,7 @@ struct _simulateoptions {
   uint32_t nStepMs = 100;                         // the simulated receiver's time advances in steps of this many ms
   int64_t nStartTime = -1;                        // the survey clock at the start, seconds since 1970; < 0: now
   uint32_t nLinkWaitMs = 5000;                    // real time the link gets to hand on what the receiver sent
+  std::vector<_simpause> pauses;                  // channels silenced during the walks
   std::shared_ptr<CSimulatedReceiver> pSimulator; // the unit to walk with; empty: a default one
 };
 

@@ -3,6 +3,7 @@
 #include "link/ReceiverConversions.h"
 #include "platform/File.h"
 #include "platform/FileIdentity.h"
+#include "platform/ReplacingFile.h"
 #include "quality/QualityFile.h"
 #include "survey/SurveyContinue.h"
 #include "survey/SurveyFiles.h"
@@ -13,6 +14,8 @@
 #include "tools/tvdtool/MessageFormat.h"
 
 #include <CLI/CLI.hpp>
+
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <ctime>
@@ -53,6 +56,20 @@ std::string MHz(uint32_t nCode) {
 
 std::string Magic(const _surveyheader &header) {
   return Latin1ToUtf8(std::string(header.magic.begin(), header.magic.end()));
+}
+
+// Writes the repaired copy to output. A device or a FIFO (/dev/stdout, a pipe to another program)
+// cannot be replaced by a file: it is written through, as every command writes such an output.
+// A file is replaced whole or not at all, never under a collector that is writing it. True when
+// the copy went through a device or FIFO, which has no side files beside it.
+bool WriteRepairedCopy(const std::string &output, const std::vector<uint8_t> &bytes) {
+  struct stat st {};
+  if (::stat(output.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    ReplaceFileContents(output, bytes.data(), bytes.size(), true);
+    return true;
+  }
+  ReplaceFileWith(output, bytes); // a failed write leaves no half copy
+  return false;
 }
 
 void PrintText(const std::string &path, const _surveycontents &contents, std::ostream &out) {
@@ -200,7 +217,7 @@ int RepairSurveyFile(const std::string &input, const std::string &output, std::o
     err << "tvdtool: \"" << input << "\" cannot be repaired: " << repair.strReason << ".\n";
     return SURVEY_EXIT_FAILED;
   }
-  ReplaceFileWith(output, repair.bytes); // a failed write leaves no half copy
+  const bool bThroughStream = WriteRepairedCopy(output, repair.bytes);
   if (repair.changes.empty()) {
     out << "\"" << input << "\" is sound; \"" << output << "\" is an unchanged copy.\n";
   } else {
@@ -211,7 +228,7 @@ int RepairSurveyFile(const std::string &input, const std::string &output, std::o
   const auto contents = ParseSurvey(repair.bytes.data(), repair.bytes.size(), false);
   // The copy's segments keep what the surveyor said of them (replaced, excluded, the gaps seen).
   const auto original = ParseSurvey(bytes.data(), bytes.size(), false);
-  const _qualitycarry carry = CarryQualityFile(input, original, output, contents);
+  const _qualitycarry carry = bThroughStream ? _qualitycarry{} : CarryQualityFile(input, original, output, contents);
   for (const auto &note : carry.notes) {
     err << "note: " << note << '\n';
   }
