@@ -27,34 +27,50 @@ _track CCoverage::TrackOf(double dStartX, double dStartY, double dStopX, double 
   return MakeTrack(dStartX, dStartY, dStopX, dStopY, m_metric, m_settings.dBinMetres);
 }
 
-void CCoverage::AddSegment(uint32_t nSegment, const _segmentheader &header, const std::vector<_placedlevel> &levels,
-                           const _segmenttiming &timing) {
-  const _track track = TrackOf(header.nStartX, header.nStartY, header.nStopX, header.nStopY);
-  BinPlacedLevels(nSegment, track, levels);
+void CCoverage::AddSegment(uint32_t nSegment, const _surveysegmententry &segment, const _segmenttiming &timing) {
+  const _segmentheader &h = segment.header;
+  const _track track = TrackOf(h.nStartX, h.nStartY, h.nStopX, h.nStopY);
+  BinSegmentLevels(nSegment, track, segment);
   if (timing.bTimed) {
     NoteSpeed(nSegment, track.dLength, timing.nDurationMs);
   }
 }
 
-void CCoverage::BinPlacedLevels(uint32_t nSegment, const _track &track, const std::vector<_placedlevel> &levels) {
+void CCoverage::BinSegmentLevels(uint32_t nSegment, const _track &track, const _surveysegmententry &segment) {
   for (const auto &pChannel : m_channels) {
     if (pChannel) {
       pChannel->StartSegment(nSegment, track);
     }
   }
+  // A channel's consecutive levels on one stretch are gathered before they go to its bin.
   CCoverageChannel *pChannel = nullptr;
   uint16_t nChannel = 0;
-  for (const _placedlevel &level : levels) {
-    if (level.nChannel != nChannel) {
-      nChannel = level.nChannel;
+  uint32_t nBin = 0;
+  _coveragebin run;
+  const auto flush = [&] {
+    if (pChannel != nullptr && run.nCount > 0) {
+      pChannel->AddLevels(nSegment, nBin, run);
+    }
+    run = _coveragebin{};
+  };
+  VisitSegmentLevels(segment, [&](const _surveyrecordentry &record, int16_t nLevel, uint32_t k, uint32_t nCount) {
+    if (record.nChannel != nChannel) {
+      flush();
+      nChannel = record.nChannel;
       pChannel = Channel(nChannel);
     }
-    if (pChannel != nullptr) {
-      // Where the export puts the level, as metres along the line.
-      pChannel->AddLevel(nSegment, track.BinAt(LevelFraction(level.nIndex, level.nCount) * track.dLength),
-                         level.nLevel);
+    if (pChannel == nullptr) {
+      return;
     }
-  }
+    // Where the export puts the level, as metres along the line.
+    const uint32_t nAt = track.BinAt(LevelFraction(k, nCount) * track.dLength);
+    if (nAt != nBin) {
+      flush();
+      nBin = nAt;
+    }
+    run.Add(nLevel);
+  });
+  flush();
 }
 
 void CCoverage::NoteSpeed(uint32_t nSegment, double dMetres, int64_t nDurationMs) {

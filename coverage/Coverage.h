@@ -3,6 +3,7 @@
 #include "coverage/CoverageChannel.h"
 #include "survey/LevelPlacement.h"
 #include "survey/SurveyFormat.h"
+#include "survey/SurveyReader.h"
 
 #include <array>
 #include <cstdint>
@@ -19,8 +20,8 @@ struct _planpointd {
 // The coverage of a survey: what each channel's walked segments give on the plan, as a masked
 // heatmap of cells.
 //
-// Finished segments come with their levels placed as the export places them (PlaceSegmentLevels:
-// the k-th of a channel's N levels at (k + 0.5) / N of the way). The segment being walked comes
+// Finished segments come as the survey holds them, and their levels are placed as the export
+// places them (the k-th of a channel's N levels at (k + 0.5) / N of the way). The segment being walked comes
 // as the survey session tells it: its points at BEGIN, its levels as they are recorded, its final
 // header at STOP. While it is walked its stop time and level count are unknown, so its levels are
 // placed by the time elapsed since BEGIN at the survey's median walking speed (its finished
@@ -44,10 +45,10 @@ public:
   const _coveragesettings &Settings() const { return m_settings; }
   const _planmetric &Metric() const { return m_metric; }
 
-  // A finished segment: its header and its levels placed by PlaceSegmentLevels under timing. It
-  // takes the place of whatever segment nSegment had.
-  void AddSegment(uint32_t nSegment, const _segmentheader &header, const std::vector<_placedlevel> &levels,
-                  const _segmenttiming &timing);
+  // A finished segment as read from the survey, its levels kept, and its timing (SegmentTiming):
+  // its levels placed as PlaceSegmentLevels places them. It takes the place of whatever segment
+  // nSegment had.
+  void AddSegment(uint32_t nSegment, const _surveysegmententry &segment, const _segmenttiming &timing);
 
   // The segment being walked: begun at nBeginMs (any millisecond clock, the same for all calls),
   // its levels of a channel as they are recorded (the message's levels, in order, arriving at
@@ -86,8 +87,8 @@ private:
   CCoverageChannel *Channel(uint16_t nChannel);
   const CCoverageChannel &ChannelOf(uint16_t nChannel) const;
   _track TrackOf(double dStartX, double dStartY, double dStopX, double dStopY) const;
-  // Bins the placed levels of a segment along track.
-  void BinPlacedLevels(uint32_t nSegment, const _track &track, const std::vector<_placedlevel> &levels);
+  // Bins the levels of a segment along track, placed as the export places them.
+  void BinSegmentLevels(uint32_t nSegment, const _track &track, const _surveysegmententry &segment);
   void NoteSpeed(uint32_t nSegment, double dMetres, int64_t nDurationMs);
 
   _coveragesettings m_settings;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <limits>
 
 namespace {
@@ -19,7 +20,8 @@ CCoverageChannel::CCoverageChannel(const _coveragesettings &settings, const _pla
              settings.dCellMetres / metric.MetresPerPixelY()) {
   m_dReachX = metric.ReachX(settings.dRadiusMetres);
   m_dReachY = metric.ReachY(settings.dRadiusMetres);
-  m_nTileCells = std::max(8, static_cast<int>(std::ceil(settings.dRadiusMetres / settings.dCellMetres)));
+  // Tiles wider than the radius: a bin reaches into few of them.
+  m_nTileCells = std::max(32, static_cast<int>(std::ceil(2 * settings.dRadiusMetres / settings.dCellMetres)));
   m_nTilesX = std::max(1, (m_grid.Columns() + m_nTileCells - 1) / m_nTileCells);
   m_nTilesY = std::max(1, (m_grid.Rows() + m_nTileCells - 1) / m_nTileCells);
   m_nReachTilesX = static_cast<int>(std::ceil(m_dReachX / (m_nTileCells * m_grid.CellWidth())));
@@ -70,14 +72,22 @@ void CCoverageChannel::StartSegment(uint32_t nSegment, const _track &track) {
   }
 }
 
-void CCoverageChannel::AddLevel(uint32_t nSegment, uint32_t nBin, int16_t nLevel) {
+_coveragebin &CCoverageChannel::ChangedBin(uint32_t nSegment, uint32_t nBin) {
   const uint32_t nId = BinsOf(nSegment)[nBin];
   _coveragebin &bin = m_bins[nId];
-  bin.Add(nLevel);
   if (!bin.bDirty) {
     bin.bDirty = true;
     m_dirtyBins.push_back(nId);
   }
+  return bin;
+}
+
+void CCoverageChannel::AddLevel(uint32_t nSegment, uint32_t nBin, int16_t nLevel) {
+  ChangedBin(nSegment, nBin).Add(nLevel);
+}
+
+void CCoverageChannel::AddLevels(uint32_t nSegment, uint32_t nBin, const _coveragebin &levels) {
+  ChangedBin(nSegment, nBin).Merge(levels);
 }
 
 void CCoverageChannel::RemoveSegment(uint32_t nSegment) {
@@ -217,33 +227,50 @@ void CCoverageChannel::Recompute(size_t nTile, const _cellrect &rect) {
 }
 
 void CCoverageChannel::Scatter(const _coveragebin &bin, const _cellrect &rect, const _cellrect &tile) {
-  // The cells whose middles lie in the box the bin reaches.
-  const int nC0 = std::max(rect.nLeft, static_cast<int>(std::ceil((bin.dX - m_dReachX) / m_grid.CellWidth() - 0.5)));
-  const int nC1 =
-      std::min(rect.nRight - 1, static_cast<int>(std::floor((bin.dX + m_dReachX) / m_grid.CellWidth() - 0.5)));
-  const int nR0 = std::max(rect.nTop, static_cast<int>(std::ceil((bin.dY - m_dReachY) / m_grid.CellHeight() - 0.5)));
-  const int nR1 =
-      std::min(rect.nBottom - 1, static_cast<int>(std::floor((bin.dY + m_dReachY) / m_grid.CellHeight() - 0.5)));
-  if (nC0 > nC1 || nR0 > nR1) {
-    return;
-  }
+  // The rows whose middles lie within the box the bin reaches.
+  const double dCellWidth = m_grid.CellWidth();
+  const double dCellHeight = m_grid.CellHeight();
+  const int nR0 = std::max(rect.nTop, static_cast<int>(std::ceil((bin.dY - m_dReachY) / dCellHeight - 0.5)));
+  const int nR1 = std::min(rect.nBottom - 1, static_cast<int>(std::floor((bin.dY + m_dReachY) / dCellHeight - 0.5)));
   const double dLevel = bin.Level(m_settings.mean);
   const double dRadius2 = m_settings.dRadiusMetres * m_settings.dRadiusMetres;
-  const double dNearest2 = NEAREST_METRES * NEAREST_METRES;
+  // Copies the compiler need not read again after every store to the sums.
+  const double g11 = m_metric.dG11;
+  const double g12 = m_metric.dG12;
+  const double g22 = m_metric.dG22;
+  const double dPerG11 = 1 / g11;
+  const double dPerCell = 1 / dCellWidth;
+  double *pWeights = m_sumWeights.data();
+  double *pWeighted = m_sumWeighted.data();
+  double *pNearest = m_nearest.data();
+  uint32_t *pCounts = m_binCounts.data();
   for (int r = nR0; r <= nR1; ++r) {
-    const double dy = m_grid.CentreY(r) - bin.dY;
-    const size_t nRow = static_cast<size_t>(r - tile.nTop) * m_nTileCells;
+    const double dy = (r + 0.5) * dCellHeight - bin.dY;
+    // In this row the circle spans the steps dx with G11 dx^2 + 2 G12 dy dx + G22 dy^2 <= R^2.
+    const double dB = g12 * dy;
+    const double dRest = g22 * dy * dy;
+    const double dDisc = dB * dB - g11 * (dRest - dRadius2);
+    if (dDisc < 0) {
+      continue;
+    }
+    const double dRoot = std::sqrt(dDisc);
+    const int nC0 =
+        std::max(rect.nLeft, static_cast<int>(std::ceil((bin.dX + (-dB - dRoot) * dPerG11) * dPerCell - 0.5)));
+    const int nC1 =
+        std::min(rect.nRight - 1, static_cast<int>(std::floor((bin.dX + (-dB + dRoot) * dPerG11) * dPerCell - 0.5)));
+    const std::ptrdiff_t nRow = static_cast<std::ptrdiff_t>(r - tile.nTop) * m_nTileCells - tile.nLeft;
     for (int c = nC0; c <= nC1; ++c) {
-      const double d2 = m_metric.SquaredMetres(m_grid.CentreX(c) - bin.dX, dy);
-      if (d2 > dRadius2) {
-        continue;
-      }
-      const size_t k = nRow + static_cast<size_t>(c - tile.nLeft);
-      const double w = 1.0 / std::max(d2, dNearest2);
-      m_sumWeights[k] += w;
-      m_sumWeighted[k] += w * dLevel;
-      m_nearest[k] = std::min(m_nearest[k], d2);
-      ++m_binCounts[k];
+      const double dx = (c + 0.5) * dCellWidth - bin.dX;
+      const double d2 = g11 * dx * dx + 2 * dB * dx + dRest;
+      // Without a branch: a cell the row's span took in by rounding at the circle's edge gets
+      // nothing.
+      const bool bIn = d2 <= dRadius2;
+      const double w = bIn ? 1.0 / std::max(d2, NEAREST_METRES * NEAREST_METRES) : 0.0;
+      const std::ptrdiff_t k = nRow + c;
+      pWeights[k] += w;
+      pWeighted[k] += w * dLevel;
+      pNearest[k] = std::min(pNearest[k], bIn ? d2 : pNearest[k]);
+      pCounts[k] += bIn ? 1U : 0U;
     }
   }
 }

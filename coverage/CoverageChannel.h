@@ -24,8 +24,10 @@ public:
 
   // Gives segment nSegment empty bins along track, in place of any it had.
   void StartSegment(uint32_t nSegment, const _track &track);
-  // Adds a level to bin nBin (< track.nBins) of a started segment.
+  // Adds a level, or the levels of a bin of the same stretch, to bin nBin (< track.nBins) of a
+  // started segment.
   void AddLevel(uint32_t nSegment, uint32_t nBin, int16_t nLevel);
+  void AddLevels(uint32_t nSegment, uint32_t nBin, const _coveragebin &levels);
   // Takes a segment's bins away for good, or out and back again: a segment taken out keeps its
   // bins but gives no cell its level.
   void RemoveSegment(uint32_t nSegment);
@@ -44,6 +46,8 @@ public:
 
 private:
   std::vector<uint32_t> &BinsOf(uint32_t nSegment);
+  // The bin nBin of a started segment, marked as changed.
+  _coveragebin &ChangedBin(uint32_t nSegment, uint32_t nBin);
   // Marks the cells within R of plan point (dX, dY), tile by tile.
   void MarkAround(double dX, double dY);
   size_t TileOf(double dX, double dY) const;

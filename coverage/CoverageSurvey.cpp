@@ -11,8 +11,7 @@ _coveragesurvey AddSurveyToCoverage(const CSurveySource &source, CCoverage &cove
           }
         }
         const _segmenttiming timing = SegmentTiming(contents, i);
-        coverage.AddSegment(static_cast<uint32_t>(i + 1), contents.segments[i].header,
-                            PlaceSegmentLevels(contents, i, timing), timing);
+        coverage.AddSegment(static_cast<uint32_t>(i + 1), contents.segments[i], timing);
       });
   coverage.Update();
   return result;

@@ -2,8 +2,6 @@
 // them as the export does.
 #include "coverage/Coverage.h"
 
-#include "survey/SurveyReader.h"
-
 #include <algorithm>
 
 void CCoverage::BeginSegment(uint32_t nSegment, _planpointd start, _planpointd stop, int64_t nBeginMs) {
@@ -47,7 +45,6 @@ void CCoverage::StopSegment(uint32_t nSegment, const _segmentheader &header, int
   }
   const std::unique_ptr<_walk> pWalk = std::move(m_pWalk);
   // The walk as the file holds it: the final header and each channel's levels in order.
-  _surveycontents contents;
   _surveysegmententry segment;
   segment.header = header;
   for (uint16_t nChannel = 1; nChannel <= 2; ++nChannel) {
@@ -59,8 +56,7 @@ void CCoverage::StopSegment(uint32_t nSegment, const _segmentheader &header, int
       segment.records.push_back(std::move(record));
     }
   }
-  contents.segments.push_back(std::move(segment));
   const _track track = TrackOf(header.nStartX, header.nStartY, header.nStopX, header.nStopY);
-  BinPlacedLevels(nSegment, track, PlaceSegmentLevels(contents, 0, _segmenttiming{}));
+  BinSegmentLevels(nSegment, track, segment);
   NoteSpeed(nSegment, track.dLength, nStopMs - pWalk->nBeginMs);
 }

@@ -39,6 +39,18 @@ void _coveragebin::Add(int16_t nLevel) {
   dSumPower += PowerOf(nLevel);
 }
 
+void _coveragebin::Merge(const _coveragebin &other) {
+  if (other.nCount == 0) {
+    return;
+  }
+  nMin = nCount == 0 ? other.nMin : std::min(nMin, other.nMin);
+  nMax = nCount == 0 ? other.nMax : std::max(nMax, other.nMax);
+  nCount += other.nCount;
+  dSum += other.dSum;
+  dSumSquares += other.dSumSquares;
+  dSumPower += other.dSumPower;
+}
+
 double _coveragebin::Level(CoverageMean mean) const {
   if (mean == CoverageMean::power) {
     return 10.0 * std::log10(dSumPower / nCount);

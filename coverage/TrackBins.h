@@ -23,6 +23,8 @@ struct _coveragebin {
   bool bDirty = false;    // levels came since the cells around it were last computed
 
   void Add(int16_t nLevel);
+  // Takes in the levels of another bin of the same stretch.
+  void Merge(const _coveragebin &other);
   // The bin's level: the arithmetic mean of its levels, or their power mean, 10 log10 of the
   // mean of 10^(L/10).
   double Level(CoverageMean mean) const;
