@@ -5,14 +5,6 @@
 #include <cstddef>
 #include <limits>
 
-namespace {
-
-// A bin closer to a cell's middle than this weighs as if it were this far: the cell takes its
-// level, and no weight is infinite.
-constexpr double NEAREST_METRES = 0.01;
-
-} // namespace
-
 CCoverageChannel::CCoverageChannel(const _coveragesettings &settings, const _planmetric &metric, int nPlanWidth,
                                    int nPlanHeight)
     : m_settings(settings), m_metric(metric),
@@ -234,6 +226,10 @@ void CCoverageChannel::Scatter(const _coveragebin &bin, const _cellrect &rect, c
   const int nR1 = std::min(rect.nBottom - 1, static_cast<int>(std::floor((bin.dY + m_dReachY) / dCellHeight - 0.5)));
   const double dLevel = bin.Level(m_settings.mean);
   const double dRadius2 = m_settings.dRadiusMetres * m_settings.dRadiusMetres;
+  // A bin's level stands for its whole stretch: a cell within half a bin of its middle weighs it as
+  // if it were half a bin away, so that no single bin makes a spot of its own colour and no weight
+  // is infinite.
+  const double dNearest2 = m_settings.dBinMetres * m_settings.dBinMetres / 4;
   // Copies the compiler need not read again after every store to the sums.
   const double g11 = m_metric.dG11;
   const double g12 = m_metric.dG12;
@@ -265,7 +261,7 @@ void CCoverageChannel::Scatter(const _coveragebin &bin, const _cellrect &rect, c
       // Without a branch: a cell the row's span took in by rounding at the circle's edge gets
       // nothing.
       const bool bIn = d2 <= dRadius2;
-      const double w = bIn ? 1.0 / std::max(d2, NEAREST_METRES * NEAREST_METRES) : 0.0;
+      const double w = bIn ? 1.0 / std::max(d2, dNearest2) : 0.0;
       const std::ptrdiff_t k = nRow + c;
       pWeights[k] += w;
       pWeighted[k] += w * dLevel;
