@@ -48,6 +48,14 @@ _rgb CoverageBandColour(int nBand, int nBands) {
   return {Mix(a.r, b.r, t), Mix(a.g, b.g, t), Mix(a.b, b.b, t)};
 }
 
+double CoverageCellAlpha(double dMetres, const _coveragesettings &s) {
+  const double dFadeFrom = s.dRadiusMetres - s.dFadeMetres;
+  if (dMetres <= dFadeFrom) {
+    return COVERAGE_OVERLAY_OPACITY;
+  }
+  return COVERAGE_OVERLAY_OPACITY * std::clamp((s.dRadiusMetres - dMetres) / s.dFadeMetres, 0.0, 1.0);
+}
+
 std::vector<_legendband> CoverageLegendBands(const _coveragesettings &s) {
   const int nBands = CoverageBandCount(s);
   std::vector<_legendband> bands;

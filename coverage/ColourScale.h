@@ -26,6 +26,13 @@ int CoverageBandOf(double dLevel, const _coveragesettings &settings);
 // yellow and green to blue.
 _rgb CoverageBandColour(int nBand, int nBands);
 
+// How opaque the overlay is over the plan where it is fully shown: the plan stays readable under it.
+constexpr double COVERAGE_OVERLAY_OPACITY = 0.65;
+
+// The opacity (0 to 1) of a cell whose nearest bin is dMetres away: COVERAGE_OVERLAY_OPACITY up to
+// the fade, falling evenly to 0 at the radius.
+double CoverageCellAlpha(double dMetres, const _coveragesettings &settings);
+
 // One row of the legend: a band, its limits and its label ("-80 to -70"; the lowest band reads
 // "below -100", the highest "-40 and above").
 struct _legendband {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -22,6 +23,13 @@ TEST(ColourScale, ALevelFallsIntoItsBandAndTheEndsTakeTheRest) {
   settings.dBandWidth = 30; // -110, -80, -50, and a last band of 20
   EXPECT_EQ(CoverageBandCount(settings), 3);
   EXPECT_EQ(CoverageBandOf(-35, settings), 2);
+}
+
+TEST(ColourScale, TheOverlayFadesOutOverItsLastMetreBeforeTheRadius) {
+  const _coveragesettings settings; // R = 3 m, fade 1 m
+  for (const auto &[dMetres, dAlpha] : {std::pair{0.0, 0.65}, {2.0, 0.65}, {2.5, 0.325}, {2.9, 0.065}, {3.0, 0.0}}) {
+    EXPECT_NEAR(CoverageCellAlpha(dMetres, settings), dAlpha, 1e-12) << dMetres;
+  }
 }
 
 TEST(ColourScale, TheLegendListsTheBandsFromTheStrongestDown) {
