@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <map>
 
 namespace {
 
@@ -116,10 +115,8 @@ std::vector<_placedlevel> PlaceSegmentLevels(const _surveycontents &contents, si
                                              const _segmenttiming &timing) {
   const _surveysegmententry &segment = contents.segments.at(nIndex);
   const _segmentheader &h = segment.header;
-  std::map<uint16_t, uint32_t> counts;
   size_t nTotal = 0;
   for (const auto &record : segment.records) {
-    counts[record.nChannel] += static_cast<uint32_t>(record.levels.size());
     nTotal += record.levels.size();
   }
 
@@ -129,32 +126,23 @@ std::vector<_placedlevel> PlaceSegmentLevels(const _surveycontents &contents, si
   const double dSpanY = static_cast<double>(h.nStopY) - dStartY;
   std::vector<_placedlevel> placed;
   placed.reserve(nTotal);
-  for (const auto &[nChannel, nCount] : counts) {
-    uint32_t k = 0;
-    for (const auto &record : segment.records) {
-      if (record.nChannel != nChannel) {
-        continue;
-      }
-      for (const int16_t nLevel : record.levels) {
-        const double dFraction = LevelFraction(k, nCount);
-        _placedlevel level;
-        level.nSegment = static_cast<uint32_t>(nIndex + 1);
-        level.nChannel = nChannel;
-        level.nIndex = k;
-        level.nCount = nCount;
-        level.dX = dStartX + dFraction * dSpanX;
-        level.dY = dStartY + dFraction * dSpanY;
-        level.bTimed = timing.bTimed;
-        if (timing.bTimed) {
-          level.nTimeMs = timing.nStartMs + std::llround(dFraction * static_cast<double>(timing.nDurationMs));
-        }
-        level.nFrequency = record.nFrequency;
-        level.nLevel = nLevel;
-        placed.push_back(level);
-        ++k;
-      }
+  VisitSegmentLevels(segment, [&](const _surveyrecordentry &record, int16_t nLevel, uint32_t k, uint32_t nCount) {
+    const double dFraction = LevelFraction(k, nCount);
+    _placedlevel level;
+    level.nSegment = static_cast<uint32_t>(nIndex + 1);
+    level.nChannel = record.nChannel;
+    level.nIndex = k;
+    level.nCount = nCount;
+    level.dX = dStartX + dFraction * dSpanX;
+    level.dY = dStartY + dFraction * dSpanY;
+    level.bTimed = timing.bTimed;
+    if (timing.bTimed) {
+      level.nTimeMs = timing.nStartMs + std::llround(dFraction * static_cast<double>(timing.nDurationMs));
     }
-  }
+    level.nFrequency = record.nFrequency;
+    level.nLevel = nLevel;
+    placed.push_back(level);
+  });
   return placed;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,29 @@ struct _placedlevel {
 // channel's levels in the order of the file. Takes the levels that ParseSurvey kept.
 std::vector<_placedlevel> PlaceSegmentLevels(const _surveycontents &contents, size_t nIndex,
                                              const _segmenttiming &timing);
+
+// The order and numbering PlaceSegmentLevels places a segment's levels in, for a caller that
+// needs no more of each level than where it lies: calls visit(record, nLevel, k, n) for each
+// level, channel by channel in ascending channel number, each channel's levels in the order of the
+// file, k (0-based) and n counting the channel's levels as LevelFraction takes them.
+template <typename Visit> void VisitSegmentLevels(const _surveysegmententry &segment, Visit &&visit) {
+  std::map<uint16_t, uint32_t> counts;
+  for (const auto &record : segment.records) {
+    counts[record.nChannel] += static_cast<uint32_t>(record.levels.size());
+  }
+  for (const auto &[nChannel, nCount] : counts) {
+    uint32_t k = 0;
+    for (const auto &record : segment.records) {
+      if (record.nChannel != nChannel) {
+        continue;
+      }
+      for (const int16_t nLevel : record.levels) {
+        visit(record, nLevel, k, nCount);
+        ++k;
+      }
+    }
+  }
+}
 
 // ISO 8601 local date and time with milliseconds, e.g. "2024-06-01T09:05:03.250", of a moment
 // given as _segmenttiming::nStartMs.

@@ -5,6 +5,7 @@
 #include "survey/SurveyReader.h"
 #include "survey/SurveyRepair.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -20,11 +21,11 @@ struct _interruption {
 };
 
 bool ReadAsCounted(const _surveysegmententry &segment) {
-  return RecordCountFits(segment.records.size(), segment.header.nRecordCount);
+  return RecordCountFits(segment.nRecords, segment.header.nRecordCount);
 }
 
 // The interruption that explains everything wrong with the survey, if one does.
-std::optional<_interruption> FindInterruption(const _surveycontents &contents, const uint8_t *data, size_t size) {
+std::optional<_interruption> FindInterruption(const _surveycontents &contents, const CSurveySource &source) {
   for (const auto &error : contents.errors) {
     if (error.kind != SurveyProblem::countMismatch && error.kind != SurveyProblem::truncated &&
         error.kind != SurveyProblem::unwrittenSegments) {
@@ -39,10 +40,11 @@ std::optional<_interruption> FindInterruption(const _surveycontents &contents, c
     }
   }
   const bool bLastIntact = nRead == 0 || ReadAsCounted(segments.back());
-  const uint32_t nLastRecords = nRead == 0 ? 0 : static_cast<uint32_t>(segments.back().records.size());
-  const uint8_t *pLeft = data + contents.nEnd;
-  const uint64_t nLeft = size - contents.nEnd;
+  const uint32_t nLastRecords = nRead == 0 ? 0 : static_cast<uint32_t>(segments.back().nRecords);
+  // A look of a span holds more than a whole header or record: what lies beyond it changes nothing.
+  const auto nLeft = static_cast<size_t>(std::min<uint64_t>(source.Size() - contents.nEnd, SURVEY_SOURCE_SPAN));
   if (nLeft > 0) {
+    const uint8_t *pLeft = source.At(contents.nEnd, nLeft);
     if (nRead < contents.nSegmentCount && bLastIntact && SegmentHeaderFieldsFit(pLeft, nLeft) &&
         nLeft < SURVEY_SEGMENT_HEADER_LENGTH) {
       return _interruption{Interruption::atBegin, nRead + 1, nRead + 1, 0};
@@ -87,19 +89,24 @@ std::string Quoted(const std::string &path) { return "\"" + path + "\""; }
 } // namespace
 
 _surveyassessment AssessSurvey(const uint8_t *data, size_t size) {
+  const CSurveySource source(data, size);
+  return AssessSurvey(source);
+}
+
+_surveyassessment AssessSurvey(const CSurveySource &source) {
   _surveyassessment assessment;
-  const _surveycontents contents = ParseSurvey(data, size, false);
+  const _surveycontents contents = StreamSurvey(source, {false, false, SurveyReading::stopAtDamage});
   if (contents.IsSound()) {
     assessment.state = SurveyState::sound;
     return assessment;
   }
   const _surveyerror &first = contents.errors.front();
   assessment.strDescription = "offset " + std::to_string(first.nOffset) + ": " + first.strText;
-  if (!RepairSurvey(data, size, SurveyReading::stopAtDamage).bPossible) {
+  if (!RepairRefusal(contents).empty()) {
     assessment.state = SurveyState::refused;
     return assessment;
   }
-  const auto interruption = FindInterruption(contents, data, size);
+  const auto interruption = FindInterruption(contents, source);
   if (!interruption) {
     assessment.state = SurveyState::repairable;
     return assessment;
@@ -115,14 +122,16 @@ _surveycontinuation ContinueSurvey(const std::string &path) {
   // Held until the continued file has taken the name: no collector writes it meanwhile.
   CFileLock lock;
   LockSurvey(lock, path, false);
-  const std::vector<uint8_t> bytes = LoadSurveyFile(path, CFile::shareDenyNone);
-  const _surveyassessment assessment = AssessSurvey(bytes.data(), bytes.size());
   _surveycontinuation continuation;
-  continuation.strDescription = assessment.strDescription;
-  if (assessment.state == SurveyState::sound) {
-    continuation.nNextSegment =
-        static_cast<uint32_t>(ParseSurvey(bytes.data(), bytes.size(), false).segments.size()) + 1;
-    return continuation;
+  _surveyassessment assessment;
+  {
+    const CSurveySource source(path, CFile::shareDenyNone);
+    assessment = AssessSurvey(source);
+    continuation.strDescription = assessment.strDescription;
+    if (assessment.state == SurveyState::sound) {
+      continuation.nNextSegment = static_cast<uint32_t>(StreamSurvey(source, {false, false}).segments.size()) + 1;
+      return continuation;
+    }
   }
   if (assessment.state != SurveyState::continuable) {
     std::string text = Quoted(path) + " cannot be continued: " + assessment.strDescription + ".";
@@ -131,7 +140,9 @@ _surveycontinuation ContinueSurvey(const std::string &path) {
     }
     throw CFileException(CFileException::invalidFile, path, text);
   }
-  // Only the counts change and the cut-short end goes: nothing past damage is guessed at.
+  // Only the counts change and the cut-short end goes: nothing past damage is guessed at. What
+  // follows the readable part is no more than a record or a header cut short.
+  const std::vector<uint8_t> bytes = LoadSurveyFile(path, CFile::shareDenyNone);
   const _surveyrepair repair = RepairSurvey(bytes.data(), bytes.size(), SurveyReading::stopAtDamage);
   continuation.strBackupPath = FreeBackupName(path);
   ReplaceFileWith(continuation.strBackupPath, bytes); // on the disk, name and all, before the survey changes

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "survey/SurveySource.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,6 +36,8 @@ struct _surveyassessment {
 //   - was announced, but never begun (the count names segments whose headers never came).
 // Anything else that is wrong makes a survey repairable or refused.
 _surveyassessment AssessSurvey(const uint8_t *data, size_t size);
+// The same for a survey read from source, in memory that does not grow with its length.
+_surveyassessment AssessSurvey(const CSurveySource &source);
 
 // The result of ContinueSurvey.
 struct _surveycontinuation {

@@ -1,9 +1,10 @@
 #include "survey/SurveyFiles.h"
 
 #include "platform/File.h"
+#include "survey/SurveySource.h"
 
+#include <algorithm>
 #include <filesystem>
-#include <limits>
 
 namespace {
 
@@ -16,7 +17,11 @@ void WriteAndRename(const std::string &path, const std::string &partial, const s
   CFile file;
   try {
     file.OpenOrThrow(partial, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
-    file.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    for (size_t nDone = 0; nDone < bytes.size();) {
+      const auto nPart = static_cast<uint32_t>(std::min<size_t>(bytes.size() - nDone, size_t{1} << 30));
+      file.Write(bytes.data() + nDone, nPart);
+      nDone += nPart;
+    }
     file.Flush(); // on the disk before its name can replace the old file
     file.Close();
     // The file keeps the permissions it had.
@@ -58,7 +63,7 @@ void LockSurvey(CFileLock &lock, const std::string &path, bool bCreate) {
 }
 
 void ReplaceFileWith(const std::string &path, const std::vector<uint8_t> &bytes, bool bLockedByCaller) {
-  if (bytes.size() > std::numeric_limits<uint32_t>::max()) {
+  if (bytes.size() > SURVEY_MAX_FILE_LENGTH) {
     throw CFileException(CFileException::invalidFile, path,
                          "Writing " + Quoted(path) + " failed: " + std::to_string(bytes.size()) +
                              " bytes are more than any survey data file can hold.");

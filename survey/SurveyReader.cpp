@@ -1,467 +1,26 @@
 #include "survey/SurveyReader.h"
 
-#include "platform/File.h"
-
-#include <algorithm>
-#include <cstdio>
 #include <limits>
 
 namespace {
 
-// A record chain of this many records after a resynchronisation point is taken as the file's
-// content even when it does not reach a segment header or the end of the file.
-constexpr int SYNC_CHAIN_RECORDS = 4;
-
-std::string HexBytes(const uint8_t *p, size_t n) {
-  std::string text;
-  char digits[4];
-  for (size_t i = 0; i < n; ++i) {
-    std::snprintf(digits, sizeof digits, "%02X", p[i]);
-    text += (i == 0 ? "" : " ");
-    text += digits;
+// Why a file whose readable content ends long before the file does is not loaded.
+CFileException UnreadableTailError(const std::string &path, const _surveycontents &contents) {
+  std::string text = "\"" + path + "\": only its first " + std::to_string(contents.nEnd) + " of " +
+                     std::to_string(contents.nLength) + " bytes can be read.";
+  bool bRepairable = contents.bCountRead;
+  if (!contents.errors.empty()) {
+    const _surveyerror &error = contents.errors.back(); // where reading stopped
+    text = DescribeSurveyError(path, error);
+    bRepairable = bRepairable && error.kind != SurveyProblem::notSurvey;
   }
-  return text;
-}
-
-bool IsTimeField(uint8_t n, uint8_t nMax) { return n <= nMax || n == 255; }
-
-bool LevelFits(const uint8_t *p) {
-  const auto nLevel = static_cast<int16_t>(ReadUInt16LE(p));
-  return nLevel >= -128 && nLevel <= 127;
-}
-
-class CSurveyParser {
-public:
-  CSurveyParser(const uint8_t *data, size_t size, bool bKeepLevels, SurveyReading reading)
-      : m_data(data), m_nSize(size), m_bKeepLevels(bKeepLevels), m_bResync(reading == SurveyReading::resynchronise) {}
-
-  _surveycontents Parse();
-
-private:
-  // Reads the segments the count names (m_nSegments), and those found after them when
-  // resynchronising.
-  void ReadSegments();
-  // Resynchronising, when the segments the count names have been read and bytes remain at
-  // nOffset: reports them and finds the first segment header among them (nOffset moves to it);
-  // false when there is none.
-  bool FindUncountedSegments(uint64_t &nOffset);
-  uint64_t Remaining(uint64_t nOffset) const { return nOffset >= m_nSize ? 0 : m_nSize - nOffset; }
-
-  // Whether a segment header of the format could start at nOffset: every field within the range
-  // the writer gives it (a local time that could not be had is stored as 255).
-  bool LooksLikeSegmentHeader(uint64_t nOffset) const {
-    return Remaining(nOffset) >= SURVEY_SEGMENT_HEADER_LENGTH &&
-           SegmentHeaderFieldsFit(m_data + nOffset, SURVEY_SEGMENT_HEADER_LENGTH);
+  if (bRepairable) {
+    text += " 'tvdtool survey repair' makes a sound copy that keeps every readable segment and record.";
   }
-
-  // Whether a segment header as the collector writes it at BEGIN starts at nOffset: its fields fit,
-  // and it carries a date and a start time (or the marks of a clock that could not be read). Zeros
-  // left by a file system after a crash do not pass.
-  bool LooksLikeStampedHeader(uint64_t nOffset) const {
-    if (!LooksLikeSegmentHeader(nOffset)) {
-      return false;
-    }
-    const uint8_t *p = m_data + nOffset;
-    const bool bDated = p[1] >= 1 && p[1] <= 12 && p[2] >= 1 && p[2] <= 31 && p[4] <= 23 && p[5] <= 59 && p[6] <= 60;
-    const bool bNoClock = p[1] == 0 && p[2] == 0 && p[3] == 68 && p[4] == 255 && p[5] == 255 && p[6] == 255;
-    return bDated || bNoClock;
-  }
-
-  // Whether segment k's records may be followed by another segment header.
-  bool HeaderMayFollow(uint32_t k) const {
-    return k < m_nSegments || (m_bResync && k < static_cast<uint32_t>(SURVEY_MAX_SEGMENTS));
-  }
-  // Whether the header of segment k + 1 starts at nOffset: any header for a segment the count
-  // names, a stamped one for a segment beyond it.
-  bool LooksLikeNextHeader(uint32_t k, uint64_t nOffset) const {
-    return k < m_nSegments ? LooksLikeSegmentHeader(nOffset) : LooksLikeStampedHeader(nOffset);
-  }
-
-  // Whether the file ends at nOffset inside what begins as a segment header: what a process
-  // killed while BEGIN appended the header leaves.
-  bool LooksLikeCutSegmentHeader(uint64_t nOffset) const {
-    const uint64_t nLeft = Remaining(nOffset);
-    return nLeft > 0 && nLeft < SURVEY_SEGMENT_HEADER_LENGTH && SegmentHeaderFieldsFit(m_data + nOffset, nLeft);
-  }
-
-  // Whether a whole record that could have been written by the collector starts at nOffset.
-  bool LooksLikeRecord(uint64_t nOffset) const {
-    if (Remaining(nOffset) < SURVEY_RECORD_HEADER_LENGTH) {
-      return false;
-    }
-    const uint8_t *p = m_data + nOffset;
-    const uint16_t nChannel = ReadUInt16LE(p + 4);
-    const uint32_t nLevels = ReadUInt32LE(p + 6);
-    if ((nChannel != 1 && nChannel != 2) || nLevels > SURVEY_MAX_RECORD_LEVELS ||
-        Remaining(nOffset) < ChannelRecordSize(nLevels)) {
-      return false;
-    }
-    for (uint32_t i = 0; i < nLevels; ++i) {
-      if (!LevelFits(p + SURVEY_RECORD_HEADER_LENGTH + 2 * i)) {
-        return false;
-      }
-    }
-    return true;
-  }
-
-  // Whether a record of the format's size limits starts at nOffset, whatever its values.
-  bool IsWholeRecord(uint64_t nOffset) const {
-    if (Remaining(nOffset) < SURVEY_RECORD_HEADER_LENGTH) {
-      return false;
-    }
-    const uint32_t nLevels = ReadUInt32LE(m_data + nOffset + 6);
-    return nLevels <= SURVEY_MAX_RECORD_LEVELS && Remaining(nOffset) >= ChannelRecordSize(nLevels);
-  }
-
-  _surveyrecordentry ReadRecord(uint64_t nOffset) const {
-    const uint8_t *p = m_data + nOffset;
-    _surveyrecordentry record;
-    record.nOffset = nOffset;
-    record.nFrequency = ReadUInt32LE(p);
-    record.nChannel = ReadUInt16LE(p + 4);
-    record.nLevels = ReadUInt32LE(p + 6);
-    if (m_bKeepLevels) {
-      record.levels.resize(record.nLevels);
-      for (uint32_t i = 0; i < record.nLevels; ++i) {
-        record.levels[i] = static_cast<int16_t>(ReadUInt16LE(p + SURVEY_RECORD_HEADER_LENGTH + 2 * i));
-      }
-    }
-    return record;
-  }
-
-  void Error(SurveyProblem kind, uint64_t nOffset, std::string text) {
-    m_contents.errors.push_back({kind, nOffset, std::move(text)});
-  }
-
-  // Reads the records of segment k behind its header; returns false when reading has to stop at
-  // unreadable bytes, true when it goes on with the next segment header at nOffset.
-  bool ReadRecords(_surveysegmententry &segment, uint32_t k, uint64_t &nOffset);
-  // Reads segment k's records as its header counts them; false when they do not lead to a boundary.
-  bool ReadAsCounted(_surveysegmententry &segment, uint32_t k, uint64_t &nOffset);
-  // Says what the unreadable bytes at nOffset are.
-  void ReportUnreadable(const _surveysegmententry &segment, uint32_t k, uint64_t nOffset);
-
-  // Where reading resynchronises after unreadable bytes at nFrom.
-  enum class SyncKind { none, header, record };
-  struct _syncpoint {
-    SyncKind kind = SyncKind::none;
-    uint64_t nOffset = 0;
-  };
-  _syncpoint FindSyncPoint(uint64_t nFrom, bool bRecords, uint32_t k) const;
-  // Whether the records from nOffset on lead to more of the file's content: a few of them, the end
-  // of the file, a stamped segment header or a record cut short by the end of the file.
-  bool ChainFits(uint64_t nOffset, bool bAfterHeader) const;
-
-  const uint8_t *m_data;
-  uint64_t m_nSize;
-  bool m_bKeepLevels;
-  bool m_bResync;
-  uint32_t m_nSegments = 0; // the segments the count names, at most 500
-  _surveycontents m_contents;
-};
-
-_surveycontents CSurveyParser::Parse() {
-  m_contents.nLength = m_nSize;
-  if (m_nSize < SURVEY_HEADER_LENGTH) {
-    Error(SurveyProblem::truncated, 0,
-          "the file header needs 25 bytes, but the file holds only " + std::to_string(m_nSize));
-    return std::move(m_contents);
-  }
-  m_contents.header = DecodeSurveyHeader(m_data);
-  m_contents.bHeaderRead = true;
-  m_contents.nEnd = SURVEY_HEADER_LENGTH;
-  if (m_contents.header.magic != SURVEY_MAGIC) {
-    Error(SurveyProblem::notSurvey, 4,
-          "this is not a survey data file: the magic is " + HexBytes(m_data + 4, 4) + " instead of 20 44 56 54");
-    return std::move(m_contents);
-  }
-  if (m_contents.header.nLength != SURVEY_HEADER_LENGTH) {
-    Error(SurveyProblem::badHeader, 0,
-          "the file header gives its length as " + std::to_string(m_contents.header.nLength) + " instead of 25");
-  }
-  if (m_contents.header.nTrailer != SURVEY_HEADER_LENGTH) {
-    Error(SurveyProblem::badHeader, 21,
-          "the file header ends with " + std::to_string(m_contents.header.nTrailer) + " instead of 25");
-  }
-  if (m_nSize < SURVEY_FIRST_SEGMENT_OFFSET) {
-    Error(SurveyProblem::truncated, m_nSize,
-          "the file ends after " + std::to_string(m_nSize) +
-              " bytes, before the segment header length and the segment count (33 bytes are needed)");
-    if (m_nSize >= SURVEY_COUNT_OFFSET) {
-      m_contents.bSegmentHeaderLengthRead = true;
-      m_contents.nSegmentHeaderLength = ReadUInt32LE(m_data + SURVEY_HEADER_LENGTH_OFFSET);
-    }
-    return std::move(m_contents);
-  }
-  m_contents.bSegmentHeaderLengthRead = true;
-  m_contents.nSegmentHeaderLength = ReadUInt32LE(m_data + SURVEY_HEADER_LENGTH_OFFSET);
-  m_contents.bCountRead = true;
-  m_contents.nSegmentCount = ReadUInt32LE(m_data + SURVEY_COUNT_OFFSET);
-  if (m_contents.nSegmentHeaderLength != SURVEY_SEGMENT_HEADER_LENGTH) {
-    Error(SurveyProblem::notSurvey, SURVEY_HEADER_LENGTH_OFFSET,
-          "segment headers are said to be " + std::to_string(m_contents.nSegmentHeaderLength) +
-              " bytes long; survey data files have headers of 53 bytes");
-    return std::move(m_contents);
-  }
-  m_contents.nEnd = SURVEY_FIRST_SEGMENT_OFFSET;
-
-  uint32_t nSegments = m_contents.nSegmentCount;
-  if (nSegments > static_cast<uint32_t>(SURVEY_MAX_SEGMENTS)) {
-    Error(SurveyProblem::tooManySegments, SURVEY_COUNT_OFFSET,
-          "the segment count is " + std::to_string(nSegments) +
-              "; a survey holds at most 500 segments, and only the first 500 are read");
-    nSegments = SURVEY_MAX_SEGMENTS;
-  }
-  m_nSegments = nSegments;
-  ReadSegments();
-  return std::move(m_contents);
-}
-
-void CSurveyParser::ReadSegments() {
-  const uint32_t nSegments = m_nSegments;
-  uint64_t nOffset = SURVEY_FIRST_SEGMENT_OFFSET;
-  for (uint32_t k = 1; k <= static_cast<uint32_t>(SURVEY_MAX_SEGMENTS); ++k) {
-    if (k > nSegments) {
-      // Resynchronising, the last segment read may have found a header after it.
-      if (!m_bResync || nOffset >= m_nSize) {
-        break;
-      }
-      if (k == nSegments + 1 && !FindUncountedSegments(nOffset)) {
-        return;
-      }
-    }
-    if (nOffset == m_nSize) {
-      m_contents.nUnwrittenSegments = nSegments - k + 1;
-      Error(SurveyProblem::unwrittenSegments, nOffset,
-            (k == nSegments ? "segment " + std::to_string(k) + " is"
-                            : "segments " + std::to_string(k) + " to " + std::to_string(nSegments) + " are") +
-                " counted but never written: the file ends after segment " + std::to_string(k - 1));
-      return;
-    }
-    if (Remaining(nOffset) < SURVEY_SEGMENT_HEADER_LENGTH) {
-      Error(SurveyProblem::truncated, nOffset,
-            "the header of segment " + std::to_string(k) + " is cut short: 53 bytes are needed, only " +
-                std::to_string(Remaining(nOffset)) + " remain");
-      return;
-    }
-    _surveysegmententry segment;
-    segment.nOffset = nOffset;
-    segment.header = DecodeSegmentHeader(m_data + nOffset);
-    nOffset += SURVEY_SEGMENT_HEADER_LENGTH;
-    const bool bGoOn = ReadRecords(segment, k, nOffset);
-    m_contents.segments.push_back(std::move(segment));
-    m_contents.nEnd = nOffset;
-    if (!bGoOn) {
-      return;
-    }
-  }
-  if (nOffset < m_nSize && m_contents.nSegmentCount <= static_cast<uint32_t>(SURVEY_MAX_SEGMENTS)) {
-    Error(SurveyProblem::trailingBytes, nOffset,
-          std::to_string(m_nSize - nOffset) + " bytes follow the last segment's records and belong to no segment");
-  }
-}
-
-bool CSurveyParser::FindUncountedSegments(uint64_t &nOffset) {
-  // After a counted segment, reading went on only because a stamped header follows it.
-  if (m_nSegments > 0 || LooksLikeStampedHeader(nOffset)) {
-    Error(SurveyProblem::trailingBytes, nOffset,
-          "segment headers follow the last of the " + std::to_string(m_nSegments) + " segments the count names");
-    return true;
-  }
-  Error(SurveyProblem::trailingBytes, nOffset,
-        std::to_string(m_nSize - nOffset) + " bytes follow the segment count, which names no segment");
-  const _syncpoint sync = FindSyncPoint(nOffset, false, 0);
-  if (sync.kind == SyncKind::none) {
-    return false;
-  }
-  m_contents.skipped.push_back({nOffset, sync.nOffset - nOffset, m_contents.errors.back().strText});
-  nOffset = sync.nOffset;
-  return true;
-}
-
-bool CSurveyParser::ReadAsCounted(_surveysegmententry &segment, uint32_t k, uint64_t &nOffset) {
-  const uint32_t nClaimed = segment.header.nRecordCount;
-  uint64_t nEnd = nOffset;
-  for (uint32_t i = 0; i < nClaimed; ++i) {
-    if (!IsWholeRecord(nEnd)) {
-      return false;
-    }
-    nEnd += ChannelRecordSize(ReadUInt32LE(m_data + nEnd + 6));
-  }
-  // A header cut short behind the counted records is the next segment's, interrupted at its BEGIN.
-  if (nEnd != m_nSize &&
-      !(HeaderMayFollow(k) && (LooksLikeNextHeader(k, nEnd) || (k < m_nSegments && LooksLikeCutSegmentHeader(nEnd))))) {
-    return false;
-  }
-  segment.records.reserve(nClaimed);
-  for (uint32_t i = 0; i < nClaimed; ++i) {
-    segment.records.push_back(ReadRecord(nOffset));
-    nOffset += ChannelRecordSize(segment.records.back().nLevels);
-  }
-  return true;
-}
-
-bool CSurveyParser::ReadRecords(_surveysegmententry &segment, uint32_t k, uint64_t &nOffset) {
-  if (ReadAsCounted(segment, k, nOffset)) {
-    return true;
-  }
-  // The count does not fit what follows: take the records that are there.
-  const uint32_t nClaimed = segment.header.nRecordCount;
-  bool bMismatchReported = false;
-  for (;;) {
-    while (LooksLikeRecord(nOffset)) {
-      segment.records.push_back(ReadRecord(nOffset));
-      nOffset += ChannelRecordSize(segment.records.back().nLevels);
-    }
-    const bool bBoundary = nOffset == m_nSize || (HeaderMayFollow(k) && LooksLikeNextHeader(k, nOffset));
-    // At a boundary the counts differ (the same records would have ended at the same place), but
-    // for a count that wrapped; before unreadable bytes only surplus records are worth a word.
-    if (!bMismatchReported && !RecordCountFits(segment.records.size(), static_cast<uint16_t>(nClaimed)) &&
-        (bBoundary || segment.records.size() > nClaimed)) {
-      Error(SurveyProblem::countMismatch, segment.nOffset + 50,
-            "segment " + std::to_string(k) + "'s header counts " + std::to_string(nClaimed) + " records, but " +
-                std::to_string(segment.records.size()) + " follow it");
-      bMismatchReported = true;
-    }
-    if (bBoundary) {
-      return true;
-    }
-    ReportUnreadable(segment, k, nOffset);
-    if (!m_bResync) {
-      return false;
-    }
-    const _syncpoint sync = FindSyncPoint(nOffset, segment.records.size() < nClaimed, k);
-    if (sync.kind == SyncKind::none) {
-      return false;
-    }
-    m_contents.skipped.push_back({nOffset, sync.nOffset - nOffset, m_contents.errors.back().strText});
-    nOffset = sync.nOffset;
-    if (sync.kind == SyncKind::header) {
-      return true;
-    }
-  }
-}
-
-CSurveyParser::_syncpoint CSurveyParser::FindSyncPoint(uint64_t nFrom, bool bRecords, uint32_t k) const {
-  const bool bHeaders = HeaderMayFollow(k);
-  if (!bHeaders && !bRecords) {
-    return {};
-  }
-  for (uint64_t q = nFrom; q < m_nSize; ++q) {
-    if (bHeaders && LooksLikeStampedHeader(q) && ChainFits(q + SURVEY_SEGMENT_HEADER_LENGTH, true)) {
-      return {SyncKind::header, q};
-    }
-    if (bRecords && LooksLikeRecord(q) && ChainFits(q, false)) {
-      return {SyncKind::record, q};
-    }
-  }
-  return {};
-}
-
-bool CSurveyParser::ChainFits(uint64_t nOffset, bool bAfterHeader) const {
-  int nRecords = 0;
-  while (nRecords < SYNC_CHAIN_RECORDS && LooksLikeRecord(nOffset)) {
-    nOffset += ChannelRecordSize(ReadUInt32LE(m_data + nOffset + 6));
-    ++nRecords;
-  }
-  return nRecords >= SYNC_CHAIN_RECORDS || nOffset == m_nSize || LooksLikeStampedHeader(nOffset) ||
-         ((bAfterHeader || nRecords > 0) && IsCutChannelRecord(m_data + nOffset, Remaining(nOffset)));
-}
-
-void CSurveyParser::ReportUnreadable(const _surveysegmententry &segment, uint32_t k, uint64_t nOffset) {
-  const uint64_t nLeft = Remaining(nOffset);
-  const bool bRecordExpected = segment.records.size() < segment.header.nRecordCount;
-  const bool bHeaderExpected = !bRecordExpected && k < m_nSegments;
-  const std::string what =
-      bRecordExpected   ? "record " + std::to_string(segment.records.size() + 1) + " of segment " + std::to_string(k)
-      : bHeaderExpected ? "the header of segment " + std::to_string(k + 1)
-                        : "a record after the last segment's records";
-  if (nLeft < SURVEY_RECORD_HEADER_LENGTH || (bHeaderExpected && nLeft < SURVEY_SEGMENT_HEADER_LENGTH)) {
-    Error(SurveyProblem::truncated, nOffset,
-          "the file ends inside " + what + ": only " + std::to_string(nLeft) + " bytes remain");
-    return;
-  }
-  if (!bHeaderExpected) {
-    const uint32_t nLevels = ReadUInt32LE(m_data + nOffset + 6);
-    if (nLevels > SURVEY_MAX_RECORD_LEVELS) {
-      Error(SurveyProblem::tooManyLevels, nOffset + 6,
-            "the record of segment " + std::to_string(k) + " here claims " + std::to_string(nLevels) +
-                " levels; a record holds at most 99");
-      return;
-    }
-    if (nLeft < ChannelRecordSize(nLevels)) {
-      Error(SurveyProblem::truncated, nOffset,
-            "the file ends inside " + what + ": a record of " + std::to_string(nLevels) + " levels needs " +
-                std::to_string(ChannelRecordSize(nLevels)) + " bytes, only " + std::to_string(nLeft) + " remain");
-      return;
-    }
-  }
-  if (!bRecordExpected && !bHeaderExpected) {
-    Error(SurveyProblem::trailingBytes, nOffset,
-          std::to_string(nLeft) + " bytes follow the last segment's records and cannot be read as records");
-    return;
-  }
-  Error(SurveyProblem::unreadable, nOffset,
-        what + " was expected here, but the bytes (" + HexBytes(m_data + nOffset, nLeft < 10 ? nLeft : 10) +
-            " ...) are neither a channel record nor a segment header");
+  return {CFileException::invalidFile, path, text};
 }
 
 } // namespace
-
-bool SegmentHeaderFieldsFit(const uint8_t *p, uint64_t nBytes) {
-  // The fields and the largest value the collector writes into each; 255 marks a time that could
-  // not be had.
-  struct _field {
-    size_t nOffset;
-    uint8_t nMax;
-    bool bTime;
-  };
-  static constexpr _field FIELDS[] = {{0, 1, false}, {1, 12, false}, {2, 31, false}, {4, 23, true}, {5, 59, true},
-                                      {6, 60, true}, {7, 23, true},  {8, 59, true},  {9, 60, true}, {52, 0, false}};
-  for (const _field &field : FIELDS) {
-    if (field.nOffset < nBytes &&
-        !(field.bTime ? IsTimeField(p[field.nOffset], field.nMax) : p[field.nOffset] <= field.nMax)) {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool IsCutChannelRecord(const uint8_t *p, uint64_t nBytes) {
-  if (nBytes == 0) {
-    return false;
-  }
-  // The channel number, 1 or 2, as far as it is there.
-  if (nBytes > 4 && p[4] != 1 && p[4] != 2) {
-    return false;
-  }
-  if (nBytes > 5 && p[5] != 0) {
-    return false;
-  }
-  // The level count, at most 99, as far as it is there.
-  if (nBytes > 6 && p[6] > SURVEY_MAX_RECORD_LEVELS) {
-    return false;
-  }
-  for (uint64_t i = 7; i < std::min<uint64_t>(nBytes, SURVEY_RECORD_HEADER_LENGTH); ++i) {
-    if (p[i] != 0) {
-      return false;
-    }
-  }
-  if (nBytes < SURVEY_RECORD_HEADER_LENGTH) {
-    return true;
-  }
-  const uint32_t nLevels = ReadUInt32LE(p + 6);
-  if (nBytes >= ChannelRecordSize(nLevels)) {
-    return false; // a whole record
-  }
-  for (uint64_t i = SURVEY_RECORD_HEADER_LENGTH; i + 1 < nBytes; i += 2) {
-    if (!LevelFits(p + i)) {
-      return false;
-    }
-  }
-  // A level cut in half: its low byte alone says nothing wrong.
-  return true;
-}
 
 const _surveyerror *_surveycontents::FirstBlockingError() const {
   for (const auto &error : errors) {
@@ -475,7 +34,7 @@ const _surveyerror *_surveycontents::FirstBlockingError() const {
 uint64_t _surveycontents::RecordCount() const {
   uint64_t n = 0;
   for (const auto &segment : segments) {
-    n += segment.records.size();
+    n += segment.nRecords;
   }
   return n;
 }
@@ -483,33 +42,37 @@ uint64_t _surveycontents::RecordCount() const {
 uint64_t _surveycontents::LevelCount() const {
   uint64_t n = 0;
   for (const auto &segment : segments) {
-    for (const auto &record : segment.records) {
-      n += record.nLevels;
-    }
+    n += segment.nLevels;
   }
   return n;
 }
 
 _surveycontents ParseSurvey(const uint8_t *data, size_t size, bool bKeepLevels, SurveyReading reading) {
-  return CSurveyParser(data, size, bKeepLevels, reading).Parse();
+  const CSurveySource source(data, size);
+  return StreamSurvey(source, {bKeepLevels, true, reading});
 }
 
 bool RecordCountFits(uint64_t nRecords, uint16_t nCounted) {
   return (nRecords & std::numeric_limits<uint16_t>::max()) == nCounted;
 }
 
+_surveycontents ReadSurveyFile(const std::string &path, unsigned nShare, const _surveyreadoptions &options,
+                               const SurveySegmentHandler &onSegment) {
+  const CSurveySource source(path, nShare);
+  return StreamSurvey(source, options, onSegment);
+}
+
 std::vector<uint8_t> LoadSurveyFile(const std::string &path, unsigned nShare) {
-  CFile file;
-  file.OpenOrThrow(path, CFile::modeRead | nShare);
-  const uint64_t nLength = file.GetLength();
-  if (nLength > std::numeric_limits<uint32_t>::max()) {
-    throw CFileException(CFileException::invalidFile, path,
-                         "\"" + path + "\" is " + std::to_string(nLength) +
-                             " bytes long, more than any survey data file can be.");
+  const CSurveySource source(path, nShare);
+  if (source.Size() > SURVEY_LOAD_UNREADABLE_LIMIT) {
+    // Everything any reading of the file uses lies before the end of a resynchronising one.
+    const _surveycontents contents = StreamSurvey(source, {false, false, SurveyReading::resynchronise});
+    if (source.Size() - contents.nEnd > SURVEY_LOAD_UNREADABLE_LIMIT) {
+      throw UnreadableTailError(path, contents);
+    }
   }
-  std::vector<uint8_t> bytes(nLength);
-  file.ReadExactly(bytes.data(), static_cast<uint32_t>(nLength));
-  file.Close();
+  std::vector<uint8_t> bytes;
+  source.AppendTo(bytes, 0, source.Size());
   return bytes;
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "survey/SurveyFormat.h"
+#include "survey/SurveySource.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,7 +46,9 @@ struct _surveyskip {
 struct _surveysegmententry {
   uint64_t nOffset = 0;
   _segmentheader header;
-  std::vector<_surveyrecordentry> records; // the records found behind the header
+  std::vector<_surveyrecordentry> records; // the records found behind the header, when they are kept
+  uint64_t nRecords = 0;                   // how many records were found, kept or not
+  uint64_t nLevels = 0;                    // the levels they hold
 };
 
 // Everything that could be read from a survey data file, and what could not.
@@ -82,7 +86,22 @@ enum class SurveyReading {
   resynchronise,
 };
 
-// Reads a whole survey data file held in memory. Never reads outside data[0, size).
+// How a survey is read.
+struct _surveyreadoptions {
+  bool bKeepLevels = true;  // each record's levels, or only its offset, channel and count
+  bool bKeepRecords = true; // false: a segment's records are dropped once the handler has seen them
+  SurveyReading reading = SurveyReading::stopAtDamage;
+};
+
+// Called with what has been read so far as soon as the records of contents.segments[nIndex] have
+// been read: its records (with their levels when they are kept), the headers of the segments
+// before it and the errors found up to its end (a header count that disagrees with its records
+// among them). Errors found after it are not there yet.
+using SurveySegmentHandler = std::function<void(const _surveycontents &contents, size_t nIndex)>;
+
+// Reads a survey from source segment by segment, handing each to onSegment (which may be empty).
+// With options.bKeepRecords false, memory grows with the segments (at most 500 headers) and not
+// with the records or levels: every segment keeps its header, offset and counts.
 //
 // Each segment's records are read as its header counts them when that leads exactly to the next
 // segment header or to the end of the file. Otherwise the count is not to be trusted (a walk whose
@@ -92,7 +111,15 @@ enum class SurveyReading {
 // modulo 65536 (RecordCountFits): writers before the record limit let the 16-bit count wrap past
 // 65535, and such segments are read whole by the shape of their records. Any other disagreement is
 // reported. At the first bytes that can be neither a record nor a header, reading stops or
-// resynchronises, as reading says.
+// resynchronises, as options.reading says. A resynchronisation looks only as far as the segments
+// the count still names could reach (each at most a header and 65535 records of 99 levels, one
+// more past the last of them): past the last readable segment, reading stops at the first
+// impossible record and reports its offset, however many bytes follow.
+_surveycontents StreamSurvey(const CSurveySource &source, const _surveyreadoptions &options,
+                             const SurveySegmentHandler &onSegment = {});
+
+// Reads a whole survey data file held in memory, as StreamSurvey does, keeping every record.
+// Never reads outside data[0, size).
 _surveycontents ParseSurvey(const uint8_t *data, size_t size, bool bKeepLevels = true,
                             SurveyReading reading = SurveyReading::stopAtDamage);
 
@@ -111,9 +138,19 @@ bool SegmentHeaderFieldsFit(const uint8_t *p, uint64_t nBytes);
 // (at most 99) and its levels (-128 to 127) is there fits a record the collector writes.
 bool IsCutChannelRecord(const uint8_t *p, uint64_t nBytes);
 
-// Loads a whole file for ParseSurvey. Raises CFileException naming the file when it cannot be read.
+// Reads the survey data file at path, opened with the CFile sharing flag nShare, as StreamSurvey
+// does, through a window: memory grows with what is kept, never with the length of the file.
+// Raises CFileException naming the file when it cannot be read or is longer than any survey can be.
+_surveycontents ReadSurveyFile(const std::string &path, unsigned nShare, const _surveyreadoptions &options,
+                               const SurveySegmentHandler &onSegment = {});
+
+// Loads a whole file for ParseSurvey. Raises CFileException naming the file when it cannot be read,
+// when it is longer than any survey can be (refused before it is read), or when more than
+// SURVEY_LOAD_UNREADABLE_LIMIT bytes follow everything that any reading of it can use (refused
+// with the offset where they begin and what they are, once they have been read through a window).
 // nShare is the CFile sharing flag to open it with.
 std::vector<uint8_t> LoadSurveyFile(const std::string &path, unsigned nShare);
+constexpr uint64_t SURVEY_LOAD_UNREADABLE_LIMIT = uint64_t{1} << 20;
 
 // One line naming the file and the offset: "\"path\", offset 33: ...".
 std::string DescribeSurveyError(const std::string &path, const _surveyerror &error);

@@ -23,15 +23,13 @@ std::string CountChange(const _surveycontents &contents, uint32_t nKept) {
 
 // The segment headers and records read, each as it stands in the file, behind the first 33 bytes;
 // only count fields change. Lists the record counts it changes.
-void CopySegments(const uint8_t *data, const _surveycontents &contents, _surveyrepair &repair) {
+void CopySegments(const CSurveySource &source, const _surveycontents &contents, _surveyrepair &repair) {
   for (size_t i = 0; i < contents.segments.size(); ++i) {
     const auto &segment = contents.segments[i];
     const size_t nHeader = repair.bytes.size();
-    repair.bytes.insert(repair.bytes.end(), data + segment.nOffset,
-                        data + segment.nOffset + SURVEY_SEGMENT_HEADER_LENGTH);
+    source.AppendTo(repair.bytes, segment.nOffset, SURVEY_SEGMENT_HEADER_LENGTH);
     for (const auto &record : segment.records) {
-      repair.bytes.insert(repair.bytes.end(), data + record.nOffset,
-                          data + record.nOffset + ChannelRecordSize(record.nLevels));
+      source.AppendTo(repair.bytes, record.nOffset, ChannelRecordSize(record.nLevels));
     }
     // A segment of more than 65535 records keeps the low 16 bits of its count, as the format has it.
     const auto nFound = static_cast<uint16_t>(segment.records.size());
@@ -46,18 +44,30 @@ void CopySegments(const uint8_t *data, const _surveycontents &contents, _surveyr
 
 } // namespace
 
-_surveyrepair RepairSurvey(const uint8_t *data, size_t size, SurveyReading reading) {
-  _surveyrepair repair;
-  const _surveycontents contents = ParseSurvey(data, size, false, reading);
+std::string RepairRefusal(const _surveycontents &contents) {
   for (const auto &error : contents.errors) {
     if (error.kind == SurveyProblem::notSurvey || !contents.bCountRead) {
-      repair.strReason = "nothing can be kept: offset " + std::to_string(error.nOffset) + ": " + error.strText;
-      return repair;
+      return "nothing can be kept: offset " + std::to_string(error.nOffset) + ": " + error.strText;
     }
+  }
+  return "";
+}
+
+_surveyrepair RepairSurvey(const uint8_t *data, size_t size, SurveyReading reading) {
+  const CSurveySource source(data, size);
+  return RepairSurvey(source, reading);
+}
+
+_surveyrepair RepairSurvey(const CSurveySource &source, SurveyReading reading) {
+  _surveyrepair repair;
+  const _surveycontents contents = StreamSurvey(source, {false, true, reading});
+  repair.strReason = RepairRefusal(contents);
+  if (!repair.strReason.empty()) {
+    return repair;
   }
   repair.bPossible = true;
 
-  repair.bytes.assign(data, data + SURVEY_FIRST_SEGMENT_OFFSET);
+  source.AppendTo(repair.bytes, 0, SURVEY_FIRST_SEGMENT_OFFSET);
   if (contents.header.nLength != SURVEY_HEADER_LENGTH || contents.header.nTrailer != SURVEY_HEADER_LENGTH) {
     _surveyheader header = contents.header;
     header.nLength = SURVEY_HEADER_LENGTH;
@@ -73,12 +83,13 @@ _surveyrepair RepairSurvey(const uint8_t *data, size_t size, SurveyReading readi
     repair.changes.push_back("segment count (offset 29): " + std::to_string(contents.nSegmentCount) + " -> " +
                              std::to_string(nKept) + ": " + CountChange(contents, nKept));
   }
-  CopySegments(data, contents, repair);
+  CopySegments(source, contents, repair);
   for (const auto &skip : contents.skipped) {
     repair.changes.push_back("skipped " + std::to_string(skip.nLength) + " bytes at offset " +
                              std::to_string(skip.nOffset) + ": " + skip.strWhy);
   }
-  if (contents.nEnd < size) {
+  const uint64_t nSize = source.Size();
+  if (contents.nEnd < nSize) {
     std::string why = "cannot be read";
     for (const auto &error : contents.errors) {
       if (error.kind != SurveyProblem::countMismatch && error.kind != SurveyProblem::badHeader &&
@@ -86,7 +97,7 @@ _surveyrepair RepairSurvey(const uint8_t *data, size_t size, SurveyReading readi
         why = error.strText;
       }
     }
-    repair.changes.push_back("dropped " + std::to_string(size - contents.nEnd) + " bytes from offset " +
+    repair.changes.push_back("dropped " + std::to_string(nSize - contents.nEnd) + " bytes from offset " +
                              std::to_string(contents.nEnd) + ": " + why);
   }
   return repair;

@@ -26,3 +26,9 @@ struct _surveyrepair {
 // damage keeps the readable beginning of the file only, byte for byte but for the counts (how a
 // survey interrupted in its last segment is continued).
 _surveyrepair RepairSurvey(const uint8_t *data, size_t size, SurveyReading reading = SurveyReading::resynchronise);
+// The same for a survey read from source: memory grows with the copy, not with the bytes dropped.
+_surveyrepair RepairSurvey(const CSurveySource &source, SurveyReading reading = SurveyReading::resynchronise);
+
+// Why repair can keep nothing of what was read as contents (not a survey, or not even its file
+// header and segment count could be read), or empty when it can keep something.
+std::string RepairRefusal(const _surveycontents &contents);

@@ -7,8 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -151,6 +154,64 @@ TEST(SurveyRepairResync, TheCountAndTheWayOfReadingAreReported) {
   EXPECT_EQ(RecordsPerSegment(kept), std::vector<size_t>{1});
   ASSERT_EQ(start.bytes.size(), RecordAt(1, 0) + 80);
   EXPECT_TRUE(std::equal(start.bytes.begin() + RecordAt(1, 0), start.bytes.end(), bytes.begin() + RecordAt(1, 0)));
+}
+
+// Everything a reading found, as text: what tells two readings apart.
+std::string Summary(const _surveycontents &contents) {
+  std::string text = "end " + std::to_string(contents.nEnd) + "\n";
+  for (const auto &segment : contents.segments) {
+    text += "segment at " + std::to_string(segment.nOffset) + ": " + std::to_string(segment.nRecords) + " records, " +
+            std::to_string(segment.nLevels) + " levels\n";
+  }
+  for (const auto &error : contents.errors) {
+    text += "error at " + std::to_string(error.nOffset) + ": " + error.strText + "\n";
+  }
+  for (const auto &skip : contents.skipped) {
+    text += "skipped " + std::to_string(skip.nLength) + " at " + std::to_string(skip.nOffset) + "\n";
+  }
+  return text;
+}
+
+std::vector<int16_t> Levels(const _surveysegmententry &segment) {
+  std::vector<int16_t> levels;
+  for (const auto &record : segment.records) {
+    levels.insert(levels.end(), record.levels.begin(), record.levels.end());
+  }
+  return levels;
+}
+
+// A file read through a window far smaller than itself, segment by segment and dropping each
+// segment's records once handed over, reads and repairs as the same bytes in memory do.
+TEST(SurveyRepairResync, AWindowOnTheFileReadsAsTheBytesInMemoryDo) {
+  const auto dir = std::filesystem::temp_directory_path() / ("tarvex-window-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "damaged.tvd").string();
+  for (const auto &c : Damages()) {
+    SCOPED_TRACE(c.name);
+    auto bytes = FiveSegments();
+    c.damage(bytes);
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    const CSurveySource source(path, CFile::shareDenyNone, SURVEY_SOURCE_SPAN);
+    for (const SurveyReading reading : {SurveyReading::stopAtDamage, SurveyReading::resynchronise}) {
+      const auto whole = ParseSurvey(bytes.data(), bytes.size(), true, reading);
+      std::vector<std::vector<int16_t>> handed;
+      const auto streamed = StreamSurvey(source, {true, false, reading}, [&](const _surveycontents &sofar, size_t i) {
+        handed.push_back(Levels(sofar.segments.at(i)));
+      });
+      EXPECT_EQ(Summary(streamed), Summary(whole));
+      std::vector<std::vector<int16_t>> kept;
+      for (const auto &segment : whole.segments) {
+        kept.push_back(Levels(segment));
+      }
+      EXPECT_EQ(handed, kept);
+      const _surveyrepair inMemory = RepairSurvey(bytes.data(), bytes.size(), reading);
+      const _surveyrepair fromFile = RepairSurvey(source, reading);
+      EXPECT_EQ(fromFile.bytes, inMemory.bytes);
+      EXPECT_EQ(fromFile.changes, inMemory.changes);
+    }
+  }
+  std::filesystem::remove_all(dir);
 }
 
 } // namespace

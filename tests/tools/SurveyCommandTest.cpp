@@ -5,6 +5,7 @@
 #include "projection/SiteProjection.h"
 #include "survey/SegmentWalk.h"
 #include "survey/SiteData.h"
+#include "tests/survey/SurveyBuilder.h"
 
 #include <CLI/CLI.hpp>
 #include <gtest/gtest.h>
@@ -280,6 +281,36 @@ TEST_F(SurveyCommand, SurveysThroughAPipeAreNamedAsNoRegularFile) {
   }
   EXPECT_EQ(out.str(), "");
   ::close(fds[0]);
+}
+
+// Zeros that take no room on the disk after the last record are named by their offset at once, and
+// a file longer than any survey can be is refused before it is read.
+TEST_F(SurveyCommand, VerifyNamesWhereTheSurveyEndsHoweverLongTheFile) {
+  CSurveyBuilder survey(1);
+  survey.Segment(1).Record(1, 99);
+  const auto path = Path("padded.tvd");
+  WriteBytes(path, survey.m_bytes);
+  const std::string nSurvey = std::to_string(survey.m_bytes.size());
+  fs::resize_file(path, survey.m_bytes.size() + (uint64_t{3} << 30));
+  std::ostringstream out;
+  EXPECT_EQ(VerifySurvey(path, out), SURVEY_EXIT_UNSOUND);
+  EXPECT_EQ(out.str(),
+            path + ": not sound:\n  \"" + path + "\", offset " + nSurvey +
+                ": 3221225472 bytes follow the last segment's records and cannot be read as records.\n"
+                "'tvdtool survey repair " +
+                path + " -o OUT' would write a copy with these changes:\n  dropped 3221225472 bytes from offset " +
+                nSurvey + ": 3221225472 bytes follow the last segment's records and cannot be read as records\n");
+
+  fs::resize_file(path, SURVEY_MAX_FILE_LENGTH + 1);
+  try {
+    VerifySurvey(path, out);
+    ADD_FAILURE() << "a file longer than any survey was read";
+  } catch (const CFileException &e) {
+    EXPECT_EQ(std::string(e.what()),
+              "\"" + path +
+                  "\" is 6815666534 bytes long, more than any survey data file can be: 500 "
+                  "segments of 65535 records of 99 levels take 6815666533 bytes. It is not read.");
+  }
 }
 
 TEST_F(SurveyCommand, CommandLineReportsUnsoundFilesByItsExitCode) {

@@ -11,3 +11,4 @@ void RegisterProjectionCommands(CLI::App &app);
 void RegisterDevicesCommands(CLI::App &app);
 void RegisterMonitorCommands(CLI::App &app);
 void RegisterSimulateCommands(CLI::App &app);
+void RegisterCoverageCommands(CLI::App &app);

@@ -72,7 +72,7 @@ bool WriteRepairedCopy(const std::string &output, const std::vector<uint8_t> &by
   return false;
 }
 
-void PrintText(const std::string &path, const _surveycontents &contents, std::ostream &out) {
+void PrintPreamble(const std::string &path, const _surveycontents &contents, std::ostream &out) {
   out << "file       " << path << " (" << contents.nLength << " bytes)\n";
   if (contents.bHeaderRead) {
     const auto &h = contents.header;
@@ -84,26 +84,42 @@ void PrintText(const std::string &path, const _surveycontents &contents, std::os
     out << "segments   " << contents.nSegmentCount << " counted, headers of " << contents.nSegmentHeaderLength
         << " bytes\n";
   }
-  for (size_t i = 0; i < contents.segments.size(); ++i) {
-    const auto &segment = contents.segments[i];
-    const auto &h = segment.header;
-    out << "segment " << i + 1 << "  offset " << segment.nOffset << ", " << Date(h) << ' '
-        << Clock(h.nStartHour, h.nStartMinute, h.nStartSecond) << " to "
-        << Clock(h.nStopHour, h.nStopMinute, h.nStopSecond) << ", start (" << h.nStartX << ", " << h.nStartY
-        << "), stop (" << h.nStopX << ", " << h.nStopY << ")";
-    if (h.nCoordsFlag != 0) {
-      out << ", coordinates (" << h.dStartLon << ", " << h.dStartLat << ") to (" << h.dStopLon << ", " << h.dStopLat
-          << ")";
+}
+
+void PrintSegment(size_t i, const _surveysegmententry &segment, std::ostream &out) {
+  const auto &h = segment.header;
+  out << "segment " << i + 1 << "  offset " << segment.nOffset << ", " << Date(h) << ' '
+      << Clock(h.nStartHour, h.nStartMinute, h.nStartSecond) << " to "
+      << Clock(h.nStopHour, h.nStopMinute, h.nStopSecond) << ", start (" << h.nStartX << ", " << h.nStartY
+      << "), stop (" << h.nStopX << ", " << h.nStopY << ")";
+  if (h.nCoordsFlag != 0) {
+    out << ", coordinates (" << h.dStartLon << ", " << h.dStartLat << ") to (" << h.dStopLon << ", " << h.dStopLat
+        << ")";
+  }
+  out << ", " << segment.nRecords << " records (header counts " << h.nRecordCount << ")\n";
+  for (const auto &record : segment.records) {
+    out << "  record   offset " << record.nOffset << ", channel " << record.nChannel << ", code " << record.nFrequency
+        << " (" << MHz(record.nFrequency) << "), " << record.nLevels << " levels:";
+    for (const int16_t level : record.levels) {
+      out << ' ' << level;
     }
-    out << ", " << segment.records.size() << " records (header counts " << h.nRecordCount << ")\n";
-    for (const auto &record : segment.records) {
-      out << "  record   offset " << record.nOffset << ", channel " << record.nChannel << ", code " << record.nFrequency
-          << " (" << MHz(record.nFrequency) << "), " << record.nLevels << " levels:";
-      for (const int16_t level : record.levels) {
-        out << ' ' << level;
-      }
-      out << '\n';
-    }
+    out << '\n';
+  }
+}
+
+// Prints each segment as soon as it is read, so that memory does not grow with the survey.
+void PrintText(const std::string &path, std::ostream &out) {
+  bool bPreamble = false;
+  const auto contents =
+      ReadSurveyFile(path, CFile::shareDenyNone, {true, false}, [&](const _surveycontents &sofar, size_t i) {
+        if (!bPreamble) {
+          PrintPreamble(path, sofar, out);
+          bPreamble = true;
+        }
+        PrintSegment(i, sofar.segments[i], out);
+      });
+  if (!bPreamble) {
+    PrintPreamble(path, contents, out);
   }
   for (const auto &error : contents.errors) {
     out << "error      offset " << error.nOffset << ": " << error.strText << '\n';
@@ -163,18 +179,17 @@ nlohmann::json SurveyToJson(const _surveycontents &contents) {
 }
 
 void DumpSurvey(const std::string &path, std::ostream &out, bool bJson) {
-  const auto bytes = LoadSurveyFile(path, CFile::shareDenyNone);
-  const auto contents = ParseSurvey(bytes.data(), bytes.size(), true);
   if (bJson) {
+    const auto contents = ReadSurveyFile(path, CFile::shareDenyNone, {});
     out << SurveyToJson(contents).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
   } else {
-    PrintText(path, contents, out);
+    PrintText(path, out);
   }
 }
 
 int VerifySurvey(const std::string &path, std::ostream &out) {
-  const auto bytes = LoadSurveyFile(path, CFile::shareDenyNone);
-  const auto contents = ParseSurvey(bytes.data(), bytes.size(), false);
+  const CSurveySource source(path, CFile::shareDenyNone);
+  const auto contents = StreamSurvey(source, {false, false});
   if (contents.IsSound()) {
     out << path << ": sound: " << contents.segments.size() << " segments, " << contents.RecordCount() << " records, "
         << contents.LevelCount() << " levels.\n";
@@ -184,13 +199,13 @@ int VerifySurvey(const std::string &path, std::ostream &out) {
   for (const auto &error : contents.errors) {
     out << "  " << DescribeSurveyError(path, error) << '\n';
   }
-  const auto assessment = AssessSurvey(bytes.data(), bytes.size());
+  const auto assessment = AssessSurvey(source);
   if (assessment.state == SurveyState::continuable) {
     out << path << ": continuable: " << assessment.strDescription << ".\n"
         << "'tvdtool survey continue " << path
         << "' continues it in place, keeping the file as it was beside it, as the collector does.\n";
   }
-  const auto repair = RepairSurvey(bytes.data(), bytes.size());
+  const auto repair = RepairSurvey(source);
   if (!repair.bPossible) {
     out << "'tvdtool survey repair' cannot help: " << repair.strReason << ".\n";
   } else {
@@ -211,8 +226,8 @@ int RepairSurveyFile(const std::string &input, const std::string &output, std::o
     err << "tvdtool: " << problem << ".\n";
     return SURVEY_EXIT_FAILED;
   }
-  const auto bytes = LoadSurveyFile(input, CFile::shareDenyNone); // also a survey a collector is writing
-  const auto repair = RepairSurvey(bytes.data(), bytes.size());
+  const CSurveySource source(input, CFile::shareDenyNone); // also a survey a collector is writing
+  const auto repair = RepairSurvey(source);
   if (!repair.bPossible) {
     err << "tvdtool: \"" << input << "\" cannot be repaired: " << repair.strReason << ".\n";
     return SURVEY_EXIT_FAILED;
@@ -227,7 +242,7 @@ int RepairSurveyFile(const std::string &input, const std::string &output, std::o
   }
   const auto contents = ParseSurvey(repair.bytes.data(), repair.bytes.size(), false);
   // The copy's segments keep what the surveyor said of them (replaced, excluded, the gaps seen).
-  const auto original = ParseSurvey(bytes.data(), bytes.size(), false);
+  const auto original = StreamSurvey(source, {.bKeepLevels = false, .bKeepRecords = false});
   const _qualitycarry carry = bThroughStream ? _qualitycarry{} : CarryQualityFile(input, original, output, contents);
   for (const auto &note : carry.notes) {
     err << "note: " << note << '\n';
@@ -236,14 +251,14 @@ int RepairSurveyFile(const std::string &input, const std::string &output, std::o
     out << carry.strDone << '\n';
   }
   out << "wrote \"" << output << "\": " << contents.segments.size() << " segments, " << contents.RecordCount()
-      << " records, " << contents.LevelCount() << " levels (" << repair.bytes.size() << " of " << bytes.size()
+      << " records, " << contents.LevelCount() << " levels (" << repair.bytes.size() << " of " << source.Size()
       << " bytes kept).\n";
   return SURVEY_EXIT_SOUND;
 }
 
 int ContinueSurveyFile(const std::string &path, std::ostream &out, std::ostream &err) {
-  const auto bytes = LoadSurveyFile(path, CFile::shareDenyNone); // ContinueSurvey refuses a survey in use
-  const auto assessment = AssessSurvey(bytes.data(), bytes.size());
+  // ContinueSurvey refuses a survey in use.
+  const auto assessment = AssessSurvey(CSurveySource(path, CFile::shareDenyNone));
   if (assessment.state != SurveyState::sound && assessment.state != SurveyState::continuable) {
     err << "tvdtool: \"" << path << "\" cannot be continued: " << assessment.strDescription << ".";
     if (assessment.state == SurveyState::repairable) {

@@ -79,6 +79,7 @@ int main(int argc, char **argv) {
   RegisterDevicesCommands(app);
   RegisterMonitorCommands(app);
   RegisterSimulateCommands(app);
+  RegisterCoverageCommands(app);
   bool bOutputReported = false;
   const int nStatus = RunCommand(app, argc, argv, bOutputReported);
   // Whatever the command, what it printed must have arrived.

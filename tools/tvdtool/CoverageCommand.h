@@ -1,0 +1,36 @@
+#pragma once
+
+#include "coverage/CoverageSettings.h"
+
+#include <ostream>
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+// What `tvdtool coverage` is asked for.
+struct _coveragerequest {
+  std::string strSurvey;
+  std::string strProjection;
+  int nChannel = 1;
+  std::string strOutput; // .png, .tif (.tiff) or .csv; may be empty with bStats
+  bool bStats = false;
+  _coveragesettings settings;
+};
+
+// tvdtool coverage: reads the survey into a coverage of one channel (levels binned along each
+// walked line and interpolated onto square cells within the radius; coverage/Coverage.h) and
+// writes OUT by its extension: .png, the plan with the overlay and the legend as the window shows
+// them; .tif, a Float32 GeoTIFF of the levels over the whole plan; .csv, one row for each cell
+// with a level. With bStats prints the coverage figures. OUT is written whole or not at all (a
+// device or a pipe is written through).
+//
+// Returns SURVEY_EXIT_SOUND when the survey was sound; SURVEY_EXIT_UNSOUND when it is damaged and
+// what could be read was drawn; SURVEY_EXIT_FAILED, with nothing written, when the settings, the
+// channel or OUT's extension cannot be used, OUT is one of the inputs, the projection places
+// nothing or the file is no survey. Raises CFileException when an input cannot be read or OUT
+// cannot be written.
+int RunCoverage(const _coveragerequest &request, std::ostream &out, std::ostream &err);
+
+void RegisterCoverageCommands(CLI::App &app);
