@@ -19,8 +19,6 @@ constexpr const char *SESSION_TEXT_OPEN_NOW = " is the survey open now. Choose a
 constexpr const char *SESSION_TEXT_REPAIRED = " was repaired: ";
 constexpr const char *SESSION_TEXT_NOTHING_OPEN = "No survey is open: there is nothing to copy.";
 constexpr const char *SESSION_TEXT_COPY_SAVED = "A sound copy of the whole survey was saved as ";
-constexpr const char *SESSION_TEXT_STILL_NOT_SAVED = " is still not saved in ";
-constexpr const char *SESSION_TEXT_PRESS_RETRY = ": press Retry once the disk has room.";
 constexpr const char *SESSION_TEXT_NO_COPY = "No copy could be saved either (";
 constexpr const char *SESSION_TEXT_LOST = "); what was not written is lost.";
 constexpr const char *SESSION_RESCUE_SUFFIX = ".tvd";
@@ -31,8 +29,6 @@ _sessionresult Result(_sessionresult::Outcome nOutcome, std::string strSentence 
   result.strSentence = std::move(strSentence);
   return result;
 }
-
-std::string Quoted(const std::string &path) { return "\"" + path + "\""; }
 
 // "YYYYMMDD-HHMMSS" of now on clock, for the name of a rescued copy.
 std::string Stamp(const CSurveyClock &clock) {
@@ -164,12 +160,7 @@ _sessionresult CSurveySession::SaveCopy(const std::string &path) const {
   } catch (const CFileException &failure) {
     return Result(_sessionresult::failed, failure.GetErrorMessage());
   }
-  std::string strSentence = SESSION_TEXT_COPY_SAVED + path + ".";
-  if (m_pWalk != nullptr && m_pWalk->GetState() == WalkState::notSaved) {
-    strSentence += "\nSegment " + std::to_string(m_pWalk->GetSegment()) + SESSION_TEXT_STILL_NOT_SAVED +
-                   Quoted(m_pSiteData->m_strFileName) + SESSION_TEXT_PRESS_RETRY;
-  }
-  return Result(_sessionresult::done, strSentence);
+  return Result(_sessionresult::done, SESSION_TEXT_COPY_SAVED + path + ".");
 }
 
 _sessionresult CSurveySession::Rescue(const std::string &strFolder) {
