@@ -6,6 +6,7 @@
 #include "dialogs/ConnectionDialog.h"
 #include "dialogs/DialogIds.h"
 #include "dialogs/Prompts.h"
+#include "dialogs/SegmentDataDialog.h"
 #include "dialogs/SimulatedReceiverPanel.h"
 #include "dialogs/WarningDialog.h"
 #include "platform/SimulatedReceiver.h"
@@ -31,7 +32,7 @@ namespace {
 
 const char *const TEXT_STEP_FAILED = "The pictures of a first survey stopped at %1: %2";
 const char *const TEXT_NOT_WRITTEN = "%1 could not be written.";
-const char *const SURVEY_NAME = "First survey.tvd";
+const char *const TOUR_SURVEY_NAME = "First survey.tvd";
 // The wait between the connection dialog and the first command: the simulated receiver needs none
 // of the real unit's 3 s.
 constexpr int CONNECT_WAIT_MS = 300;
@@ -85,11 +86,11 @@ public:
     if (prompt.nButtons != PROMPT_YESNO && prompt.nButtons != PROMPT_YESNOCANCEL) {
       return PROMPT_ANSWER_OK;
     }
-    return m_view.m_pSiteData ? PROMPT_ANSWER_YES : PROMPT_ANSWER_NO;
+    return m_view.Session().IsOpen() ? PROMPT_ANSWER_YES : PROMPT_ANSWER_NO;
   }
   // The projection for Open Projection, the new survey's name for Open Collection.
   QString File(QWidget * /*pParent*/, const _fileprompt &prompt) override {
-    return prompt.nKind == _fileprompt::open ? m_strProjection : m_work.filePath(QString::fromUtf8(SURVEY_NAME));
+    return prompt.nKind == _fileprompt::open ? m_strProjection : m_work.filePath(QString::fromUtf8(TOUR_SURVEY_NAME));
   }
   int Modal(QDialog &dialog) override;
 
@@ -103,6 +104,8 @@ private:
   bool ShootAlone(const char *szFile, QWidget &window);
   bool Save(const QPixmap &picture, const char *szFile);
   void Press(int nId) const;
+  // The segment dialog the view shows.
+  CSegmentDataDialog &SegmentDialog() const { return *m_view.findChild<CSegmentDataDialog *>(); }
   void Click(int nPlanX) const;
 
   CMainFrame &m_frame;
@@ -119,10 +122,10 @@ QString CFirstSurveyTour::Run(const QString &strProjection) {
   CPrompts *pPrevious = &CPrompts::Current();
   CPrompts::Install(this);
   const bool bDone = Connect() && OpenFiles(strProjection) && Measure() && WalkSegments();
-  if (m_view.m_pSiteData) {
+  if (m_view.Session().IsOpen()) {
     m_view.CloseSurvey();
   }
-  m_view.m_SegmentDialog.hide();
+  SegmentDialog().hide();
   CPrompts::Install(pPrevious);
   return bDone ? QString() : m_strFailed;
 }
@@ -154,7 +157,8 @@ bool CFirstSurveyTour::Connect() {
   if (!m_strFailed.isEmpty()) {
     return false;
   }
-  if (!WaitFor([this] { return m_view.m_bConnected && m_view.m_Run.m_nReceiverPresence != 0; }, STEP_TIMEOUT_MS)) {
+  if (!WaitFor([this] { return m_view.IsReceiverConnected() && m_view.Session().Run().m_nReceiverPresence != 0; },
+               STEP_TIMEOUT_MS)) {
     return Fail("Connect", QStringLiteral("the simulated receiver did not answer"));
   }
   return true;
@@ -166,14 +170,14 @@ bool CFirstSurveyTour::OpenFiles(const QString &strProjection) {
     return Fail("Open Projection", QDir::toNativeSeparators(strProjection) + QStringLiteral(" could not be copied"));
   }
   m_frame.Action(ID_FILE_OPENPROJECTION)->trigger();
-  if (!m_view.m_Run.m_bProjectionLoaded) {
+  if (!m_view.Session().Run().m_bProjectionLoaded) {
     return Fail("Open Projection", m_strProblem);
   }
   if (!Shoot("survey-2-projection.png")) {
     return false;
   }
   m_frame.Action(ID_FILE_OPENCOLLECTION)->trigger();
-  if (!m_view.m_pSiteData) {
+  if (!m_view.Session().IsOpen()) {
     return Fail("Open Collection", m_strProblem);
   }
   return m_strFailed.isEmpty();
@@ -184,7 +188,9 @@ bool CFirstSurveyTour::Measure() {
   CSimulatedReceiverPanel panel(m_pReceiver, &m_frame);
   panel.show();
   panel.OnMeasure();
-  if (!WaitFor([this] { return m_view.m_Run.m_bMeasurementModeOn && m_view.HasChannelsToRecord(); }, STEP_TIMEOUT_MS)) {
+  const CSurveySession &session = m_view.Session();
+  if (!WaitFor([&session] { return session.Run().m_bMeasurementModeOn && session.HasChannelsToRecord(); },
+               STEP_TIMEOUT_MS)) {
     return Fail("MEASURE", QStringLiteral("the simulated receiver sent no valid channel report"));
   }
   m_view.OnFitToDisplay();
@@ -193,7 +199,7 @@ bool CFirstSurveyTour::Measure() {
 }
 
 bool CFirstSurveyTour::WalkSegments() {
-  CSegmentDataDialog &dialog = m_view.m_SegmentDialog;
+  CSegmentDataDialog &dialog = SegmentDialog();
   for (int nSegment = 1; nSegment <= 2; ++nSegment) {
     Press(IDC_NEW_SEGMENT);
     Press(IDC_START_POINT); // segment 2: Yes, at segment 1's stop point
@@ -260,7 +266,7 @@ bool CFirstSurveyTour::Save(const QPixmap &picture, const char *szFile) {
 }
 
 void CFirstSurveyTour::Press(int nId) const {
-  if (auto *pButton = m_view.m_SegmentDialog.GetDlgItemAs<QAbstractButton>(nId)) {
+  if (auto *pButton = SegmentDialog().GetDlgItemAs<QAbstractButton>(nId)) {
     pButton->click();
   }
   QCoreApplication::processEvents();
@@ -269,7 +275,7 @@ void CFirstSurveyTour::Press(int nId) const {
 // A click on the corridor at plan pixel (nPlanX, CORRIDOR_Y).
 void CFirstSurveyTour::Click(int nPlanX) const {
   _pixelpoint pt;
-  m_view.m_SitePlan.PlanToClient(nPlanX, CORRIDOR_Y, pt);
+  m_view.Session().Plan().PlanToClient(nPlanX, CORRIDOR_Y, pt);
   m_view.PlaceSegmentPoint(pt.x, pt.y);
   QCoreApplication::processEvents();
 }

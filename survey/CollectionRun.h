@@ -27,7 +27,8 @@ constexpr const char *RUN_CAPTION_INVALID_CHANNEL = "Invalid Channel Alert !";
 // Where the packet handling reaches beyond itself: the link and the dialogs. Each may be left
 // empty; what it would do is then skipped.
 struct _collectioncallbacks {
-  // Sends one command code to the receiver; true when it was written.
+  // Sends one command code to the receiver without waiting for it (the window queues it on the
+  // link); true when it was written or handed on to be.
   std::function<bool(uint8_t nCode)> pfnSendCommand;
   // Makes the receiver information dialog visible.
   std::function<void()> pfnShowReceiverInfo;

@@ -247,6 +247,7 @@ void CSimulation::MakeSession() {
   _sessionlistener listener;
   listener.pfnStopped = [this](const _sessionlistener::_stopped &stopped) { OnStopped(stopped); };
   m_pSession->AddListener(std::move(listener));
+  m_pSession->AddListener(m_options.listener);
 }
 
 void CSimulation::OpenSurvey() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/SimulatedReceiver.h"
+#include "survey/SurveySession.h"
 
 #include <array>
 #include <cstdint>
@@ -21,6 +22,7 @@ struct _simulateoptions {
   int64_t nStartTime = -1;                        // the survey clock at the start, seconds since 1970; < 0: now
   uint32_t nLinkWaitMs = 5000;                    // real time the link gets to hand on what the receiver sent
   std::shared_ptr<CSimulatedReceiver> pSimulator; // the unit to walk with; empty: a default one
+  _sessionlistener listener;                      // hears the run's survey session (tests)
 };
 
 // What a run collected.
