@@ -2,9 +2,9 @@
 
 // Who the program is: its names, its version and where its settings are kept.
 
+#include "dialogs/Prompts.h" // APP_TITLE, the window's title
+
 constexpr const char *APP_NAME = "tarvex-collector";
-// The window's title, and the caption of every message box without a caption of its own.
-constexpr const char *APP_TITLE = "Tarvex Collector";
 // The organisation under which the settings (the recent-file list) are kept.
 constexpr const char *APP_PROFILE_KEY = "Local AppWizard-Generated Applications";
 

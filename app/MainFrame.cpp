@@ -41,7 +41,7 @@ CMainFrame::CMainFrame(QWidget *pParent)
   CreateStatusBar();
   m_pView = new CTarvexCollectorView(this);
   setCentralWidget(m_pView);
-  m_pView->m_ReceiverStatus.SetPane(Pane(ID_INDICATOR_RECEIVER)); // the receiver's state
+  m_pView->SetReceiverPane(Pane(ID_INDICATOR_RECEIVER)); // the receiver's state
   RouteFrameCommands();
   // The view's commands. Files named by the recent-file list, a drop or the command line reach
   // the view through FileOpenRequested and its open-by-kind entry.
@@ -161,11 +161,7 @@ void CMainFrame::RouteFrameCommands() {
   RouteCommand(ID_FILE_NEWPROJECTION, [this] { OnNewProjectionFromImage(); });
   RouteCommand(ID_APP_EXIT, [this] { close(); });
   // About shows the view's receiver information panel with whatever it last showed.
-  RouteCommand(ID_APP_ABOUT, [this] {
-    m_pView->m_IntroDialog.show();
-    m_pView->m_IntroDialog.raise();
-    m_pView->m_IntroDialog.activateWindow();
-  });
+  RouteCommand(ID_APP_ABOUT, [this] { m_pView->ShowReceiverInformation(); });
   RouteCommand(ID_VIEW_TOOLBAR, [this] { m_pToolBar->setVisible(Action(ID_VIEW_TOOLBAR)->isChecked()); });
   // The toolbar's own menu (a right click on the bars) hides it too; the check mark follows.
   connect(m_pToolBar->toggleViewAction(), &QAction::toggled, Action(ID_VIEW_TOOLBAR), &QAction::setChecked);

@@ -23,7 +23,7 @@ void CMainFrame::closeEvent(QCloseEvent *pEvent) {
     return;
   }
   m_bInClose = true;
-  CSafeExit safeExit(*m_pView);
+  CSafeExit safeExit(m_pView->Session(), this);
   const bool bClose = safeExit.MayClose(m_bUnattendedClose ? CSafeExit::unattended : CSafeExit::askOperator);
   m_bInClose = false;
   if (!bClose) {

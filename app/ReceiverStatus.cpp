@@ -118,11 +118,7 @@ void CReceiverStatus::OnLevels(int nChannel, uint32_t nCount, int nLastLevel) {
   m_pWatch->OnLevels(nChannel, nCount, nLastLevel);
 }
 
-void CReceiverStatus::OnPacket(const uint8_t *pPayload, uint32_t nLength) {
-  if (nLength == 0 || (pPayload[0] != MSG_CHANNEL1_LEVELS && pPayload[0] != MSG_CHANNEL2_LEVELS)) {
-    return;
-  }
-  const ReceiverMessage message = DecodeReceiverMessage(pPayload, nLength);
+void CReceiverStatus::OnMessage(const ReceiverMessage &message) {
   if (const auto *pLevels = std::get_if<LevelsMessage>(&message); pLevels != nullptr && !pLevels->levels.empty()) {
     OnLevels(pLevels->nChannel, static_cast<uint32_t>(pLevels->levels.size()), pLevels->levels.back());
   }

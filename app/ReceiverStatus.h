@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/ReceiverMessages.h"
 #include "survey/ReceiverWatch.h"
 
 #include <QObject>
@@ -28,8 +29,9 @@ struct _walkprobe {
 // second by a timer; a connection event or a lost receiver is shown at once.
 //
 // The view calls the On... entry points as things happen: the connect flow OnConnecting,
-// OnConnected and OnDisconnected; the packet handling OnPacket (or OnLevels) for every packet and
-// OnLost for the link's lost report. Everything it decides is in CReceiverWatch.
+// OnConnected and OnDisconnected; the survey session OnMessage for every message it decoded, and
+// the packet handling OnLost for the link's lost report. Everything it decides is in
+// CReceiverWatch.
 class CReceiverStatus : public QObject {
   Q_OBJECT
 
@@ -62,8 +64,8 @@ public:
   void OnDisconnected();
   void OnLost(const QString &strReason);
   void OnLevels(int nChannel, uint32_t nCount, int nLastLevel);
-  // Any packet of the receiver; level messages reach OnLevels, others are not looked at.
-  void OnPacket(const uint8_t *pPayload, uint32_t nLength);
+  // Any message of the receiver, decoded; level messages reach OnLevels, others are not looked at.
+  void OnMessage(const ReceiverMessage &message);
 
   // Reads the walk and shows the pane and the banner as they stand now. The timer calls it.
   void Refresh();

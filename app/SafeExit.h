@@ -2,21 +2,22 @@
 
 #include <QString>
 
-class CTarvexCollectorView;
+class CSurveySession;
+class QWidget;
 
 // Closing the open survey so that nothing collected is lost on the way: when the program ends,
-// and when Open Collection puts another survey in its place. The main frame runs MayClose when
-// its window is asked to close:
+// and when Open Collection puts another survey in its place. It asks the operator; the survey
+// session does the work. The main frame runs MayClose when its window is asked to close:
 //  1. while a segment is walked, the operator is asked first; going on stops the walk as STOP
 //     stops it (stop time, the levels still buffered, the final header), and the segment dialog
 //     follows;
-//  2. the survey is closed with its reporting close (CSiteData::Close), which writes everything
-//     still waiting;
+//  2. the survey is closed with its reporting close (CSurveySession::Close), which writes
+//     everything still waiting;
 //  3. when that fails, the operator may retry, save a sound copy of the whole survey elsewhere,
 //     quit anyway after a warning, or stay.
-// Unattended (SIGTERM, SIGINT), nobody is asked: the walk is stopped, the close is retried once,
-// and if it still fails a sound copy is saved among the program's data (RescueFolder) and named
-// on standard error.
+// Unattended (SIGTERM, SIGINT), nobody is asked: the walk is stopped, and the session's rescue
+// closes the survey or saves a sound copy among the program's data (RescueFolder), named on
+// standard error.
 // The view's CloseSurvey, before another survey is opened, runs steps 2 and 3 through CloseSurvey
 // for the purpose replacing: its choices are the same, with "Discard the Levels" (after a warning)
 // in place of quitting and Cancel keeping the survey open.
@@ -26,8 +27,7 @@ public:
   // Why the survey is closed: the program ends, or another survey takes its place.
   enum Purpose { exiting, replacing };
 
-  // The texts of its prompts.
-  static constexpr const char *CAPTION = "Tarvex Collector";
+  // The texts of its prompts, whose caption is the program's (APP_TITLE).
   static constexpr const char *TEXT_WALKING = "Segment %1 is being walked.\n\nStop the walk and exit? The walk is "
                                               "stopped as STOP ! stops it, and the survey is saved and closed.";
   static constexpr const char *BUTTON_STOP_AND_EXIT = "Stop and Exit";
@@ -50,16 +50,10 @@ public:
   static constexpr const char *TEXT_DISCARD =
       "If you discard them, the levels and segment details that could not be written to %1 are lost. Everything "
       "written to it before stays there.\n\nDiscard them?";
-  static constexpr const char *CAPTION_COPY = "Save a Copy of the Survey As";
-  static constexpr const char *TEXT_COPY_SAVED = "A sound copy of the whole survey was saved as %1.";
-  static constexpr const char *FILTER_SURVEY = "Tarvex Survey Data Files (*.tvd)";
-  static constexpr const char *FILTER_ALL = "All Files (*)";
-  // Standard error, unattended.
-  static constexpr const char *SAY_RESCUED = "%1\nA sound copy of the whole survey was saved as %2.";
-  static constexpr const char *SAY_NOT_RESCUED =
-      "%1\nNo copy could be saved either (%2); what was not written is lost.";
 
-  explicit CSafeExit(CTarvexCollectorView &view, Purpose nPurpose = exiting) : m_view(view), m_nPurpose(nPurpose) {}
+  // Asks over pParent about the session's open survey.
+  CSafeExit(CSurveySession &session, QWidget *pParent, Purpose nPurpose = exiting)
+      : m_session(session), m_pParent(pParent), m_nPurpose(nPurpose) {}
 
   // Runs the steps above; true when the window may close now, false when the operator chose to
   // stay (the walk then goes on if they were asked about it, or the survey stays open).
@@ -74,12 +68,11 @@ public:
 
 private:
   bool AskToStopWalk() const;
-  void StopWalk();
-  // After a failed close: true to close the window, false to stay; bRetry to try the close again.
+  // After a failed close: true once the survey is given up, false to stay; bRetry to try the
+  // close again.
   bool AskAfterFailure(const QString &strWhy, bool &bRetry);
-  bool SaveCopy();
-  bool RescueUnattended(const QString &strWhy);
 
-  CTarvexCollectorView &m_view;
+  CSurveySession &m_session;
+  QWidget *m_pParent;
   Purpose m_nPurpose;
 };

@@ -7,6 +7,7 @@
 #include "dialogs/ConnectionDialog.h"
 #include "dialogs/DialogIds.h"
 #include "dialogs/Prompts.h"
+#include "dialogs/SegmentDataDialog.h"
 #include "dialogs/SimulatedReceiverPanel.h"
 #include "dialogs/WarningDialog.h"
 #include "platform/SimulatedReceiver.h"
@@ -41,7 +42,7 @@ namespace {
 
 const char *const TEXT_STEP_FAILED = "The pictures of a first survey stopped at %1: %2";
 const char *const TEXT_NOT_WRITTEN = "%1 could not be written.";
-const char *const SURVEY_NAME = "First survey.tvd";
+const char *const TOUR_SURVEY_NAME = "First survey.tvd";
 // The plan of the projection given, as the picture a new site starts from, and the projection made
 // from it.
 const char *const PLAN_NAME = "office.png";
@@ -109,7 +110,7 @@ public:
     if (prompt.nButtons != PROMPT_YESNO && prompt.nButtons != PROMPT_YESNOCANCEL) {
       return PROMPT_ANSWER_OK;
     }
-    return m_view.m_pSiteData ? PROMPT_ANSWER_YES : PROMPT_ANSWER_NO;
+    return m_view.Session().IsOpen() ? PROMPT_ANSWER_YES : PROMPT_ANSWER_NO;
   }
   // The plan for New Projection from Image and the projection it is saved as; the new survey's
   // name for Open Collection.
@@ -118,7 +119,7 @@ public:
       return m_strPlan;
     }
     return m_work.filePath(
-        QString::fromUtf8(prompt.strDefaultSuffix == QLatin1String("tvd") ? SURVEY_NAME : PROJECTION_NAME));
+        QString::fromUtf8(prompt.strDefaultSuffix == QLatin1String("tvd") ? TOUR_SURVEY_NAME : PROJECTION_NAME));
   }
   int Modal(QDialog &dialog) override;
 
@@ -136,6 +137,8 @@ private:
   bool ShootAlone(const char *szFile, QWidget &window);
   bool Save(const QPixmap &picture, const char *szFile);
   void Press(int nId) const;
+  // The segment dialog the view shows.
+  CSegmentDataDialog &SegmentDialog() const { return *m_view.findChild<CSegmentDataDialog *>(); }
   void Click(int nPlanX) const;
 
   CMainFrame &m_frame;
@@ -153,10 +156,10 @@ QString CFirstSurveyTour::Run(const QString &strProjection) {
   CPrompts *pPrevious = &CPrompts::Current();
   CPrompts::Install(this);
   const bool bDone = MakeProjection(strProjection) && Connect() && OpenCollection() && Measure() && WalkSegments();
-  if (m_view.m_pSiteData) {
+  if (m_view.Session().IsOpen()) {
     m_view.CloseSurvey();
   }
-  m_view.m_SegmentDialog.hide();
+  SegmentDialog().hide();
   CPrompts::Install(pPrevious);
   return bDone ? QString() : m_strFailed;
 }
@@ -191,7 +194,8 @@ bool CFirstSurveyTour::Connect() {
   if (!m_strFailed.isEmpty()) {
     return false;
   }
-  if (!WaitFor([this] { return m_view.m_bConnected && m_view.m_Run.m_nReceiverPresence != 0; }, STEP_TIMEOUT_MS)) {
+  if (!WaitFor([this] { return m_view.IsReceiverConnected() && m_view.Session().Run().m_nReceiverPresence != 0; },
+               STEP_TIMEOUT_MS)) {
     return Fail("Connect", QStringLiteral("the simulated receiver did not answer"));
   }
   return true;
@@ -218,7 +222,7 @@ bool CFirstSurveyTour::MakeProjection(const QString &strProjection) {
   if (!m_strFailed.isEmpty()) {
     return false;
   }
-  if (!m_view.m_Run.m_bProjectionLoaded) {
+  if (!m_view.Session().Run().m_bProjectionLoaded) {
     return Fail("New Projection from Image", m_strProblem);
   }
   return Shoot("survey-1-projection.png");
@@ -293,7 +297,7 @@ void CFirstSurveyTour::TypeCoordinates(CCalibrationDialog &dialog, int nRow, int
 
 bool CFirstSurveyTour::OpenCollection() {
   m_frame.Action(ID_FILE_OPENCOLLECTION)->trigger();
-  if (!m_view.m_pSiteData) {
+  if (!m_view.Session().IsOpen()) {
     return Fail("Open Collection", m_strProblem);
   }
   return m_strFailed.isEmpty();
@@ -304,7 +308,9 @@ bool CFirstSurveyTour::Measure() {
   CSimulatedReceiverPanel panel(m_pReceiver, &m_frame);
   panel.show();
   panel.OnMeasure();
-  if (!WaitFor([this] { return m_view.m_Run.m_bMeasurementModeOn && m_view.HasChannelsToRecord(); }, STEP_TIMEOUT_MS)) {
+  const CSurveySession &session = m_view.Session();
+  if (!WaitFor([&session] { return session.Run().m_bMeasurementModeOn && session.HasChannelsToRecord(); },
+               STEP_TIMEOUT_MS)) {
     return Fail("MEASURE", QStringLiteral("the simulated receiver sent no valid channel report"));
   }
   m_view.OnFitToDisplay();
@@ -313,7 +319,7 @@ bool CFirstSurveyTour::Measure() {
 }
 
 bool CFirstSurveyTour::WalkSegments() {
-  CSegmentDataDialog &dialog = m_view.m_SegmentDialog;
+  CSegmentDataDialog &dialog = SegmentDialog();
   for (int nSegment = 1; nSegment <= 2; ++nSegment) {
     Press(IDC_NEW_SEGMENT);
     Press(IDC_START_POINT); // segment 2: Yes, at segment 1's stop point
@@ -380,7 +386,7 @@ bool CFirstSurveyTour::Save(const QPixmap &picture, const char *szFile) {
 }
 
 void CFirstSurveyTour::Press(int nId) const {
-  if (auto *pButton = m_view.m_SegmentDialog.GetDlgItemAs<QAbstractButton>(nId)) {
+  if (auto *pButton = SegmentDialog().GetDlgItemAs<QAbstractButton>(nId)) {
     pButton->click();
   }
   QCoreApplication::processEvents();
@@ -389,7 +395,7 @@ void CFirstSurveyTour::Press(int nId) const {
 // A click on the corridor at plan pixel (nPlanX, CORRIDOR_Y).
 void CFirstSurveyTour::Click(int nPlanX) const {
   _pixelpoint pt;
-  m_view.m_SitePlan.PlanToClient(nPlanX, CORRIDOR_Y, pt);
+  m_view.Session().Plan().PlanToClient(nPlanX, CORRIDOR_Y, pt);
   m_view.PlaceSegmentPoint(pt.x, pt.y);
   QCoreApplication::processEvents();
 }

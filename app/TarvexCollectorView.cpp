@@ -1,5 +1,6 @@
 #include "app/TarvexCollectorView.h"
 
+#include "app/Brackwell.h"
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
 
@@ -14,8 +15,10 @@ constexpr int CONNECT_WAIT_MS = 3000;
 } // namespace
 
 CTarvexCollectorView::CTarvexCollectorView(QWidget *pParent)
-    : QAbstractScrollArea(pParent), m_IntroDialog(this), m_SegmentDialog(this, this), m_DistanceDialog(this),
-      m_ConnectionDialog(this), m_Run(RunCallbacks()), m_HelpDialog(this) {
+    : QAbstractScrollArea(pParent), m_Session(RunCallbacks()), m_Run(m_Session.Run()),
+      m_Projection(m_Session.Projection()), m_SitePlan(m_Session.Plan()), m_IntroDialog(this),
+      m_SegmentDialog(this, this), m_DistanceDialog(this), m_ConnectionDialog(this, std::make_unique<CBrackwell>()),
+      m_pLink(static_cast<CBrackwell *>(&m_ConnectionDialog.m_Link)), m_HelpDialog(this) {
   setAccessibleName(QString::fromUtf8(VIEW_ACCESSIBLE_NAME));
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setAutoFillBackground(false);
@@ -30,13 +33,30 @@ CTarvexCollectorView::CTarvexCollectorView(QWidget *pParent)
   m_ConnectTimer.setSingleShot(true);
   m_ConnectTimer.setInterval(CONNECT_WAIT_MS);
   connect(&m_ConnectTimer, &QTimer::timeout, this, &CTarvexCollectorView::OnConnectWaitOver);
-  SetUpReceiverStatus();              // the receiver in view: ViewReceiver.cpp
+  SetUpReceiverStatus(); // the receiver in view: ViewReceiver.cpp
+  ListenToSession();
   viewport()->setMouseTracking(true); // the status bar follows the pointer without a button held
 }
 
 // The link posts nothing more to the view from here on (a wake being posted is waited for), and
-// Qt drops the wakes already posted with the view. Then m_pWalk goes, then m_pSiteData, writing
-// what it still buffers; m_SitePlan, which it refers to, after.
-CTarvexCollectorView::~CTarvexCollectorView() { m_ConnectionDialog.m_Link.DetachTarget(); }
+// Qt drops the wakes already posted with the view. The dialogs go, the connection dialog's link
+// stopping its worker; then the session, its walk first, then the survey data, writing what it
+// still buffers, then the site plan it refers to.
+CTarvexCollectorView::~CTarvexCollectorView() { Link().DetachTarget(); }
 
 CMainFrame *CTarvexCollectorView::Frame() const { return qobject_cast<CMainFrame *>(window()); }
+
+void CTarvexCollectorView::SetReceiverPane(QLabel *pPane) { m_ReceiverStatus.SetPane(pPane); }
+
+void CTarvexCollectorView::ShowReceiverInformation() {
+  m_IntroDialog.show();
+  m_IntroDialog.raise();
+  m_IntroDialog.activateWindow();
+}
+
+void CTarvexCollectorView::UseReceiverClock(CWaitClock &clock) {
+  m_ReceiverStatus.UseClock(clock);
+  m_ReceiverStatus.Refresh();
+}
+
+void CTarvexCollectorView::RefreshReceiverStatus() { m_ReceiverStatus.Refresh(); }

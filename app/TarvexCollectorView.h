@@ -9,9 +9,7 @@
 #include "dialogs/SegmentDialogHost.h"
 #include "projection/SitePlan.h"
 #include "projection/SiteProjection.h"
-#include "survey/CollectionRun.h"
-#include "survey/SegmentWalk.h"
-#include "survey/SiteData.h"
+#include "survey/SurveySession.h"
 
 #include "app/PlanImage.h"
 
@@ -28,30 +26,35 @@
 #include <span>
 #include <vector>
 
-class CFileException;
+class CBrackwell;
 class CMainFrame;
 class CReceiverPacketEvent;
 class CAlertBanner;
+class CWaitClock;
+class QLabel;
 class QDate;
 class QPainter;
 class QPrinter;
 
-// The main view: the whole state of a collection run, the window onto the floor plan, and the
-// handlers of the operator's commands on them. One class, its code split by concern:
-//   TarvexCollectorView.cpp  creation and destruction
+// The main view: the window onto the floor plan, the receiver's connection and the handlers of
+// the operator's commands. The survey itself lives in the survey session (m_Session: the plan,
+// the projection, the collection run, the open survey and its walk), which the view asks and
+// shows. One class, its code split by concern:
+//   TarvexCollectorView.cpp  creation and destruction, and what the frame hooks up
 //   ViewCommands.cpp         the command map, Connect, Show Segment, Instructions, the commands'
 //                            enabled states, and the open-by-kind entry point for a file named
 //                            by the recent-file list, a drop or the command line
 //                            (CMainFrame::FileOpenRequested)
 //   ViewOpenProjection.cpp   Open Projection
 //   ViewOpenCollection.cpp   Open Collection, and closing the survey it replaces
-//   ViewPackets.cpp          the receiver's packets, taken from the link and handed to m_Run
+//   ViewPackets.cpp          the receiver's packets, taken from the link and handed to the session
 //   ViewPainting.cpp         paintEvent
 // and, as they come: ViewPointing.cpp (the mouse on the plan), ViewScrolling.cpp (zoom, fit,
 // scroll bars, arrow keys) and ViewSnapshot.cpp (snapshot and printing).
 //
-// The members are public and named as the collection run's description names them, so that the
-// dialogs, the frame and the tests reach them as the run's handlers do.
+// Its members are its own: the frame, the dialogs and the tests reach what they need through the
+// commands, the survey session (Session()), the segment dialog's host, the signals and the
+// prompt seam, and see what the window shows.
 class CTarvexCollectorView : public QAbstractScrollArea, public CSegmentDialogHost {
   Q_OBJECT
 
@@ -71,59 +74,34 @@ public:
   // button and accelerators; a command that nobody handles is shown disabled.
   static std::span<const _commandroute> CommandMap();
 
+  // The survey's home: the plan, the projection, the collection run, the open survey and its
+  // walk. Everything the survey does goes through it; the view shows what it says.
+  CSurveySession &Session() { return m_Session; }
+  const CSurveySession &Session() const { return m_Session; }
+
   // Save (Ctrl+S): the document holds nothing, so nothing is saved.
   void OnFileSave();
 
   // After the window onto the plan changed: scroll ranges and positions follow it.
   void UpdateScrollBars();
 
-  // The dialogs the view owns, made hidden with the view as their parent. They go in the
-  // opposite order when the view ends: the connection dialog first, its link stopping its worker.
-  CIntroDialog m_IntroDialog;                  // the receiver information panel, modeless
-  CSegmentDataDialog m_SegmentDialog;          // segment walking, modeless
-  CDistanceMeasurementDialog m_DistanceDialog; // modeless
-  CConnectionDialog m_ConnectionDialog;        // modal; owns the receiver link, m_Link (a CBrackwell)
-
-  // The program's one projection and one site plan, for the whole run (the view lives as long
-  // as the program). Declared before the survey data, which refers to the plan.
-  CSiteProjection m_Projection;
-  CSitePlan m_SitePlan;
-
-  // What is known about the receiver and the run's flags, with the packet handling that keeps
-  // them: m_Run.m_nReceiverPresence, m_Run.m_Receiver[2], m_Run.m_bMeasurementModeOn,
-  // m_Run.m_bChannel1Levels, m_Run.m_bChannel2Levels, m_Run.m_bCollectionOpen and
-  // m_Run.m_bProjectionLoaded; m_Run.m_bWalking follows the segment dialog's BEGIN and STOP,
-  // and m_Run.m_pSiteData points to m_pSiteData below.
-  CCollectionRun m_Run;
-  bool m_bMeasureDistance = false;   // distance-measuring mode is on
-  bool m_bMeasureButtonDown = false; // a left-button press in that mode is being held
-  bool m_bConnected = false;         // the operator has connected the receiver
-  QImage m_PlanBitmap;               // the floor plan; null until a projection is loaded
-  int32_t m_nBitmapWidth = 0;        // size of the plan bitmap in pixels
-  int32_t m_nBitmapHeight = 0;
-  int32_t m_nWindowWidth = 0; // size in plan pixels of the part of the plan shown
-  int32_t m_nWindowHeight = 0;
-  int32_t m_nHScrollMax = 0; // scroll ranges: bitmap size less client size
-  int32_t m_nVScrollMax = 0;
-  QPoint m_ptPress;  // client point of the last left-button press
-  QPoint m_ptCursor; // client point of the moving mouse
-  // The open survey data, owned: Open Collection replaces it, and the view's end writes the
-  // levels it still holds.
-  std::unique_ptr<CSiteData> m_pSiteData;
-  // The walk of the open survey's segments: made by Open Collection together with m_pSiteData, and
-  // gone before it. It keeps m_Run.m_bWalking, so levels are recorded exactly while it walks.
-  std::unique_ptr<CSegmentWalk> m_pWalk;
+  // ---- What the frame hooks up (TarvexCollectorView.cpp) ----
+  // The status-bar pane that shows the receiver's state.
+  void SetReceiverPane(QLabel *pPane);
+  // About: the receiver information panel, shown (modeless) and brought to the front.
+  void ShowReceiverInformation();
+  // The receiver's pane and banner read time from clock from now on (tests move it by hand), and
+  // show what they see now.
+  void UseReceiverClock(CWaitClock &clock);
+  void RefreshReceiverStatus();
 
   // ---- Walking and pointing: the segment dialog's host (ViewWalkHost.cpp) and the mouse on the
   // plan (ViewPointing.cpp). QAbstractScrollArea hands the viewport's mouse events to the three
   // handlers, with points in client pixels of the viewport.
-  CSegmentWalk *GetWalk() const override;
-  CSiteData *GetSiteData() const override;
+  CSurveySession *GetSession() override;
   bool IsReceiverConnected() const override;
   bool IsReceiverConnecting() const override;
   void ConnectReceiver() override;
-  bool IsMeasurementModeOn() const override;
-  bool HasChannelsToRecord() const override;
   void RedrawPlan() override;
   void WalkStateChanged() override;
   // Places the point the segment dialog's point mode names (start 1, stop 2) at the plan pixel
@@ -131,32 +109,8 @@ public:
   // segment's length in the dialog. A point the walk refuses is not placed, and the operator is
   // told why.
   void PlaceSegmentPoint(int32_t x, int32_t y);
-  // A press places a segment point (point mode set, not walking, not measuring) or, in measuring
-  // mode, starts a measurement; moving shows the pointer's position in the status bar and, while
-  // a measurement is held, the distance; the release ends the measurement, keeping its value.
-  void mousePressEvent(QMouseEvent *pEvent) override;
-  void mouseMoveEvent(QMouseEvent *pEvent) override;
-  void mouseReleaseEvent(QMouseEvent *pEvent) override;
   // ---- end of walking and pointing
-  // ---- The receiver in view (ViewReceiver.cpp; app/ReceiverStatus.h, app/AlertBanner.h) ----
-  // The receiver's state in its status-bar pane and, when it is lost or no level reaches the
-  // survey for 3 s during a walk, the banner over the plan. The connect flow calls
-  // m_ReceiverStatus.OnConnecting(), OnConnected() and OnDisconnected(); the packet handling
-  // calls m_ReceiverStatus.OnPacket(payload, length) for every packet and EndLostConnection for the
-  // link's lost report.
-  CReceiverStatus m_ReceiverStatus;
-  CAlertBanner *m_pAlertBanner = nullptr; // a child of the view, over the viewport
-  // The link reported the receiver lost (strReason, its sentence for the operator): the
-  // connection is over (m_bConnected cleared, so Connect and BEGIN connect anew), the link gives
-  // up the device (USB_CLOSE), and the pane and the banner say so at once.
-  void EndLostConnection(const QString &strReason);
-  // Writes the levels of the segment being walked that are still buffered to the survey, so that
-  // everything collected so far is in the file. Returns an empty string, or why they could not
-  // be written (they then wait in memory for STOP).
-  QString SecureWalkedLevels();
-  // Connects the receiver status to the walk, the survey and the banner; once, at creation.
-  void SetUpReceiverStatus();
-  // ---- end of the receiver in view ----
+
   // ---- The collection run: the receiver's packets, the connection and the collection commands
   // (ViewPackets.cpp, ViewCommands.cpp, ViewOpenProjection.cpp, ViewOpenCollection.cpp) ----
 
@@ -172,6 +126,7 @@ public:
   void ConnectSequence();
   // Between the connection dialog's OK and CMD_SERIAL_NUMBER. BEGIN and Connect wait for it.
   bool IsConnecting() const { return m_bConnecting; }
+  // The wait after the connection dialog; a wait under way starts again with the new length.
   void SetConnectWait(int nMilliseconds) { m_ConnectTimer.setInterval(nMilliseconds); }
   int GetConnectWait() const { return m_ConnectTimer.interval(); }
 
@@ -181,14 +136,16 @@ public:
   // Open Projection from its file on: the plan loaded and shown, or the operator told why not.
   // True when the projection is loaded.
   bool OpenProjectionFile(const QString &strPath);
+  // The last steps of Open Projection, for a floor plan already read: it is shown one to one from
+  // its top-left corner, with the scroll ranges, and counts as loaded.
+  void ShowPlan(QImage plan);
   // The survey at strPath opened (nMode CSiteData::modeOpenExisting) or created (modeCreateNew)
   // in place of the open one, and what follows it; true when it is open.
   bool OpenCollectionFile(const QString &strPath, int nMode);
-  // Closes the open survey with everything it holds written (CSiteData::Close). When that fails
-  // the operator chooses, as CSafeExit asks: Retry, "Save a Copy As…" (the whole survey
+  // Closes the open survey with everything it holds written (CSurveySession::Close). When that
+  // fails the operator chooses, as CSafeExit asks: Retry, "Save a Copy As…" (the whole survey
   // elsewhere), "Discard the Levels" after a warning, or Cancel, which keeps the survey open and
-  // returns false. True when no survey is
-  // open any more (m_pWalk and m_pSiteData gone, its markers off the plan).
+  // returns false. True when no survey is open any more (its markers off the plan).
   bool CloseSurvey();
   // Show Segment (32780) and Instructions (32782).
   void OnShowSegment();
@@ -200,28 +157,10 @@ public:
   // prompts then saying to press STOP first. Called whenever one of these changes; the segment
   // dialog calls it after BEGIN and STOP (and packets notice the change too).
   void UpdateCommandStates();
-  // A segment is being walked (BEGIN until STOP).
+  // A segment is being walked (BEGIN until STOP): the session's walk says so.
   bool IsWalkInProgress() const;
   // A packet is being handled now: packets that arrive meanwhile wait in the link's queue.
   bool IsHandlingPacket() const { return m_bHandlingPacket; }
-
-  // Message boxes raised by packets, shown one after the other once the packet is handled.
-  struct _pendingalert {
-    QString strText;
-    QString strCaption;
-    int nIcon = 0; // a PromptIcon
-  };
-
-  CHelpDialog m_HelpDialog; // the help dialog Open Collection shows, kept for the whole run
-  QTimer m_ConnectTimer;    // the wait between the connection dialog and CMD_SERIAL_NUMBER
-  bool m_bConnecting = false;
-  bool m_bHandlingPacket = false;
-  bool m_bWalkingShown = false;       // the walking state the commands' states were last set for
-  bool m_bSurveyFailureShown = false; // a failed survey write has been shown; not again until a success
-  bool m_bAlertScheduled = false;
-  bool m_bShowingAlert = false;
-  std::deque<_pendingalert> m_PendingAlerts;
-  QString m_strLostReason; // why the receiver was lost, the last time it was
 
 public slots:
   // A file named by the recent-file list, a drop or the command line: a projection opens as Open
@@ -232,21 +171,38 @@ public slots:
 signals:
   // The link reported the receiver lost (unplugged, switched off, its port failed).
   void ReceiverLost(const QString &strReason);
-  // m_bConnected or IsConnecting changed.
+  // IsReceiverConnected or IsConnecting changed.
   void ConnectionStateChanged();
 
 protected:
   void paintEvent(QPaintEvent *pEvent) override;
   // Takes the link's wake-ups and WM_RECEIVER_PACKET.
   bool event(QEvent *pEvent) override;
+  // A press places a segment point (point mode set, not walking, not measuring) or, in measuring
+  // mode, starts a measurement; moving shows the pointer's position in the status bar and, while
+  // a measurement is held, the distance; the release ends the measurement, keeping its value.
+  void mousePressEvent(QMouseEvent *pEvent) override;
+  void mouseMoveEvent(QMouseEvent *pEvent) override;
+  void mouseReleaseEvent(QMouseEvent *pEvent) override;
 
 private:
+  // Message boxes raised by packets, shown one after the other once the packet is handled.
+  struct _pendingalert {
+    QString strText;
+    QString strCaption;
+    int nIcon = 0; // a PromptIcon
+  };
+
   // The view without a projection: black, with the request to select one in the middle.
   void PaintNoProjection(QPainter &painter) const;
 
   // The collection run.
   _collectioncallbacks RunCallbacks();
+  // What the view follows of the session: every decoded message for the receiver's pane.
+  void ListenToSession();
   CMainFrame *Frame() const;
+  // The receiver link, which the connection dialog owns.
+  CBrackwell &Link() const { return *m_pLink; }
   // A passing text in the status bar's message pane; empty clears it.
   void ShowStatus(const QString &strText) const;
   // True, having told the operator to press STOP first, while a segment is walked.
@@ -261,6 +217,16 @@ private:
   void ShowPendingAlerts();
   // Connect.
   void OnConnectWaitOver();
+  // The receiver in view (ViewReceiver.cpp): the pane's and the banner's connections, once.
+  void SetUpReceiverStatus();
+  // The link reported the receiver lost (strReason, its sentence for the operator): the
+  // connection is over (m_bConnected cleared, so Connect and BEGIN connect anew), the link is
+  // told to give up the device (USB_CLOSE, queued), and the pane and the banner say so at once.
+  void EndLostConnection(const QString &strReason);
+  // Writes the levels of the segment being walked that are still buffered to the survey, so that
+  // everything collected so far is in the file. Returns an empty string, or why they could not
+  // be written (they then wait in memory for STOP).
+  QString SecureWalkedLevels();
   // Open Projection.
   QString LoadPlan(const QString &strPath);
   QString SideFileFolder(const QString &strPath) const;
@@ -270,13 +236,58 @@ private:
   // Open Collection.
   void WarnIfMeasuring();
   QString ChooseNewSurvey();
-  bool IsOpenSurvey(const QString &strPath) const;
-  bool SurveyFileFree(const QString &strPath);
-  void DiscardSurvey();
-  bool MakeSurvey(const QString &strPath, int nMode);
-  bool OfferToContinue(const QString &strPath, const CFileException &failure);
-  void AdoptSurvey(std::unique_ptr<CSiteData> pSiteData);
+  bool OfferToContinue(const QString &strPath, const _sessionresult &failure);
   void ShowSegmentDialog();
+
+  // The survey session, first: the dialogs follow it from their creation, and go before it.
+  CSurveySession m_Session;
+  // Its parts under the names the collection run's description gives them: what is known about
+  // the receiver and the run's flags (m_Run.m_nReceiverPresence, m_Run.m_Receiver[2],
+  // m_Run.m_bMeasurementModeOn, m_Run.m_bChannel1Levels, m_Run.m_bChannel2Levels,
+  // m_Run.m_bCollectionOpen, m_Run.m_bProjectionLoaded; m_Run.m_bWalking reads the walk), the
+  // program's one projection and its one site plan.
+  CCollectionRun &m_Run;
+  CSiteProjection &m_Projection;
+  CSitePlan &m_SitePlan;
+
+  // The dialogs the view owns, made hidden with the view as their parent. They go in the
+  // opposite order when the view ends: the connection dialog first, its link stopping its worker.
+  CIntroDialog m_IntroDialog;                  // the receiver information panel, modeless
+  CSegmentDataDialog m_SegmentDialog;          // segment walking, modeless
+  CDistanceMeasurementDialog m_DistanceDialog; // modeless
+  CConnectionDialog m_ConnectionDialog;        // modal; owns the receiver link, m_Link (a CBrackwell)
+  CBrackwell *m_pLink = nullptr;               // that link, as the window's link to Qt
+
+  bool m_bMeasureDistance = false;   // distance-measuring mode is on
+  bool m_bMeasureButtonDown = false; // a left-button press in that mode is being held
+  bool m_bConnected = false;         // the operator has connected the receiver
+  QImage m_PlanBitmap;               // the floor plan; null until a projection is loaded
+  int32_t m_nBitmapWidth = 0;        // size of the plan bitmap in pixels
+  int32_t m_nBitmapHeight = 0;
+  int32_t m_nWindowWidth = 0; // size in plan pixels of the part of the plan shown
+  int32_t m_nWindowHeight = 0;
+  int32_t m_nHScrollMax = 0; // scroll ranges: bitmap size less client size
+  int32_t m_nVScrollMax = 0;
+  QPoint m_ptPress;  // client point of the last left-button press
+  QPoint m_ptCursor; // client point of the moving mouse
+
+  // The receiver's state in its status-bar pane and, when it is lost or no level reaches the
+  // survey for 3 s during a walk, the banner over the plan (app/ReceiverStatus.h,
+  // app/AlertBanner.h).
+  CReceiverStatus m_ReceiverStatus;
+  CAlertBanner *m_pAlertBanner = nullptr; // a child of the view, over the viewport
+
+  CHelpDialog m_HelpDialog; // the help dialog Open Collection shows, kept for the whole run
+  QTimer m_ConnectTimer;    // the wait between the connection dialog and CMD_SERIAL_NUMBER
+  bool m_bConnecting = false;
+  bool m_bHandlingPacket = false;
+  bool m_bWalkShownInCommands = false; // the walking state the commands' states were last set for
+  bool m_bSurveyFailureShown = false;  // a failed survey write has been shown; not again until a success
+  bool m_bAlertScheduled = false;
+  bool m_bShowingAlert = false;
+  std::deque<_pendingalert> m_PendingAlerts;
+  QString m_strLostReason; // why the receiver was lost, the last time it was
+
   // ---- The map: painting (ViewPainting.cpp), zoom, fit and scrolling (ViewScrolling.cpp), the
   // snapshot (ViewSnapshot.cpp) and printing (ViewPrinting.cpp). ----
 public:
@@ -310,10 +321,6 @@ public:
   // zoom in its pane. UpdateScrollBars calls it; so does a change of the loaded projection.
   void UpdateMapCommands();
 
-  // The number offered in the next snapshot's name; it starts at 1 and grows with every
-  // snapshot asked for, saved or cancelled.
-  int m_nSnapshotCounter = 1;
-
 protected:
   // A resize keeps the plan's scale and its centre (CSitePlan::Resize): the markers stay on their
   // plan pixels.
@@ -326,6 +333,10 @@ protected:
   void scrollContentsBy(int dx, int dy) override;
 
 private:
+  // The number offered in the next snapshot's name; it starts at 1 and grows with every
+  // snapshot asked for, saved or cancelled.
+  int m_nSnapshotCounter = 1;
+
   // The whole picture of the view: the cached plan with the markers over it, then the measuring
   // line, which follows the pointer.
   void PaintView(QPainter &painter, qreal dRatio);

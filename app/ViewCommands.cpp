@@ -1,6 +1,7 @@
 #include "app/TarvexCollectorView.h"
 
 #include "app/AppIdentity.h"
+#include "app/Brackwell.h"
 #include "app/CommandIds.h"
 #include "app/CommandTable.h"
 #include "app/FileKinds.h"
@@ -73,7 +74,7 @@ void CTarvexCollectorView::OnConnect() {
   if (dialog.DoModal() != QDialog::Accepted) {
     return;
   }
-  m_ConnectionDialog.m_Link.PostCommand({USB_CLOSE, 0, nullptr}); // a failure ends the connection all the same
+  Link().PostCommand({USB_CLOSE, 0, nullptr}); // a failure ends the connection all the same
   m_bConnected = false;
   m_ReceiverStatus.OnDisconnected();
   UpdateCommandStates();
@@ -84,7 +85,7 @@ void CTarvexCollectorView::ConnectSequence() {
   if (m_bConnecting || m_bConnected) {
     return;
   }
-  m_ConnectionDialog.m_Link.SetTarget(this, WM_RECEIVER_PACKET);
+  Link().SetTarget(this, WM_RECEIVER_PACKET);
   if (m_ConnectionDialog.DoModal() != QDialog::Accepted) {
     return;
   }
@@ -98,14 +99,14 @@ void CTarvexCollectorView::ConnectSequence() {
 
 // The first command, then the packets that came during the wait, in order.
 void CTarvexCollectorView::OnConnectWaitOver() {
-  m_ConnectionDialog.m_Link.SendCommandByte(CMD_SERIAL_NUMBER); // a failed write is not reported
+  Link().SendCommandByte(CMD_SERIAL_NUMBER); // a failed write is not reported
   m_bConnecting = false;
   m_bConnected = true;
   m_ReceiverStatus.OnConnected();
   ShowStatus({});
   UpdateCommandStates();
   emit ConnectionStateChanged();
-  m_ConnectionDialog.m_Link.WakeAgain();
+  Link().WakeAgain();
 }
 
 void CTarvexCollectorView::OnShowSegment() {
@@ -139,9 +140,7 @@ void CTarvexCollectorView::OpenFileByKind(int nKind, const QString &strPath) {
   }
 }
 
-bool CTarvexCollectorView::IsWalkInProgress() const {
-  return m_Run.m_bWalking || m_SegmentDialog.m_bWalking || (m_pWalk != nullptr && m_pWalk->IsWalking());
-}
+bool CTarvexCollectorView::IsWalkInProgress() const { return m_Session.IsWalking(); }
 
 bool CTarvexCollectorView::RefuseWhileWalking() {
   if (!IsWalkInProgress()) {
@@ -154,7 +153,7 @@ bool CTarvexCollectorView::RefuseWhileWalking() {
 
 void CTarvexCollectorView::UpdateCommandStates() {
   const bool bWalking = IsWalkInProgress();
-  m_bWalkingShown = bWalking;
+  m_bWalkShownInCommands = bWalking;
   const CMainFrame *pFrame = Frame();
   if (pFrame == nullptr) {
     return;

@@ -141,6 +141,11 @@ QString CTarvexCollectorView::LoadPlan(const QString &strPath) {
     return QString::fromUtf8(TEXT_PLAN_NOT_MADE).arg(Native(strPath), Native(strBitmap), strWhy);
   }
   m_IntroDialog.SetDlgItemText(IDC_PROJECTION_FILE, Native(strPath));
+  ShowPlan(std::move(plan));
+  return {};
+}
+
+void CTarvexCollectorView::ShowPlan(QImage plan) {
   m_SitePlan.m_rcExtent = {};
   m_SitePlan.m_rcView = {};
   m_SitePlan.m_ptCentre = {};
@@ -153,10 +158,9 @@ QString CTarvexCollectorView::LoadPlan(const QString &strPath) {
   // A plan smaller than the client area has nothing to scroll.
   m_nHScrollMax = std::max(0, m_nBitmapWidth - m_nWindowWidth);
   m_nVScrollMax = std::max(0, m_nBitmapHeight - m_nWindowHeight);
-  UpdateScrollBars();
   m_Run.m_bProjectionLoaded = true;
+  UpdateScrollBars(); // and the map's commands, Measure Distance now that there is a plan
   UpdateCommandStates();
-  return {};
 }
 
 // A folder of its own for each projection file, so that two plans of the same name do not
@@ -192,8 +196,8 @@ bool CTarvexCollectorView::ChooseChannels() {
   if (dialog.DoModal() != QDialog::Accepted) {
     return false;
   }
-  if (m_pSiteData != nullptr) {
-    m_pSiteData->m_segment.nRecordCount = static_cast<uint16_t>(dialog.m_nChannels);
+  if (CSiteData *pSurvey = m_Session.SiteData(); pSurvey != nullptr) {
+    pSurvey->m_segment.nRecordCount = static_cast<uint16_t>(dialog.m_nChannels);
   }
   return true;
 }

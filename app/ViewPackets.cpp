@@ -1,19 +1,16 @@
 // The receiver's packets on the GUI thread: taken from the link's queue one by one, each as a
-// WM_RECEIVER_PACKET event, and handed to the collection run.
+// WM_RECEIVER_PACKET event, and handed to the survey session, which decodes each once.
 #include "app/TarvexCollectorView.h"
 
 #include "app/AppIdentity.h"
 #include "app/Brackwell.h"
 #include "app/MainFrame.h"
 #include "dialogs/Prompts.h"
-#include "platform/FileException.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QScopeGuard>
 #include <QStatusBar>
-
-#include <exception>
 
 namespace {
 
@@ -30,7 +27,12 @@ const char *const TEXT_SURVEY_WRITTEN_AGAIN = "The survey is written again: the 
 
 _collectioncallbacks CTarvexCollectorView::RunCallbacks() {
   _collectioncallbacks callbacks;
-  callbacks.pfnSendCommand = [this](uint8_t nCode) { return m_ConnectionDialog.m_Link.SendCommandByte(nCode); };
+  // Queued, never waited for: the packet's handling goes on at once, and a command that cannot
+  // be written comes back through the link's queue with its reason.
+  callbacks.pfnSendCommand = [this](uint8_t nCode) {
+    Link().QueueCommandByte(nCode);
+    return true;
+  };
   callbacks.pfnShowReceiverInfo = [this] { m_IntroDialog.show(); };
   callbacks.pfnSetInfoItem = [this](int nItem, const std::string &strText) {
     m_IntroDialog.SetDlgItemText(nItem, QString::fromStdString(strText));
@@ -42,13 +44,13 @@ _collectioncallbacks CTarvexCollectorView::RunCallbacks() {
   callbacks.pfnShowChannelFrequencies = [this](const uint32_t *pCodes, int nCount) {
     m_SegmentDialog.ShowChannelFrequencies(pCodes, nCount);
   };
-  // The segment reached its record limit: the walk is ended as STOP ends it, once the packet
-  // that filled it is handled.
-  callbacks.pfnSegmentFull = [this] {
-    QMetaObject::invokeMethod(
-        this, [this] { m_SegmentDialog.OnSegmentFull(); }, Qt::QueuedConnection);
-  };
   return callbacks;
+}
+
+void CTarvexCollectorView::ListenToSession() {
+  _sessionlistener listener;
+  listener.pfnMessage = [this](const ReceiverMessage &message) { m_ReceiverStatus.OnMessage(message); };
+  m_Session.AddListener(std::move(listener));
 }
 
 bool CTarvexCollectorView::event(QEvent *pEvent) {
@@ -69,7 +71,7 @@ bool CTarvexCollectorView::event(QEvent *pEvent) {
 // Each packet goes to the view as an event of its own, so that an event filter on the view sees
 // every one.
 void CTarvexCollectorView::HandleWaitingPackets() {
-  CBrackwell &link = m_ConnectionDialog.m_Link;
+  CBrackwell &link = Link();
   if (m_bHandlingPacket || m_bConnecting || link.GetTarget() != this) {
     return;
   }
@@ -90,25 +92,30 @@ void CTarvexCollectorView::HandleWaitingPackets() {
   RefreshWalkingState();
 }
 
-// WM_RECEIVER_PACKET: one payload (or the lost report). The event owns the payload and goes with
-// it when the handling is done, whatever it held.
+// WM_RECEIVER_PACKET: one payload, the lost report, or a queued command that failed. The event
+// owns what it carries and goes with it when the handling is done, whatever it held.
 void CTarvexCollectorView::OnReceiverPacket(CReceiverPacketEvent *pEvent) {
-  if (pEvent->IsLost()) {
-    OnReceiverLost(pEvent->LostReason());
+  const _linkitem &item = pEvent->Item();
+  if (item.nKind == LinkItemKind::lost) {
+    OnReceiverLost(item.strReason);
     return;
   }
-  m_ReceiverStatus.OnPacket(pEvent->Payload(), pEvent->Length());
-  try {
-    m_Run.OnReceiverPacket(pEvent->Payload(), pEvent->Length());
-  } catch (const CFileException &failure) {
-    ReportSurveyFailure(QString::fromStdString(failure.GetErrorMessage()));
+  if (item.nKind == LinkItemKind::commandFailed) {
+    // A write the receiver did not get says so; the port's closing after a loss is not news.
+    if (item.nCommand == USB_WRITE) {
+      ShowStatus(QString::fromStdString(item.strReason));
+    }
     return;
-  } catch (const std::exception &failure) {
-    ReportSurveyFailure(QString::fromStdString(failure.what()));
+  }
+  const _sessionresult handled =
+      m_Session.OnReceiverPacket(pEvent->Payload(), pEvent->Length(), m_Session.ArrivalMs(item.arrived));
+  if (!handled) {
+    ReportSurveyFailure(QString::fromStdString(handled.strSentence));
     return;
   }
   // The levels that waited in memory are in the file once nothing waits any more.
-  if (m_bSurveyFailureShown && (m_pSiteData == nullptr || m_pSiteData->GetWaitingRecordCount() == 0)) {
+  const CSiteData *pSurvey = m_Session.SiteData();
+  if (m_bSurveyFailureShown && (pSurvey == nullptr || pSurvey->GetWaitingRecordCount() == 0)) {
     m_bSurveyFailureShown = false;
     ShowStatus(QString::fromUtf8(TEXT_SURVEY_WRITTEN_AGAIN));
   }
@@ -165,7 +172,7 @@ void CTarvexCollectorView::ShowPendingAlerts() {
 
 // After BEGIN or STOP: the commands that a walk disables follow it.
 void CTarvexCollectorView::RefreshWalkingState() {
-  if (IsWalkInProgress() != m_bWalkingShown) {
+  if (IsWalkInProgress() != m_bWalkShownInCommands) {
     UpdateCommandStates();
   }
 }

@@ -98,12 +98,14 @@ const QImage &CTarvexCollectorView::ViewPicture(qreal dRatio) {
 }
 
 std::vector<int32_t> CTarvexCollectorView::MarkerState() const {
-  if (!m_pSiteData) {
+  const CSiteData *pSurvey = m_Session.SiteData();
+  if (pSurvey == nullptr) {
     return {};
   }
-  const int nCount = std::clamp(m_pSiteData->m_nSegmentCount, 0, PLAN_MAX_SEGMENTS);
-  const bool bAnnounced = m_pWalk && m_pWalk->GetState() == WalkState::announced;
-  std::vector<int32_t> state{nCount, m_SegmentDialog.m_nSegment, bAnnounced ? m_pWalk->GetSegment() : 0};
+  const int nCount = std::clamp(pSurvey->m_nSegmentCount, 0, PLAN_MAX_SEGMENTS);
+  const CSegmentWalk *pWalk = m_Session.Walk();
+  const bool bAnnounced = pWalk != nullptr && pWalk->GetState() == WalkState::announced;
+  std::vector<int32_t> state{nCount, m_SegmentDialog.m_nSegment, bAnnounced ? pWalk->GetSegment() : 0};
   state.reserve(state.size() + 10 * static_cast<size_t>(nCount));
   for (int i = 0; i < nCount; ++i) {
     for (const _planpoint *pPoint : {&m_SitePlan.m_Start[i], &m_SitePlan.m_Stop[i]}) {
@@ -184,10 +186,11 @@ void CTarvexCollectorView::PaintNoProjection(QPainter &painter) const {
 // marker and its number; a later segment over an earlier one. The current segment's markers have
 // the thick rim and its line is blue.
 void CTarvexCollectorView::PaintMarkers(QPainter &painter, qreal dRatio) {
-  if (!m_pSiteData) {
+  const CSiteData *pSurvey = m_Session.SiteData();
+  if (pSurvey == nullptr) {
     return;
   }
-  const int nCount = std::min(m_pSiteData->m_nSegmentCount, PLAN_MAX_SEGMENTS);
+  const int nCount = std::min(pSurvey->m_nSegmentCount, PLAN_MAX_SEGMENTS);
   const QFont font = NumberFont(viewport()->size());
   const int nAscent = QFontMetrics(font, painter.device()).ascent();
   painter.save();
@@ -224,7 +227,8 @@ bool CTarvexCollectorView::IsMarkerShown(int k, const _planpoint &point) const {
   if (point.bPlaced == 0) {
     return false;
   }
-  const bool bAnnouncedOnly = m_pWalk && m_pWalk->GetState() == WalkState::announced && m_pWalk->GetSegment() == k;
+  const CSegmentWalk *pWalk = m_Session.Walk();
+  const bool bAnnouncedOnly = pWalk != nullptr && pWalk->GetState() == WalkState::announced && pWalk->GetSegment() == k;
   return !bAnnouncedOnly || point.nPlanX != 0 || point.nPlanY != 0;
 }
 

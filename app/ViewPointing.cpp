@@ -41,18 +41,18 @@ void SetPane(const QWidget &view, int nId, const QString &strText) {
 
 void CTarvexCollectorView::PlaceSegmentPoint(int32_t x, int32_t y) {
   _pixelpoint ptPlan;
-  if (m_pWalk == nullptr || !m_SitePlan.ClientToPlan(x, y, m_SitePlan.m_rcScreen, ptPlan)) {
+  if (!m_Session.IsOpen() || !m_SitePlan.ClientToPlan(x, y, m_SitePlan.m_rcScreen, ptPlan)) {
     return;
   }
   CSegmentDataDialog &dialog = m_SegmentDialog;
   _walkresult result;
   if (dialog.m_nPointMode == CSegmentDataDialog::POINT_START) {
-    result = m_pWalk->SetStartPoint(ptPlan);
+    result = m_Session.SetStartPoint(ptPlan);
   } else if (dialog.m_nPointMode == CSegmentDataDialog::POINT_STOP) {
-    result = m_pWalk->SetStopPoint(ptPlan);
+    result = m_Session.SetStopPoint(ptPlan);
     if (result) {
       // The length of the points the segment's header holds now.
-      dialog.SetSegmentLength(m_pWalk->GetSegmentLength());
+      dialog.SetSegmentLength(m_Session.Totals().dSegmentLength);
     }
   } else {
     return;
@@ -62,7 +62,7 @@ void CTarvexCollectorView::PlaceSegmentPoint(int32_t x, int32_t y) {
     return;
   }
   // The point belongs to the segment announced: the map highlights it.
-  dialog.m_nSegment = m_pWalk->GetSegment();
+  dialog.m_nSegment = m_Session.Walk()->GetSegment();
 }
 
 void CTarvexCollectorView::mousePressEvent(QMouseEvent *pEvent) {

@@ -27,7 +27,8 @@ QString FileNameOf(const std::string &strPath) { return QFileInfo(QString::fromS
 QString CTarvexCollectorView::PrintTitle(const QDate &date) const {
   const QString strProjection =
       m_Run.m_bProjectionLoaded ? FileNameOf(m_Projection.m_strPath) : QString::fromUtf8(PRINT_NO_FILE);
-  const QString strSurvey = m_pSiteData ? FileNameOf(m_pSiteData->m_strPath) : QString::fromUtf8(PRINT_NO_FILE);
+  const CSiteData *pSurvey = m_Session.SiteData();
+  const QString strSurvey = pSurvey != nullptr ? FileNameOf(pSurvey->m_strPath) : QString::fromUtf8(PRINT_NO_FILE);
   return QString::fromUtf8(PRINT_TITLE).arg(strProjection, strSurvey, date.toString(Qt::ISODate));
 }
 

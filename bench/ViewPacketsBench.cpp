@@ -10,6 +10,7 @@
 //   bench_view_packets [SECONDS]      (default 5)
 //
 // Exit code 1 when a level is missing or the loop stalled for more than 50 ms.
+#include "app/Brackwell.h"
 #include "app/MainFrame.h"
 #include "app/TarvexCollectorView.h"
 #include "platform/D2xxRegistry.h"
@@ -87,15 +88,16 @@ template <class Done> bool LoopUntil(Done fnDone) {
 // Collection and the segment dialog leave them before the unit is put in measurement mode (a
 // survey takes its channels from the channel reports that come while it is open).
 bool PrepareWalk(CTarvexCollectorView &view, const std::string &strPath) {
-  view.m_SitePlan.SetPlan(800, 600, {0, 0, 800, 600});
-  view.m_pSiteData = std::make_unique<CSiteData>(strPath, CSiteData::modeCreateNew, view.m_SitePlan);
-  view.m_pWalk =
-      std::make_unique<CSegmentWalk>(*view.m_pSiteData, view.m_SitePlan, view.m_Projection, &view.m_Run.m_bWalking);
-  view.m_Run.m_pSiteData = view.m_pSiteData.get();
-  view.m_Run.m_bCollectionOpen = true;
-  view.m_Run.m_bProjectionLoaded = true;
-  return view.m_pWalk->NewSegment() && view.m_pWalk->SetStartPoint({100, 100}) &&
-         view.m_pWalk->SetStopPoint({500, 100});
+  CSurveySession &session = view.Session();
+  session.Plan().SetPlan(800, 600, {0, 0, 800, 600});
+  session.Run().m_bProjectionLoaded = true;
+  return session.Open(strPath, CSiteData::modeCreateNew) && session.NewSegment() && session.SetStartPoint({100, 100}) &&
+         session.SetStopPoint({500, 100});
+}
+
+// The window's receiver link, which its connection dialog owns.
+CBrackwell &LinkOf(const CTarvexCollectorView &view) {
+  return static_cast<CBrackwell &>(view.findChild<CConnectionDialog *>()->m_Link);
 }
 
 uint64_t LevelsTaken(const CCollectionRun &run) { return run.GetLevelsReceived(1) + run.GetLevelsReceived(2); }
@@ -115,22 +117,21 @@ std::shared_ptr<CSimulatedReceiver> ConnectReceiver(CTarvexCollectorView &view) 
   D2xxEnableBackend(std::make_shared<CD2xxSimBackend>(pUnit));
   pUnit->SetSampleRate(LEVELS_PER_SECOND);
   pUnit->SetChannelCount(2);
-  CBrackwell &link = view.m_ConnectionDialog.m_Link;
+  CBrackwell &link = LinkOf(view);
   link.SetTarget(&view);
   if (!link.StartWorker() || !link.Open(pUnit->GetIdentity().strBridgeSerial, 38400)) {
     std::fprintf(stderr, "the simulated receiver could not be opened\n");
     return nullptr;
   }
-  view.m_bConnected = true;
-  view.m_ReceiverStatus.OnConnected();
   return pUnit;
 }
 
 // The receiver's ranges, then measurement mode: the channel report sets the survey's channels.
 // False (with a message) when any step fails.
 bool BeginWalk(CTarvexCollectorView &view, CSimulatedReceiver &unit, const std::string &strPath) {
-  view.m_ConnectionDialog.m_Link.SendCommandByte(CMD_RECEIVER_INFO);
-  if (!LoopUntil([&] { return view.m_Run.GetDescriptionCount() >= 1; })) {
+  LinkOf(view).SendCommandByte(CMD_RECEIVER_INFO);
+  CSurveySession &session = view.Session();
+  if (!LoopUntil([&] { return session.Run().GetDescriptionCount() >= 1; })) {
     std::fprintf(stderr, "the receiver did not describe itself\n");
     return false;
   }
@@ -139,8 +140,8 @@ bool BeginWalk(CTarvexCollectorView &view, CSimulatedReceiver &unit, const std::
     return false;
   }
   unit.SetMeasurementMode(true);
-  if (!LoopUntil([&] { return view.m_Run.GetChannelReportCount() >= 1; }) || view.m_pSiteData->GetChannelCount() != 2 ||
-      !view.m_pWalk->Begin()) {
+  if (!LoopUntil([&] { return session.Run().GetChannelReportCount() >= 1; }) ||
+      session.SiteData()->GetChannelCount() != 2 || !session.Begin()) {
     std::fprintf(stderr, "the walk could not begin\n");
     return false;
   }
@@ -167,9 +168,10 @@ _walkend EndWalk(CTarvexCollectorView &view, CSimulatedReceiver &unit, const std
   end.nSent = unit.LevelsSent(1) + unit.LevelsSent(2);
   end.nDropped = unit.LevelsDropped(1) + unit.LevelsDropped(2);
   end.nLineRate = unit.LineLevelRate();
-  end.bCaughtUp = LoopUntil([&] { return LevelsTaken(view.m_Run) >= end.nSent; });
-  end.nTaken = LevelsTaken(view.m_Run) - nTakenAtBegin;
-  end.bStopped = static_cast<bool>(view.m_pWalk->Stop());
+  const CCollectionRun &run = view.Session().Run();
+  end.bCaughtUp = LoopUntil([&] { return LevelsTaken(run) >= end.nSent; });
+  end.nTaken = LevelsTaken(run) - nTakenAtBegin;
+  end.bStopped = static_cast<bool>(view.Session().Stop());
   unit.StopRealTime();
   const auto bytes = LoadSurveyFile(strPath, CFile::shareDenyNone);
   end.contents = ParseSurvey(bytes.data(), bytes.size());
@@ -229,12 +231,12 @@ int main(int argc, char **argv) {
   }
   QElapsedTimer walkClock;
   walkClock.start();
-  const uint64_t nTakenAtBegin = LevelsTaken(view.m_Run);
+  const uint64_t nTakenAtBegin = LevelsTaken(view.Session().Run());
   const _latency walking = MeasureLoop(nSeconds * 1000);
   const _walkend end = EndWalk(view, *pUnit, strPath, nTakenAtBegin, walkClock);
 
-  const bool bPassed = Report(nSeconds, baseline, walking, view.m_Run, end);
-  view.m_ConnectionDialog.m_Link.StopWorker();
+  const bool bPassed = Report(nSeconds, baseline, walking, view.Session().Run(), end);
+  LinkOf(view).StopWorker();
   D2xxDisableAllBackends();
   return bPassed ? 0 : 1;
 }

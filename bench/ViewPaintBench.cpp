@@ -12,6 +12,7 @@
 //   bench_view_paint [--repeat N]
 //   bench_view_paint --open FILE     (the process of d: prints its VmHWM in kB)
 #include "app/TarvexCollectorView.h"
+#include "dialogs/SegmentDataDialog.h"
 #include "projection/BitmapFile.h"
 
 #include <QApplication>
@@ -99,12 +100,7 @@ std::unique_ptr<CTarvexCollectorView> MakeView() {
 
 // What Open Projection leaves once the bitmap is read: the plan shown 1:1 from its corner.
 void ShowPlan(CTarvexCollectorView &view, const QImage &plan) {
-  view.m_PlanBitmap = plan;
-  view.m_nBitmapWidth = plan.width();
-  view.m_nBitmapHeight = plan.height();
-  view.m_SitePlan.SetPlan(plan.width(), plan.height(), {0, 0, view.viewport()->width(), view.viewport()->height()});
-  view.m_Run.m_bProjectionLoaded = true;
-  view.UpdateScrollBars();
+  view.ShowPlan(plan);
   view.viewport()->repaint();
 }
 
@@ -112,17 +108,22 @@ void ShowPlan(CTarvexCollectorView &view, const QImage &plan) {
 // and lines drawn over the plan at every repaint.
 void OpenSurvey(CTarvexCollectorView &view, const QString &strPath) {
   constexpr int SEGMENTS = 60;
-  view.m_pSiteData = std::make_unique<CSiteData>(strPath.toStdString(), CSiteData::modeCreateNew, view.m_SitePlan);
-  view.m_pSiteData->m_nSegmentCount = SEGMENTS;
-  view.m_SitePlan.m_nSegmentCount = SEGMENTS;
+  CSurveySession &session = view.Session();
+  if (!session.Open(strPath.toStdString(), CSiteData::modeCreateNew)) {
+    return;
+  }
+  // The markers put straight into the plan's tables: walking 60 segments would only time the disk.
+  CSitePlan &plan = session.Plan();
+  session.SiteData()->m_nSegmentCount = SEGMENTS;
+  plan.m_nSegmentCount = SEGMENTS;
   for (int i = 0; i < SEGMENTS; ++i) {
     const int x = 300 + (i % 10) * 750;
     const int y = 1050 + (i / 10) * 900;
-    view.m_SitePlan.m_Start[i] = {0, 0, x, y, 0};
-    view.m_SitePlan.m_Stop[i] = {0, 0, x + 700, y + 20, 0};
+    plan.m_Start[i] = {0, 0, x, y, 0};
+    plan.m_Stop[i] = {0, 0, x + 700, y + 20, 0};
   }
-  view.m_SegmentDialog.m_nSegment = SEGMENTS;
-  view.m_SitePlan.UpdateScreenPositions();
+  view.findChild<CSegmentDataDialog *>()->m_nSegment = SEGMENTS;
+  plan.UpdateScreenPositions();
 }
 
 long PeakKilobytes() {
@@ -138,10 +139,11 @@ long PeakKilobytes() {
 
 int OpenOnly(const char *szPath) {
   auto pView = MakeView();
-  ShowPlan(*pView, QImage(QString::fromLocal8Bit(szPath)));
-  if (pView->m_PlanBitmap.isNull()) {
+  const QImage plan(QString::fromLocal8Bit(szPath));
+  if (plan.isNull()) {
     return 1;
   }
+  ShowPlan(*pView, plan);
   // The levels built after the first frame, and the plan fitted: everything a session holds.
   QApplication::processEvents();
   pView->OnFitToDisplay();
@@ -167,7 +169,7 @@ void ScrollToAndFro(CTarvexCollectorView &view) {
 std::vector<_state> WindowStates() {
   return {
       {"fit", [](CTarvexCollectorView &v) { v.OnFitToDisplay(); },
-       [](CTarvexCollectorView &v) { v.m_SitePlan.m_nZoom == 1 ? v.OnZoomIn() : v.OnZoomOut(); }},
+       [](CTarvexCollectorView &v) { v.Session().Plan().m_nZoom == 1 ? v.OnZoomIn() : v.OnZoomOut(); }},
       {"zoom 2", [](CTarvexCollectorView &v) { v.OnZoomIn(); }, ScrollToAndFro},
       {"zoom 8",
        [](CTarvexCollectorView &v) {

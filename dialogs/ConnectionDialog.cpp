@@ -17,8 +17,9 @@ constexpr int MESSAGE_HEIGHT_DLU = 46;
 
 } // namespace
 
-CConnectionDialog::CConnectionDialog(QWidget *pParent)
-    : CDialogBase(pParent), m_pUi(std::make_unique<Ui::ConnectionDialog>()) {
+CConnectionDialog::CConnectionDialog(QWidget *pParent, std::unique_ptr<CUSB> pLink)
+    : CDialogBase(pParent), m_pLink(pLink ? std::move(pLink) : std::make_unique<CUSB>()), m_Link(*m_pLink),
+      m_pUi(std::make_unique<Ui::ConnectionDialog>()) {
   m_pUi->setupUi(this);
   const QSize message = DialogUnits(MESSAGE_WIDTH_DLU, MESSAGE_HEIGHT_DLU);
   m_pUi->deviceMessage->setFixedWidth(message.width());

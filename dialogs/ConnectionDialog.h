@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Brackwell.h"
 #include "dialogs/DialogBase.h"
+#include "link/Usb.h"
 
 #include <QStringList>
 
@@ -13,7 +13,8 @@ class ConnectionDialog;
 }
 
 // The connection dialog (template 130, "Tarvex Connection"). It owns the receiver link m_Link
-// for the whole life of the view. Every showing searches for devices (and so starts a new
+// for the whole life of the view: the window's CBrackwell, which it holds as the link it is
+// (CUSB), so that the dialogs know nothing of the window. Every showing searches for devices (and so starts a new
 // worker on the link), as does "Look For USB Devices"; "Connect !" opens the first device found
 // at 38400 baud. Run modally with DoModal: QDialog::Accepted once the device is open, Rejected
 // when the operator closed the dialog, with nothing opened.
@@ -34,7 +35,8 @@ public:
   static constexpr const char *TEXT_OPEN_FAILED = "USB Port Could not be Opened !";
   static constexpr uint32_t BAUD_RATE = 38400;
 
-  explicit CConnectionDialog(QWidget *pParent = nullptr);
+  // Owns pLink, the receiver link (a plain CUSB when none is given).
+  explicit CConnectionDialog(QWidget *pParent = nullptr, std::unique_ptr<CUSB> pLink = nullptr);
   // Closes the device on the link, if a worker runs; the link then stops its worker.
   ~CConnectionDialog() override;
 
@@ -42,7 +44,11 @@ public:
   // no-devices text. Sets the buttons' state; returns whether a device was found.
   bool SearchDevices();
 
-  CBrackwell m_Link;
+private:
+  std::unique_ptr<CUSB> m_pLink; // owned; m_Link is it
+
+public:
+  CUSB &m_Link;
   // One entry per device found by the last search, in listing order.
   QStringList m_SerialNumbers;
   QStringList m_ProductNames;

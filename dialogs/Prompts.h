@@ -8,6 +8,10 @@
 class QDialog;
 class QWidget;
 
+// The program's title: the main window's, and the caption of every message box without a caption
+// of its own.
+constexpr const char *APP_TITLE = "Tarvex Collector";
+
 // Button sets of a message box.
 enum PromptButtons {
   PROMPT_OK,

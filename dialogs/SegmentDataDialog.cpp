@@ -28,7 +28,8 @@ QString Frequency(uint32_t nCode) { return QString::asprintf(FREQUENCY_FORMAT, F
 } // namespace
 
 CSegmentDataDialog::CSegmentDataDialog(QWidget *pParent, CSegmentDialogHost *pView)
-    : CDialogBase(pParent), m_pView(pView), m_pUi(std::make_unique<Ui::SegmentDataDialog>()) {
+    : CDialogBase(pParent), m_pView(pView), m_pSession(pView != nullptr ? pView->GetSession() : nullptr),
+      m_pUi(std::make_unique<Ui::SegmentDataDialog>()) {
   m_pUi->setupUi(this);
   setWindowIcon(LoadIcon(QString::fromLatin1(ICON_PATH)));
 
@@ -64,9 +65,14 @@ CSegmentDataDialog::CSegmentDataDialog(QWidget *pParent, CSegmentDialogHost *pVi
 
   connect(DlgButton(IDC_MORE_LESS), &QAbstractButton::clicked, this, &CSegmentDataDialog::ToggleMoreLess);
   ConnectWalkHandlers();
+  FollowSession();
 }
 
-CSegmentDataDialog::~CSegmentDataDialog() = default;
+CSegmentDataDialog::~CSegmentDataDialog() {
+  if (m_pSession != nullptr) {
+    m_pSession->RemoveListener(m_nListener);
+  }
+}
 
 void CSegmentDataDialog::ShowChannelFrequencies(const uint32_t *pFrequencies, int nCount) {
   const QString strNotSet = QString::fromLatin1(TEXT_NOT_SET);
@@ -82,13 +88,13 @@ void CSegmentDataDialog::ShowChannelFrequencies(const uint32_t *pFrequencies, in
   }
 }
 
-CSegmentDataDialog::CWalkingFlag::operator bool() const {
-  const CSegmentWalk *pWalk = m_dialog.m_pView != nullptr ? m_dialog.m_pView->GetWalk() : nullptr;
-  return pWalk != nullptr && pWalk->IsWalking();
-}
-
 void CSegmentDataDialog::AddToTotalDistance(double dMeters) {
-  m_dTotal += dMeters;
+  if (m_pSession != nullptr) {
+    m_pSession->AddToTotalDistance(dMeters);
+    m_dTotal = m_pSession->Totals().dTotalDistance;
+  } else {
+    m_dTotal += dMeters; // a dialog without a session (a showcase) only shows
+  }
   m_dTotalFeet = MetersToFeet(m_dTotal);
   SetDlgItemText(IDC_TOTAL_DISTANCE, QString::asprintf(TOTAL_FORMAT, m_dTotal));
 }

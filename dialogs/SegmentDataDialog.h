@@ -3,6 +3,7 @@
 #include "dialogs/DialogBase.h"
 #include "dialogs/Prompts.h"
 #include "dialogs/SegmentDialogHost.h"
+#include "survey/SurveySession.h"
 
 #include <QRect>
 #include <QTimer>
@@ -10,23 +11,26 @@
 #include <cstdint>
 #include <memory>
 
-struct _walkresult;
 namespace Ui {
 class SegmentDataDialog;
 }
 
 // The segment walking dialog (template 139, "Segment Data"), modeless, owned by the view as
-// m_SegmentDialog. It holds the state of the walk that the view reads (point mode, current
-// segment, walking flag, segment length) and shows the channel frequencies, lengths, speed and
-// totals. Its controls are reached by number (GetDlgItem); the handlers that walk a survey
-// (New Segment, Start/Stop Point, BEGIN/STOP, <<, >>, the units box and the one-second timer)
-// are in SegmentDataDialogWalk.cpp, those of a segment that could not be saved in
+// m_SegmentDialog. It holds what the view reads of the walk (point mode, current segment, the
+// walking flag, segment length) and shows the channel frequencies, lengths, speed and totals.
+// Its controls are reached by number (GetDlgItem); the handlers that walk a survey (New Segment,
+// Start/Stop Point, BEGIN/STOP, <<, >>, the units box and the one-second timer) are in
+// SegmentDataDialogWalk.cpp, those of a segment that could not be saved in
 // SegmentDataDialogSave.cpp.
 //
-// The handlers act through the view's one segment walk (CSegmentWalk, m_pView->GetWalk()), which
+// The handlers act through the host's survey session (m_pView->GetSession()), whose one walk
 // keeps the number of the segment it announced: New Segment, the points clicked on the plan,
 // BEGIN and STOP always act on that segment. m_nSegment is the segment shown and highlighted on
-// the plan, which << and >> move; box 1022 shows the segment announced.
+// the plan, which << and >> move; box 1022 shows the segment announced. The session computes the
+// walk's figures (length, seconds, speed, total); the dialog keeps the values it shows. It
+// follows the session from its creation: whoever ends a walk (STOP !, the record limit, leaving
+// the program), the dialog shows it ended, and another survey opened or the open one closed
+// leaves nothing of the last walk in it.
 //
 // Distances are held in metres; each feet value is kept equal to its metre value x 3.28 whenever
 // the metre value changes, and the units box only chooses which of the two is shown.
@@ -71,14 +75,15 @@ public:
   static constexpr const char *TEXT_NOT_SET = "Not Set";
   static constexpr const char *ICON_PATH = ":/icons/dialog/140.svg";
 
+  // Follows pView's session (when it has one), which must outlive the dialog.
   explicit CSegmentDataDialog(QWidget *pParent = nullptr, CSegmentDialogHost *pView = nullptr);
   ~CSegmentDataDialog() override;
 
   // Shows frequency codes (units of 50 kHz) in MHz, "%4.4f": count 2 fills boxes 1047 and
   // 1048, count 1 fills 1047 and sets 1048 to "Not Set", any other count sets both to "Not Set".
   void ShowChannelFrequencies(const uint32_t *pFrequencies, int nCount);
-  // Adds to the total distance and shows the total in box 1034 in metres ("%.2f"), whatever
-  // unit is selected.
+  // Adds to the session's total distance (a survey's own distance as it is opened) and shows the
+  // total in box 1034 in metres ("%.2f"), whatever unit is selected.
   void AddToTotalDistance(double dMeters);
   // Shows a distance in metres in box nBox, "%0.2f", first turned into feet while " Feet" is
   // selected.
@@ -92,16 +97,6 @@ public:
   // call OnTimer themselves rather than wait for it.
   QTimer &WalkTimer() { return m_WalkTimer; }
 
-  // Reads as the walk's own state: true from BEGIN until STOP. The walk also keeps the collection
-  // run's flag that decides whether levels are recorded, so the two always agree.
-  class CWalkingFlag {
-  public:
-    explicit CWalkingFlag(const CSegmentDataDialog &dialog) : m_dialog(dialog) {}
-    operator bool() const; // NOLINT(google-explicit-constructor): read as the flag it stands for
-  private:
-    const CSegmentDataDialog &m_dialog;
-  };
-
   CSegmentDialogHost *m_pView = nullptr;
   int32_t m_nPointMode = 0;      // 0 none, 1 the next click sets the start point, 2 the stop point
   int32_t m_nSegment = 0;        // the current segment, 1-based
@@ -114,7 +109,8 @@ public:
   double m_dTotalFeet = 0.0;
   double m_dSpeed = 0.0; // average speed of the last walk, metres per second
   double m_dSpeedFeet = 0.0;
-  const CWalkingFlag m_bWalking{*this}; // between BEGIN and STOP
+  // Between BEGIN and STOP: read from the session's walk, the one owner of that state.
+  const CWalkingFlag m_bWalking{[this] { return Walk(); }};
   // More/Less: collapsed or not, and the window's geometry while expanded.
   bool m_bCollapsed = false;
   QRect m_rcFullWindow;
@@ -143,12 +139,6 @@ public slots:
   void OnUnitsChange(int nIndex);
   // One tick of the walk: the seconds of this walk (1033) and of every walk (1062).
   void OnTimer();
-  // The survey refused levels because the walked segment holds the most records a segment can
-  // hold: the walk is ended as STOP ends it, and the operator is told why.
-  void OnSegmentFull();
-  // Ends the walk as STOP does, without a message: leaving the program, whose close of the survey
-  // reports what could not be written.
-  void EndWalkQuietly();
 
   // The segment walked last could not be saved (SegmentDataDialogSave.cpp).
   // Retry: writes what the failed STOP left; done, the dialog is as after a STOP.
@@ -168,26 +158,34 @@ public slots:
 private:
   // Connects the walking handlers to their controls and the timer.
   void ConnectWalkHandlers();
-  // STOP: ends the walk and shows its length, total and speed; a file that could not be written
-  // leaves the segment not saved. bTell: the failure or the note is shown in a message box.
-  void StopWalk(bool bTell = true);
+  // What the dialog hears from the session, from its creation until it goes.
+  void FollowSession();
+  // STOP: the session ends the walk; a file that could not be written leaves the segment not
+  // saved, and the operator is told so, or why the walk ended at the record limit.
+  void StopWalk();
+  // A walk ended, whoever ended it: the dialog shows its length, total and speed, and offers the
+  // next segment. At the record limit the operator is told why, once the packet is handled.
+  void OnWalkStopped(const _sessionlistener::_stopped &stopped);
   // BEGIN: refused as the walk, the receiver or the survey require; otherwise the walk starts.
   void BeginWalk();
   // Whether BEGIN may start the walk now; shows why not.
   bool CanBegin();
-  // Runs a walk operation; a refusal or a file error is shown in a message box. True when done.
-  bool RunWalk(_walkresult (CSegmentWalk::*pfnOperation)());
+  // Runs a step of the session's walk; a refusal or a file error is shown in a message box. True
+  // when done.
+  bool RunWalk(_walkresult (CSurveySession::*pfnOperation)());
   // A message box with the program's caption.
   void Tell(const QString &strText, PromptIcon nIcon = PROMPT_ICON_NONE);
   // Shows a box's value in the selected unit, or "NA" while it has none.
   void ShowValue(int nBox, double dMeters, bool bKnown);
-  // The view's walk, null while no survey is open.
-  CSegmentWalk *Walk() const;
+  // The session's walk, null while no survey is open.
+  const CSegmentWalk *Walk() const;
   // The segment the walk announced last, 0 without a walk.
   int32_t AnnouncedSegment() const;
   // The radio buttons enabled or not, and neither checked.
   void ResetPointButtons(bool bEnable);
 
+  CSurveySession *m_pSession = nullptr; // the host's, followed from the dialog's creation
+  int m_nListener = 0;
   QString m_strMoreText; // the button's template text, shown while collapsed
   QTimer m_WalkTimer;
   bool m_bLengthKnown = false; // 1031 shows a length (not "NA")

@@ -3,23 +3,15 @@
 // memory.
 #include "dialogs/SegmentDataDialog.h"
 
-#include "platform/FileException.h"
-#include "survey/SegmentWalk.h"
-#include "survey/SiteData.h"
+#include "dialogs/SurveyPrompts.h"
 
 #include <QFileInfo>
 
 namespace {
 
-constexpr const char *CAPTION_SAVE_COPY = "Save a copy of the survey";
-constexpr const char *FILTER_SURVEY = "Tarvex Survey Data Files (*.tvd)";
-constexpr const char *FILTER_ALL = "All Files (*.*)";
-constexpr const char *SURVEY_SUFFIX = "tvd";
-// The name offered for the copy: the survey's own name with this added.
-constexpr const char *COPY_NAME_FORMAT = "%1 copy.tvd";
-constexpr const char *TEXT_COPY_SAVED = "A copy of the whole survey, with every level collected, was saved as "
-                                        "\"%1\".\nThe segment is still not saved in \"%2\": press Retry once the "
-                                        "disk has room.";
+// After the copy of a survey whose last segment is not saved: what is still to be done.
+constexpr const char *TEXT_STILL_NOT_SAVED =
+    "The segment is still not saved in \"%1\": press Retry once the disk has room.";
 
 } // namespace
 
@@ -41,34 +33,15 @@ void CSegmentDataDialog::WalkReplaced() {
 }
 
 void CSegmentDataDialog::OnRetrySave() {
-  // Refused or failed again, the segment stays not saved and the reason is shown.
-  if (RunWalk(&CSegmentWalk::RetrySave)) {
-    ShowSaveState();
-  }
+  // Refused or failed again, the segment stays not saved and the reason is shown; saved, the
+  // session says so and the dialog follows (OnWalkStopped).
+  RunWalk(&CSurveySession::RetrySave);
 }
 
 void CSegmentDataDialog::OnSaveCopy() {
-  const CSiteData *pData = m_pView != nullptr ? m_pView->GetSiteData() : nullptr;
-  if (pData == nullptr) {
+  if (m_pSession == nullptr || m_pSession->SiteData() == nullptr) {
     return;
   }
-  const QFileInfo survey(QString::fromStdString(pData->m_strPath));
-  _fileprompt prompt;
-  prompt.nKind = _fileprompt::save;
-  prompt.strCaption = QString::fromLatin1(CAPTION_SAVE_COPY);
-  prompt.strFileName = QString::fromLatin1(COPY_NAME_FORMAT).arg(survey.completeBaseName());
-  prompt.strDefaultSuffix = QString::fromLatin1(SURVEY_SUFFIX);
-  prompt.filters = {QString::fromLatin1(FILTER_SURVEY), QString::fromLatin1(FILTER_ALL)};
-  prompt.bConfirmOverwrite = true;
-  const QString strPath = PromptFile(this, prompt);
-  if (strPath.isEmpty()) {
-    return;
-  }
-  try {
-    pData->SaveCopyAs(strPath.toStdString());
-  } catch (const CFileException &e) {
-    Tell(QString::fromStdString(e.GetErrorMessage()), PROMPT_ICON_WARNING);
-    return;
-  }
-  Tell(QString::fromLatin1(TEXT_COPY_SAVED).arg(strPath, survey.fileName()), PROMPT_ICON_INFORMATION);
+  const QString strFile = QFileInfo(QString::fromStdString(m_pSession->SiteData()->m_strPath)).fileName();
+  SaveSurveyCopy(this, *m_pSession, QString::fromUtf8(TEXT_STILL_NOT_SAVED).arg(strFile));
 }

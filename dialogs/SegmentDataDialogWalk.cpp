@@ -1,24 +1,19 @@
 // The segment dialog's walking handlers: New Segment, the start and stop points, BEGIN ! and
-// STOP !, << and >>, the units and the walk's one-second tick. Each acts through the view's one
-// segment walk, which keeps the order of the survey's and the plan's calls and the number of the
-// segment being walked.
+// STOP !, << and >>, the units and the walk's one-second tick. Each acts through the session's
+// one segment walk, which keeps the order of the survey's and the plan's calls and the number of
+// the segment being walked; the session keeps the walk's figures.
 #include "dialogs/SegmentDataDialog.h"
 
-#include "platform/FileException.h"
 #include "projection/DistanceUnits.h"
-#include "survey/SegmentWalk.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QGuiApplication>
 
 namespace {
 
 constexpr const char *SEGMENT_NUMBER_FORMAT = "%d";
 constexpr const char *SEGMENT_SECONDS_FORMAT = "%d";
 constexpr const char *SURVEY_SECONDS_FORMAT = "%u";
-// A button pressed while no survey is open (the dialog is meant to be shown only with one).
-constexpr const char *TEXT_NO_SURVEY = "No survey data file is open: open or create one with Open Collection first.";
 
 } // namespace
 
@@ -36,7 +31,19 @@ void CSegmentDataDialog::ConnectWalkHandlers() {
   connect(&m_WalkTimer, &QTimer::timeout, this, &CSegmentDataDialog::OnTimer);
 }
 
-CSegmentWalk *CSegmentDataDialog::Walk() const { return m_pView != nullptr ? m_pView->GetWalk() : nullptr; }
+void CSegmentDataDialog::FollowSession() {
+  if (m_pSession == nullptr) {
+    return;
+  }
+  _sessionlistener listener;
+  listener.pfnStopped = [this](const _sessionlistener::_stopped &stopped) { OnWalkStopped(stopped); };
+  // Another survey, or none: nothing of the last walk stays in the dialog.
+  listener.pfnOpened = [this](const _sessionlistener::_opened &) { WalkReplaced(); };
+  listener.pfnClosed = [this](const std::string &) { WalkReplaced(); };
+  m_nListener = m_pSession->AddListener(std::move(listener));
+}
+
+const CSegmentWalk *CSegmentDataDialog::Walk() const { return m_pSession != nullptr ? m_pSession->Walk() : nullptr; }
 
 int32_t CSegmentDataDialog::AnnouncedSegment() const {
   const CSegmentWalk *pWalk = Walk();
@@ -44,23 +51,16 @@ int32_t CSegmentDataDialog::AnnouncedSegment() const {
 }
 
 void CSegmentDataDialog::Tell(const QString &strText, PromptIcon nIcon) {
-  PromptMessage(this, strText, QGuiApplication::applicationDisplayName(), PROMPT_OK, nIcon);
+  PromptMessage(this, strText, QString::fromUtf8(APP_TITLE), PROMPT_OK, nIcon);
 }
 
-bool CSegmentDataDialog::RunWalk(_walkresult (CSegmentWalk::*pfnOperation)()) {
-  CSegmentWalk *pWalk = Walk();
-  if (pWalk == nullptr) {
-    Tell(QString::fromUtf8(TEXT_NO_SURVEY));
+bool CSegmentDataDialog::RunWalk(_walkresult (CSurveySession::*pfnOperation)()) {
+  if (m_pSession == nullptr) {
     return false;
   }
-  try {
-    const _walkresult result = (pWalk->*pfnOperation)();
-    if (!result) {
-      Tell(QString::fromStdString(result.strReason));
-      return false;
-    }
-  } catch (const CFileException &e) {
-    Tell(QString::fromStdString(e.GetErrorMessage()), PROMPT_ICON_WARNING);
+  const _walkresult result = (m_pSession->*pfnOperation)();
+  if (!result) {
+    Tell(QString::fromStdString(result.strReason), result.bFileFailed ? PROMPT_ICON_WARNING : PROMPT_ICON_NONE);
     return false;
   }
   return true;
@@ -84,7 +84,7 @@ void CSegmentDataDialog::ShowValue(int nBox, double dMeters, bool bKnown) {
 void CSegmentDataDialog::OnNewSegment() {
   // The walk refuses while walking, while the segment walked last is not saved, and when the
   // survey is full; pressed again before BEGIN it keeps the segment it announced.
-  if (!RunWalk(&CSegmentWalk::NewSegment)) {
+  if (!RunWalk(&CSurveySession::NewSegment)) {
     return;
   }
   m_nSegment = AnnouncedSegment();
@@ -105,9 +105,9 @@ void CSegmentDataDialog::OnStartPoint() {
   if (m_nSegments <= 1 || pWalk == nullptr || !pWalk->CanStartAtPreviousStop()) {
     return; // the next click on the plan sets the start point
   }
-  const int nAnswer = PromptMessage(this, QString::fromLatin1(TEXT_REUSE_STOP_POINT),
-                                    QGuiApplication::applicationDisplayName(), PROMPT_YESNO);
-  if (nAnswer == PROMPT_ANSWER_YES && RunWalk(&CSegmentWalk::StartAtPreviousStop)) {
+  const int nAnswer =
+      PromptMessage(this, QString::fromLatin1(TEXT_REUSE_STOP_POINT), QString::fromUtf8(APP_TITLE), PROMPT_YESNO);
+  if (nAnswer == PROMPT_ANSWER_YES && RunWalk(&CSurveySession::StartAtPreviousStop)) {
     m_nSegment = AnnouncedSegment(); // its start marker is the one that moved
     m_pView->RedrawPlan();
   }
@@ -116,7 +116,7 @@ void CSegmentDataDialog::OnStartPoint() {
 void CSegmentDataDialog::OnStopPoint() { m_nPointMode = POINT_STOP; }
 
 void CSegmentDataDialog::OnBeginStop() {
-  if (m_pView == nullptr) {
+  if (m_pView == nullptr || m_pSession == nullptr) {
     return;
   }
   const CSegmentWalk *pWalk = Walk();
@@ -146,7 +146,7 @@ bool CSegmentDataDialog::CanBegin() {
   }
   // Without a channel report, or with a survey that has no channel to record, the walk would
   // record nothing.
-  if (!m_pView->IsMeasurementModeOn() || !m_pView->HasChannelsToRecord()) {
+  if (!m_pSession->Run().m_bMeasurementModeOn || !m_pSession->HasChannelsToRecord()) {
     Tell(QString::fromLatin1(TEXT_NOT_MEASURING));
     return false;
   }
@@ -155,14 +155,14 @@ bool CSegmentDataDialog::CanBegin() {
 
 void CSegmentDataDialog::BeginWalk() {
   // A header that cannot be written leaves the walk and the dialog as they were.
-  if (!CanBegin() || !RunWalk(&CSegmentWalk::Begin)) {
+  if (!CanBegin() || !RunWalk(&CSurveySession::Begin)) {
     return;
   }
   ResetPointButtons(false);
   EnableDlgItem(IDC_NEW_SEGMENT, false);
   SetDlgItemText(IDC_BEGIN_STOP, QString::fromLatin1(TEXT_STOP));
   // The length of the points the header carries, whichever way they were set.
-  SetSegmentLength(Walk()->GetSegmentLength());
+  SetSegmentLength(m_pSession->Totals().dSegmentLength);
   m_nSegment = AnnouncedSegment();
   m_nSegmentSeconds = 0;
   m_WalkTimer.start();
@@ -170,55 +170,51 @@ void CSegmentDataDialog::BeginWalk() {
   m_pView->WalkStateChanged();
 }
 
-void CSegmentDataDialog::StopWalk(bool bTell) {
-  CSegmentWalk &walk = *Walk();
-  QString strFailure;
-  QString strNote;
-  try {
-    const _walkresult result = walk.Stop();
-    if (!result) {
-      Tell(QString::fromStdString(result.strReason));
-      return;
-    }
-    strNote = QString::fromStdString(result.strNote); // at the record limit: why the walk ended
-  } catch (const CFileException &e) {
-    strFailure = QString::fromStdString(e.GetErrorMessage()); // the walk has ended, not saved
+void CSegmentDataDialog::StopWalk() {
+  const _walkresult result = m_pSession->Stop();
+  if (!result) {
+    Tell(QString::fromStdString(result.strReason));
+    return;
   }
+  // The dialog has followed the end of the walk (OnWalkStopped); what the operator is to know:
+  if (!result.strFailure.empty()) {
+    Tell(QString::fromStdString(result.strFailure), PROMPT_ICON_WARNING); // ended, not saved
+  } else if (!result.strNote.empty()) {
+    Tell(QString::fromStdString(result.strNote), PROMPT_ICON_WARNING);
+  }
+}
+
+void CSegmentDataDialog::OnWalkStopped(const _sessionlistener::_stopped &stopped) {
+  if (stopped.nCause == StopCause::retried) {
+    ShowSaveState();
+    return;
+  }
+  const _walktotals &totals = m_pSession->Totals();
   m_WalkTimer.stop();
   SetDlgItemText(IDC_BEGIN_STOP, QString::fromLatin1(TEXT_BEGIN));
   EnableDlgItem(IDC_NEW_SEGMENT);
   ResetPointButtons(false);
-  m_dTotal += m_dLength;
+  m_dLength = totals.dSegmentLength;
+  m_dLengthFeet = MetersToFeet(m_dLength);
+  m_dTotal = totals.dTotalDistance;
   m_dTotalFeet = MetersToFeet(m_dTotal);
   ShowValue(IDC_TOTAL_DISTANCE, m_dTotal, true);
   // Before the first tick the walk took no whole second: the speed is not known.
-  m_bSpeedKnown = m_nSegmentSeconds > 0;
-  m_dSpeed = m_bSpeedKnown ? m_dLength / m_nSegmentSeconds : 0.0;
+  m_bSpeedKnown = totals.bSpeedKnown;
+  m_dSpeed = totals.dSpeed;
   m_dSpeedFeet = MetersToFeet(m_dSpeed);
   ShowValue(IDC_AVERAGE_SPEED, m_dSpeed, m_bSpeedKnown);
   m_nSegmentSeconds = 0; // box 1033 keeps the last count shown
   m_nPointMode = POINT_NONE;
   ShowSaveState();
-  m_pView->WalkStateChanged();
-  if (!bTell) {
-    return;
+  if (m_pView != nullptr) {
+    m_pView->WalkStateChanged();
   }
-  if (!strFailure.isEmpty()) {
-    Tell(strFailure, PROMPT_ICON_WARNING);
-  } else if (!strNote.isEmpty()) {
-    Tell(strNote, PROMPT_ICON_WARNING);
-  }
-}
-
-void CSegmentDataDialog::OnSegmentFull() {
-  if (m_bWalking) {
-    StopWalk();
-  }
-}
-
-void CSegmentDataDialog::EndWalkQuietly() {
-  if (m_bWalking) {
-    StopWalk(false);
+  if (stopped.nCause == StopCause::recordLimit) {
+    // Ended in the middle of a packet: the operator is told once it is handled.
+    const QString strWhy = QString::fromStdString(stopped.bSaved ? stopped.strNote : stopped.strFailure);
+    QMetaObject::invokeMethod(
+        this, [this, strWhy] { Tell(strWhy, PROMPT_ICON_WARNING); }, Qt::QueuedConnection);
   }
 }
 
@@ -257,8 +253,12 @@ void CSegmentDataDialog::OnUnitsChange(int nIndex) {
 }
 
 void CSegmentDataDialog::OnTimer() {
-  ++m_nSegmentSeconds;
+  if (m_pSession == nullptr) {
+    return;
+  }
+  m_pSession->CountWalkSecond();
+  m_nSegmentSeconds = m_pSession->Totals().nSegmentSeconds;
   SetDlgItemText(IDC_SEGMENT_SECONDS, QString::asprintf(SEGMENT_SECONDS_FORMAT, m_nSegmentSeconds));
-  ++m_nSurveySeconds;
+  m_nSurveySeconds = m_pSession->Totals().nSurveySeconds;
   SetDlgItemText(IDC_SURVEY_SECONDS, QString::asprintf(SURVEY_SECONDS_FORMAT, static_cast<unsigned>(m_nSurveySeconds)));
 }

@@ -15,6 +15,15 @@ void CPacketQueue::PushLost(std::string strReason) {
   Push(std::move(item));
 }
 
+void CPacketQueue::PushCommandFailed(int32_t nCommand, std::vector<uint8_t> data, std::string strReason) {
+  _linkitem item;
+  item.nKind = LinkItemKind::commandFailed;
+  item.nCommand = nCommand;
+  item.payload = std::move(data);
+  item.strReason = std::move(strReason);
+  Push(std::move(item));
+}
+
 void CPacketQueue::Push(_linkitem item) {
   item.arrived = std::chrono::steady_clock::now();
   {

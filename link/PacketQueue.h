@@ -14,14 +14,17 @@
 
 // What the link hands on to the thread that handles packets.
 enum class LinkItemKind {
-  packet, // one complete payload, in stream order
-  lost,   // the open receiver is gone; comes once per connection, after every packet read before
+  packet,        // one complete payload, in stream order
+  lost,          // the open receiver is gone; comes once per connection, after every packet read before
+  commandFailed, // a command queued with CUSB::QueueCommand was not carried out (strReason says why)
 };
 
 struct _linkitem {
   LinkItemKind nKind = LinkItemKind::packet;
-  std::vector<uint8_t> payload; // packet: the payload without sync, length and spare byte (1 to 255 bytes)
-  std::string strReason;        // lost: why, one sentence fit for the operator
+  std::vector<uint8_t> payload; // packet: the payload without sync, length and spare byte (1 to 255 bytes);
+                                // commandFailed: the command's data (a write's frame)
+  std::string strReason;        // lost, commandFailed: why, one sentence fit for the operator
+  int32_t nCommand = 0;         // commandFailed: the command (USB_WRITE, USB_CLOSE, ...)
   std::chrono::steady_clock::time_point arrived; // when the worker handed it on
 };
 
@@ -47,9 +50,11 @@ public:
   CPacketQueue(const CPacketQueue &) = delete;
   CPacketQueue &operator=(const CPacketQueue &) = delete;
 
-  // The handing side (the worker).
+  // The handing side: the worker, and the owner's thread for a command that could not even be
+  // queued (CUSB::QueueCommand), whose wake-up then runs on the owner's thread.
   void PushPacket(const uint8_t *pPayload, uint32_t nLength);
   void PushLost(std::string strReason);
+  void PushCommandFailed(int32_t nCommand, std::vector<uint8_t> data, std::string strReason);
 
   // The owner's side.
   // The oldest item, or nothing when none waits.

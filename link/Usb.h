@@ -70,8 +70,9 @@ struct _usbwaits {
 // thread (where the queue's wake-up runs) a command cannot be sent: PostCommand, Open and
 // SendCommandByte return -1 or false at once, with USB_WHY_ON_WORKER as the reason, instead of
 // waiting for the mailbox that only that same thread serves; StartWorker and StopWorker refuse
-// too. The owner's thread sends commands when it takes packets, e.g. CMD_RECEIVER_INFO when it
-// takes the serial number.
+// too. While the owner's thread handles packets it does not wait for the mailbox either: it
+// queues its commands (QueueCommand, e.g. CMD_RECEIVER_INFO when it takes the serial number),
+// and their failures come back through the queue.
 //
 // The link stops its worker itself when it goes. The worker makes no virtual call on the link,
 // so a class derived from CUSB needs nothing in its own destructor for the worker's sake; a
@@ -82,6 +83,8 @@ public:
   static constexpr uint8_t FRAME_SYNC = 0xAA;
   // 3000000 / 38400 rounded: the divisor for a baud rate of 0.
   static constexpr uint16_t DEFAULT_DIVISOR = 78;
+  // Queued commands that may wait for the worker at once; more fail.
+  static constexpr size_t MAX_QUEUED_COMMANDS = 64;
 
   // Every wait of the link (mailbox, result, stop, the worker's idle wait) counts by clock.
   explicit CUSB(CWaitClock &clock = CWaitClock::Steady());
@@ -121,6 +124,16 @@ public:
   // Sends the command frame 0xAA 0x02 0x00 c c.
   bool SendCommandByte(uint8_t c);
   bool SendCommandByte(uint8_t c, std::string *pWhy);
+
+  // Hands one command to the worker and returns at once, without waiting for the mailbox or the
+  // result: the worker carries the queued commands out in the order they came, whenever it looks
+  // at its requests, before the command in the mailbox. A command that fails, or that is never
+  // carried out (no worker runs, the worker ends first, too many wait), comes back through
+  // Queue() as an item of kind commandFailed, with the command, its data and the reason. For the
+  // owner's thread while it handles packets, where it must not wait.
+  void QueueCommand(const _usbcommand &command);
+  // Queues the command frame 0xAA 0x02 0x00 c c.
+  void QueueCommandByte(uint8_t c);
 
   // Whether the calling thread is a link's worker, where no command can be sent.
   static bool IsWorkerThread();
@@ -179,9 +192,22 @@ private:
     std::string strLostReason; // what the lost report said
   };
 
+  // A command queued by QueueCommand.
+  struct _queuedcommand {
+    int32_t nCommand = 0;
+    std::vector<uint8_t> data;
+  };
+
   void WorkerThread(std::stop_token stop);
-  // Carries out the command in the mailbox; sets bQuit for USB_QUIT.
+  // Carries out the queued commands, then the command in the mailbox when one waits; sets bQuit
+  // for USB_QUIT.
   void ServeRequest(_usbconnection &device, bool &bQuit);
+  void ServeQueued(_usbconnection &device);
+  // Carries out one command; the reason of a failure in strWhy. False for one without a result.
+  bool Carry(_usbconnection &device, int32_t nCommand, const std::vector<uint8_t> &data, int32_t &nResult,
+             std::string &strWhy, bool &bQuit);
+  // Hands the queued commands that were never carried out back as failed, with strWhy.
+  void FailQueued(const std::string &strWhy);
   int32_t OpenDevice(_usbconnection &device, const std::vector<uint8_t> &data, std::string &strWhy);
   int32_t WriteDevice(_usbconnection &device, const std::vector<uint8_t> &data, std::string &strWhy);
   void CloseDevice(_usbconnection &device);
@@ -200,7 +226,9 @@ private:
   // for the caller only when it carries the caller's number.
   std::mutex m_slotMutex;
   uint64_t m_nPostedNumber = 0;
+  uint64_t m_nTakenNumber = 0; // the command the worker took from the mailbox last
   uint64_t m_nDoneNumber = 0;
+  std::vector<_queuedcommand> m_queued; // by QueueCommand, oldest first; guarded by m_slotMutex
 
   // Workers that StopWorker gave up on; waited for before the next start and at destruction.
   std::vector<std::unique_ptr<_usbworker>> m_lateWorkers;

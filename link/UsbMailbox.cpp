@@ -35,6 +35,10 @@ bool CUSB::StartWorker() {
   WaitForLateWorkers();
   // Commands still in the mailbox were given up by their callers; a new worker does not take them.
   m_hRequestEvent.Reset();
+  {
+    std::lock_guard slot(m_slotMutex);
+    m_nTakenNumber = m_nPostedNumber;
+  }
   auto pWorker = std::make_unique<_usbworker>();
   _usbworker *pRunning = pWorker.get();
   m_pWorker = std::move(pWorker);
@@ -144,6 +148,42 @@ bool CUSB::SendCommandByte(uint8_t c) { return SendCommandByte(c, nullptr); }
 bool CUSB::SendCommandByte(uint8_t c, std::string *pWhy) {
   const uint8_t frame[5] = {FRAME_SYNC, 0x02, 0x00, c, c};
   return PostCommand({USB_WRITE, static_cast<int32_t>(sizeof frame), frame}, pWhy) == 0;
+}
+
+void CUSB::QueueCommand(const _usbcommand &command) {
+  const bool bMalformed = command.nLength < 0 || (command.nLength > 0 && command.pData == nullptr) ||
+                          command.nCommand == USB_QUIT; // the worker's end is StopWorker's
+  std::vector<uint8_t> data;
+  if (!bMalformed) {
+    const auto *pData = static_cast<const uint8_t *>(command.pData);
+    data.assign(pData, pData + command.nLength);
+  }
+  const char *pWhy = nullptr;
+  if (IsWorkerThread()) {
+    pWhy = USB_WHY_ON_WORKER;
+  } else if (bMalformed) {
+    pWhy = USB_WHY_MALFORMED;
+  } else if (m_pWorker == nullptr) {
+    pWhy = USB_WHY_NO_WORKER;
+  } else {
+    std::lock_guard slot(m_slotMutex);
+    if (m_queued.size() < MAX_QUEUED_COMMANDS) {
+      m_queued.push_back({command.nCommand, data});
+    } else {
+      pWhy = USB_WHY_TOO_MANY_QUEUED;
+    }
+  }
+  if (pWhy != nullptr) {
+    std::string strReason = UsbQueuedFailure(command.nCommand, data, pWhy);
+    m_Queue.PushCommandFailed(command.nCommand, std::move(data), std::move(strReason));
+    return;
+  }
+  m_hRequestEvent.Set();
+}
+
+void CUSB::QueueCommandByte(uint8_t c) {
+  const uint8_t frame[5] = {FRAME_SYNC, 0x02, 0x00, c, c};
+  QueueCommand({USB_WRITE, static_cast<int32_t>(sizeof frame), frame});
 }
 
 uint16_t CUSB::BaudDivisor(uint32_t nBaudRate) {

@@ -1,5 +1,9 @@
 #include "link/UsbReasons.h"
 
+#include "link/Usb.h"
+
+#include <cstdio>
+
 std::string UsbFillReason(const char *pText, const std::string &strFirst, const std::string &strSecond) {
   std::string strText;
   for (const char *p = pText; *p != '\0'; ++p) {
@@ -47,4 +51,29 @@ std::string UsbOpenFailure(const std::string &strSerialNumber, FT_STATUS status)
   default:
     return UsbFillReason(USB_WHY_NOT_OPENED, strSerialNumber, UsbStatusText(status));
   }
+}
+
+std::string UsbQueuedFailure(int32_t nCommand, const std::vector<uint8_t> &data, const std::string &strWhy) {
+  std::string strWhat;
+  switch (nCommand) {
+  case USB_WRITE:
+    if (data.size() == 5 && data[0] == CUSB::FRAME_SYNC) {
+      char text[40];
+      std::snprintf(text, sizeof text, "the command 0x%02X to the receiver", data[3]);
+      strWhat = text;
+    } else {
+      strWhat = "writing " + std::to_string(data.size()) + " bytes to the receiver";
+    }
+    break;
+  case USB_CLOSE:
+    strWhat = "closing the receiver's port";
+    break;
+  case USB_OPEN:
+    strWhat = "opening the receiver's port";
+    break;
+  default:
+    strWhat = "the link's command " + std::to_string(nCommand);
+    break;
+  }
+  return UsbFillReason(USB_WHY_QUEUED_FAILED, strWhat, strWhy);
 }

@@ -2,6 +2,7 @@
 #include "link/UsbReasons.h"
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -52,48 +53,30 @@ void CUSB::WorkerThread(std::stop_token stop) {
   if (device.hDevice != nullptr) {
     FT_Close(device.hDevice);
   }
+  FailQueued(USB_WHY_WORKER_ENDED);
 }
 
 // The worker does not reset the request event after a command: a request posted while it was
-// busy with a command whose caller gave up must not be lost.
+// busy with a command whose caller gave up must not be lost. One wake serves everything waiting:
+// the queued commands, then the mailbox when it holds a command not taken yet.
 void CUSB::ServeRequest(_usbconnection &device, bool &bQuit) {
+  ServeQueued(device);
   int32_t nCommand = 0;
   std::vector<uint8_t> data;
   uint64_t nNumber = 0;
   {
     std::lock_guard slot(m_slotMutex);
+    if (m_nTakenNumber == m_nPostedNumber) {
+      return; // only queued commands were waiting
+    }
     nCommand = m_nCommand;
     data = m_CommandData;
-    nNumber = m_nPostedNumber;
+    nNumber = m_nTakenNumber = m_nPostedNumber;
   }
 
-  bool bHasResult = true;
   int32_t nResult = -1;
   std::string strWhy;
-  switch (nCommand) {
-  case USB_QUIT:
-    bQuit = true;
-    bHasResult = false;
-    break;
-  case USB_OPEN:
-    nResult = OpenDevice(device, data, strWhy);
-    break;
-  case USB_CLOSE:
-    if (device.hDevice != nullptr) {
-      CloseDevice(device);
-      nResult = 0;
-    } else {
-      strWhy = USB_WHY_NO_DEVICE;
-    }
-    break;
-  case USB_WRITE:
-    nResult = WriteDevice(device, data, strWhy);
-    break;
-  default:
-    bHasResult = false;
-    break;
-  }
-
+  const bool bHasResult = Carry(device, nCommand, data, nResult, strWhy, bQuit);
   {
     std::lock_guard slot(m_slotMutex);
     if (bHasResult) {
@@ -103,6 +86,64 @@ void CUSB::ServeRequest(_usbconnection &device, bool &bQuit) {
     m_nDoneNumber = nNumber;
   }
   m_hDoneEvent.Set();
+}
+
+bool CUSB::Carry(_usbconnection &device, int32_t nCommand, const std::vector<uint8_t> &data, int32_t &nResult,
+                 std::string &strWhy, bool &bQuit) {
+  switch (nCommand) {
+  case USB_QUIT:
+    bQuit = true;
+    return false;
+  case USB_OPEN:
+    nResult = OpenDevice(device, data, strWhy);
+    return true;
+  case USB_CLOSE:
+    if (device.hDevice != nullptr) {
+      CloseDevice(device);
+      nResult = 0;
+    } else {
+      strWhy = USB_WHY_NO_DEVICE;
+    }
+    return true;
+  case USB_WRITE:
+    nResult = WriteDevice(device, data, strWhy);
+    return true;
+  default:
+    return false;
+  }
+}
+
+void CUSB::ServeQueued(_usbconnection &device) {
+  for (;;) {
+    _queuedcommand command;
+    {
+      std::lock_guard slot(m_slotMutex);
+      if (m_queued.empty()) {
+        return;
+      }
+      command = std::move(m_queued.front());
+      m_queued.erase(m_queued.begin());
+    }
+    int32_t nResult = -1;
+    std::string strWhy;
+    bool bQuit = false; // never queued
+    if (Carry(device, command.nCommand, command.data, nResult, strWhy, bQuit) && nResult != 0) {
+      std::string strReason = UsbQueuedFailure(command.nCommand, command.data, strWhy);
+      m_Queue.PushCommandFailed(command.nCommand, std::move(command.data), std::move(strReason));
+    }
+  }
+}
+
+void CUSB::FailQueued(const std::string &strWhy) {
+  std::vector<_queuedcommand> left;
+  {
+    std::lock_guard slot(m_slotMutex);
+    left = std::exchange(m_queued, {});
+  }
+  for (_queuedcommand &command : left) {
+    std::string strReason = UsbQueuedFailure(command.nCommand, command.data, strWhy);
+    m_Queue.PushCommandFailed(command.nCommand, std::move(command.data), std::move(strReason));
+  }
 }
 
 // A setting the device refuses fails the open: a port at another rate or framing than the

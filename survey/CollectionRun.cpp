@@ -23,14 +23,17 @@ bool CCollectionRun::IsChannelValid(int nChannel) const {
 }
 
 void CCollectionRun::OnReceiverPacket(const uint8_t *pPayload, uint32_t nLength) {
-  const ReceiverMessage message = DecodeReceiverMessage(pPayload, nLength);
+  OnReceiverMessage(DecodeReceiverMessage(pPayload, nLength));
+}
+
+void CCollectionRun::OnReceiverMessage(const ReceiverMessage &message) {
   std::visit(
       [&](const auto &decoded) {
         using T = std::decay_t<decltype(decoded)>;
         if constexpr (std::is_same_v<T, ReceiverInfoMessage>) {
           OnReceiverInfo(decoded);
         } else if constexpr (std::is_same_v<T, LevelsMessage>) {
-          OnLevels(decoded, pPayload);
+          OnLevels(decoded);
         } else if constexpr (std::is_same_v<T, ChannelReportMessage>) {
           OnChannelReport(decoded);
         } else if constexpr (std::is_same_v<T, SerialNumberMessage>) {
@@ -71,7 +74,7 @@ void CCollectionRun::OnReceiverInfo(const ReceiverInfoMessage &message) {
   }
 }
 
-void CCollectionRun::OnLevels(const LevelsMessage &message, const uint8_t *pPayload) {
+void CCollectionRun::OnLevels(const LevelsMessage &message) {
   const auto k = static_cast<size_t>(message.nChannel - 1);
   (message.nChannel == 1 ? m_bChannel1Levels : m_bChannel2Levels) = true;
   m_nLevelsReceived[k] += message.levels.size();
@@ -80,11 +83,15 @@ void CCollectionRun::OnLevels(const LevelsMessage &message, const uint8_t *pPayl
   }
   // Counted before the call: a survey data object whose write fails keeps them for the next.
   m_nLevelsRecorded[k] += message.levels.size();
-  if (!m_pSiteData->AddLevels(message.nChannel, pPayload + 1, message.nItems)) {
+  if (!m_pSiteData->AddLevels(message.nChannel, message.levels)) {
     m_nLevelsRecorded[k] -= message.levels.size(); // refused by a full segment: the walk is over
     if (m_callbacks.pfnSegmentFull) {
       m_callbacks.pfnSegmentFull();
     }
+    return;
+  }
+  if (m_callbacks.pfnLevelsRecorded) {
+    m_callbacks.pfnLevelsRecorded(message);
   }
 }
 

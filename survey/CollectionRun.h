@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/ReceiverMessages.h"
+#include "survey/SegmentWalk.h"
 
 #include <cstdint>
 #include <functional>
@@ -26,7 +27,8 @@ constexpr const char *RUN_CAPTION_INVALID_CHANNEL = "Invalid Channel Alert !";
 // Where the packet handling reaches beyond itself: the link and the dialogs. Each may be left
 // empty; what it would do is then skipped.
 struct _collectioncallbacks {
-  // Sends one command code to the receiver; true when it was written.
+  // Sends one command code to the receiver without waiting for it (the window queues it on the
+  // link); true when it was written or handed on to be.
   std::function<bool(uint8_t nCode)> pfnSendCommand;
   // Makes the receiver information dialog visible.
   std::function<void()> pfnShowReceiverInfo;
@@ -41,6 +43,8 @@ struct _collectioncallbacks {
   // ends the walk with CSegmentWalk::Stop, as STOP ends it, and shows the operator the result's
   // note. Called for every level message the full segment refuses, so until the walk has ended.
   std::function<void()> pfnSegmentFull;
+  // The levels of a level message were taken by the survey data (after AddLevels accepted them).
+  std::function<void(const LevelsMessage &message)> pfnLevelsRecorded;
 };
 
 // The state of a collection run and the handling of every packet the receiver sends: what is
@@ -57,10 +61,12 @@ public:
   CCollectionRun(const CCollectionRun &) = delete;
   CCollectionRun &operator=(const CCollectionRun &) = delete;
 
-  // Handles one payload of length bytes. Ignored types and payloads too short for their layout
-  // change nothing. A failure of the survey data file (CFileException) ends the handling and is
-  // raised to the caller; what the survey data had taken is kept there for its next write.
+  // Handles one payload of length bytes: decodes it and hands it to OnReceiverMessage.
   void OnReceiverPacket(const uint8_t *pPayload, uint32_t nLength);
+  // Handles one message decoded from a payload. Ignored types and payloads too short for their
+  // layout change nothing. A failure of the survey data file (CFileException) ends the handling
+  // and is raised to the caller; what the survey data had taken is kept there for its next write.
+  void OnReceiverMessage(const ReceiverMessage &message);
 
   // Levels taken from the level messages of a channel (1 or 2), recorded or not, and levels
   // handed to the survey data and taken by it (not those a full segment refused).
@@ -80,14 +86,16 @@ public:
   bool m_bChannel2Levels = false;
 
   // When levels are recorded: all three, and a survey data object to take them.
-  bool m_bWalking = false;        // a segment is being walked (BEGIN until STOP)
+  const CSegmentWalk *m_pWalk = nullptr; // the walk of the open survey, not owned
+  // A segment is being walked (BEGIN until STOP): read from m_pWalk, which owns that state.
+  const CWalkingFlag m_bWalking{[this] { return m_pWalk; }};
   bool m_bCollectionOpen = false; // a survey data file is open
   bool m_bProjectionLoaded = false;
   CSiteData *m_pSiteData = nullptr; // not owned
 
 private:
   void OnReceiverInfo(const ReceiverInfoMessage &message);
-  void OnLevels(const LevelsMessage &message, const uint8_t *pPayload);
+  void OnLevels(const LevelsMessage &message);
   void OnChannelReport(const ChannelReportMessage &message);
   void OnSerialNumber(const SerialNumberMessage &message);
   void SetInfoItem(int nItem, const std::string &strText) const;

@@ -65,10 +65,10 @@ void CReceiverWatch::OnLevels(int nChannel, uint32_t nCount, int nLastLevel) {
 }
 
 void CReceiverWatch::Follow(bool bWalking, uint64_t nRecorded) {
-  if ((bWalking && !m_bWalking) || nRecorded != m_nRecorded) {
+  if ((bWalking && !m_bWalkFollowed) || nRecorded != m_nRecorded) {
     m_tLastRecorded = m_clock.Now();
   }
-  m_bWalking = bWalking;
+  m_bWalkFollowed = bWalking;
   m_nRecorded = nRecorded;
 }
 
@@ -85,12 +85,12 @@ _receiverview CReceiverWatch::View() {
     shown.bMeasuring = m_nState == ReceiverState::connected && channel.bSeen && tNow - channel.tLast < MEASURING_HOLD;
     view.nMeasuring += shown.bMeasuring ? 1 : 0;
   }
-  if (m_bWalking) {
+  if (m_bWalkFollowed) {
     view.quiet = std::chrono::duration_cast<std::chrono::milliseconds>(tNow - m_tLastRecorded);
   }
   if (m_nState == ReceiverState::lost) {
     view.nAlert = ReceiverAlert::lost;
-  } else if (m_bWalking && view.quiet >= STALL_LIMIT) {
+  } else if (m_bWalkFollowed && view.quiet >= STALL_LIMIT) {
     view.nAlert = ReceiverAlert::stalled;
   }
   return view;

@@ -102,7 +102,7 @@ private:
   ReceiverState m_nState = ReceiverState::notConnected;
   std::string m_strLostReason;
   std::array<_channel, 2> m_channels;
-  bool m_bWalking = false;
+  bool m_bWalkFollowed = false;
   uint64_t m_nRecorded = 0;
   CWaitClock::time_point m_tLastRecorded; // or the start of the walk
 };

@@ -6,7 +6,12 @@
 namespace {
 
 _walkresult Done() { return {}; }
-_walkresult Refused(std::string strReason) { return {false, std::move(strReason), {}}; }
+_walkresult Refused(std::string strReason) {
+  _walkresult result;
+  result.bDone = false;
+  result.strReason = std::move(strReason);
+  return result;
+}
 
 std::string Segment(int32_t n) { return "Segment " + std::to_string(n); }
 
@@ -37,16 +42,12 @@ std::string RecordLimitText(int32_t n) {
          "measured since were not recorded. Press New Segment and walk on from where you stand.";
 }
 
-CSegmentWalk::CSegmentWalk(CSiteData &data, CSitePlan &plan, CSiteProjection &projection, bool *pWalking)
-    : m_data(data), m_plan(plan), m_projection(projection), m_pWalking(pWalking) {
-  SetState(WalkState::none);
-}
+CSegmentWalk::CSegmentWalk(CSiteData &data, CSitePlan &plan, CSiteProjection &projection)
+    : m_data(data), m_plan(plan), m_projection(projection) {}
 
-void CSegmentWalk::SetState(WalkState state) {
-  m_state = state;
-  if (m_pWalking != nullptr) {
-    *m_pWalking = state == WalkState::walking;
-  }
+CWalkingFlag::operator bool() const {
+  const CSegmentWalk *pWalk = m_pfnWalk ? m_pfnWalk() : nullptr;
+  return pWalk != nullptr && pWalk->IsWalking();
 }
 
 _walkresult CSegmentWalk::NewSegment() {
@@ -80,7 +81,7 @@ _walkresult CSegmentWalk::NewSegment() {
   m_plan.m_Stop[n - 1] = _planpoint{};
   m_nSegment = n;
   m_ptPreviousStop = ptPreviousStop;
-  SetState(WalkState::announced);
+  m_state = WalkState::announced;
   return Done();
 }
 
@@ -191,7 +192,7 @@ _walkresult CSegmentWalk::Begin() {
     m_data.m_segment = before;
     throw;
   }
-  SetState(WalkState::walking);
+  m_state = WalkState::walking;
   return Done();
 }
 
@@ -209,7 +210,7 @@ _walkresult CSegmentWalk::Stop() {
     break;
   }
   // The walk ends here whatever the file does: no level after STOP belongs to the segment.
-  SetState(WalkState::notSaved);
+  m_state = WalkState::notSaved;
   try {
     m_data.FlushSegmentLevels();
   } catch (...) {
@@ -221,7 +222,7 @@ _walkresult CSegmentWalk::Stop() {
   }
   m_data.StampSegmentTime(2);
   m_data.WriteSegmentHeader(m_nSegment);
-  SetState(WalkState::walked);
+  m_state = WalkState::walked;
   _walkresult result;
   if (m_data.IsSegmentFull()) {
     result.strNote = RecordLimitText(m_nSegment);
@@ -237,7 +238,7 @@ _walkresult CSegmentWalk::RetrySave() {
   m_data.FlushSegmentLevels();
   m_data.CountSegmentRecords();
   m_data.WriteSegmentHeader(m_nSegment);
-  SetState(WalkState::walked);
+  m_state = WalkState::walked;
   return Done();
 }
 

@@ -3,7 +3,9 @@
 #include "projection/SitePlan.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 class CSiteData;
 class CSiteProjection;
@@ -29,6 +31,11 @@ struct [[nodiscard]] _walkresult {
   bool bDone = true;
   std::string strReason; // refused: why
   std::string strNote;   // done: what the operator is to be told, or empty
+  // Set by the survey session, which reports file failures in the result instead of raising
+  // them: refused because the survey file could not be written (strReason says why), or, for
+  // STOP, done but the segment not saved (strFailure says why).
+  bool bFileFailed = false;
+  std::string strFailure;
   explicit operator bool() const { return bDone; }
 };
 
@@ -58,16 +65,17 @@ struct [[nodiscard]] _walkresult {
 // levels because the walked segment is full (CSiteData::AddLevels returns false; the collection
 // run calls its pfnSegmentFull), the walk is to be ended with Stop, as STOP ends it; Stop then
 // says why in the result's note (RecordLimitText), for the operator.
+// The walk is the one owner of "a segment is being walked" (IsWalking): whoever keeps that flag
+// under a name of its own (the collection run's and the segment dialog's m_bWalking) reads it
+// through a CWalkingFlag.
 // All of it runs on the thread that handles the receiver's packets (the GUI's).
 class CSegmentWalk {
 public:
   // Walks through the survey of data, placing the markers in plan and converting plan pixels to
   // coordinates with projection (and keeping its m_FirstPoint and m_SecondPoint as the pointing
-  // on the plan expects). pWalking, when given, is the flag the packet handling reads to record
-  // levels (CCollectionRun::m_bWalking): the walk sets it at BEGIN and clears it at STOP, so that
-  // it always follows the walk; it is cleared here. Everything given must outlive the walk. A
-  // walk belongs to one survey data object: make a new one when another survey is opened.
-  CSegmentWalk(CSiteData &data, CSitePlan &plan, CSiteProjection &projection, bool *pWalking = nullptr);
+  // on the plan expects). Everything given must outlive the walk. A walk belongs to one survey
+  // data object: make a new one when another survey is opened.
+  CSegmentWalk(CSiteData &data, CSitePlan &plan, CSiteProjection &projection);
   CSegmentWalk(const CSegmentWalk &) = delete;
   CSegmentWalk &operator=(const CSegmentWalk &) = delete;
   virtual ~CSegmentWalk() = default;
@@ -118,13 +126,23 @@ private:
   std::string WhyNoPoints() const;
   // Places a point of the announced segment; nKind 1 start, 2 stop.
   void PlacePoint(int nKind, const _pixelpoint &ptPlan);
-  void SetState(WalkState state);
 
   CSiteData &m_data;
   CSitePlan &m_plan;
   CSiteProjection &m_projection;
-  bool *m_pWalking;
   WalkState m_state = WalkState::none;
   int32_t m_nSegment = 0;
   _pixelpoint m_ptPreviousStop; // the stop point the header held when the segment was announced
+};
+
+// "A segment is being walked" (BEGIN until STOP) as the walk it reads says it: false while there
+// is no walk. It keeps nothing of its own, so it can never disagree with the walk. pfnWalk names
+// the walk at each reading (the collection run's walk, the open survey's walk of a dialog).
+class CWalkingFlag {
+public:
+  explicit CWalkingFlag(std::function<const CSegmentWalk *()> pfnWalk) : m_pfnWalk(std::move(pfnWalk)) {}
+  operator bool() const; // NOLINT(google-explicit-constructor): read as the flag it stands for
+
+private:
+  std::function<const CSegmentWalk *()> m_pfnWalk;
 };

@@ -114,6 +114,7 @@ void CSiteData::ReadSurvey(CSitePlan &plan) {
     const int nIndex = static_cast<int>(i);
     m_segmentOffsets[i + 1] = static_cast<int64_t>(segment.nOffset);
     m_segment = segment.header;
+    m_segmentsRead.push_back(segment.header);
     plan.m_Start[nIndex].nPlanX = segment.header.nStartX;
     plan.m_Start[nIndex].nPlanY = segment.header.nStartY;
     plan.m_Stop[nIndex].nPlanX = segment.header.nStopX;
@@ -338,10 +339,18 @@ bool CSiteData::MessageFits(const _channelrecord &buffer, uint32_t nLevels) cons
 }
 
 bool CSiteData::AddLevels(int nChannel, const uint8_t *pBytes, uint32_t nItems) {
+  std::vector<int8_t> levels(nItems / 2);
+  for (size_t i = 0; i < levels.size(); ++i) {
+    levels[i] = static_cast<int8_t>(pBytes[2 * i]);
+  }
+  return AddLevels(nChannel, levels);
+}
+
+bool CSiteData::AddLevels(int nChannel, std::span<const int8_t> levels) {
   if (nChannel < 1 || nChannel > m_nChannelCount) {
     return true; // no buffer for this channel: no channel report has named it
   }
-  const uint32_t nLevels = nItems / 2;
+  const auto nLevels = static_cast<uint32_t>(levels.size());
   if (nLevels == 0) {
     return true;
   }
@@ -368,13 +377,13 @@ bool CSiteData::AddLevels(int nChannel, const uint8_t *pBytes, uint32_t nItems) 
   while (nLevels - i > SURVEY_MAX_RECORD_LEVELS) {
     _channelrecord record = buffer;
     for (uint32_t j = 0; j < SURVEY_MAX_RECORD_LEVELS; ++j, ++i) {
-      record.levels[j] = static_cast<int8_t>(pBytes[2 * i]);
+      record.levels[j] = levels[i];
     }
     record.nLevels = SURVEY_MAX_RECORD_LEVELS;
     m_waiting.push_back(record);
   }
   for (; i < nLevels; ++i) {
-    buffer.levels[buffer.nLevels++] = static_cast<int8_t>(pBytes[2 * i]);
+    buffer.levels[buffer.nLevels++] = levels[i];
   }
   WriteWaitingRecords();
   return true;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,8 @@ public:
   // announced, and the walk is to be ended as STOP ends it (CSegmentWalk::Stop says so to the
   // operator). A segment's record count thus never wraps. Returns true otherwise.
   bool AddLevels(int nChannel, const uint8_t *pBytes, uint32_t nItems);
+  // The same for levels already taken from their message (LevelsMessage::levels), in order.
+  bool AddLevels(int nChannel, std::span<const int8_t> levels);
   // Whether AddLevels has refused levels because the open segment holds the most records a
   // segment can hold; false again after the next New Segment.
   bool IsSegmentFull() const { return m_bSegmentFull; }
@@ -114,6 +117,9 @@ public:
   void SaveCopyAs(const std::string &path) const;
 
   int GetChannelCount() const { return m_nChannelCount; }
+  // The headers of the segments the file held when it was opened (none for a new survey), in
+  // order: segment 1 first.
+  const std::vector<_segmentheader> &GetSegmentsRead() const { return m_segmentsRead; }
   // Records filled but not yet in the file because a write failed.
   size_t GetWaitingRecordCount() const { return m_waiting.size(); }
   // Levels buffered for a channel, not yet a record.
@@ -173,4 +179,5 @@ private:
   bool m_bUnsynced = false;    // records appended since the last synchronisation
   int64_t m_nLastSyncMs = 0;   // the survey clock at the last synchronisation
   std::deque<_channelrecord> m_waiting;
+  std::vector<_segmentheader> m_segmentsRead;
 };

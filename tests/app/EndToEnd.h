@@ -15,6 +15,7 @@
 #include "app/SimulatedReceiverMenu.h"
 #include "dialogs/SimulatedReceiverPanel.h"
 #include "platform/D2xxRegistry.h"
+#include "tests/app/ViewDialogs.h"
 #include "tests/app/ViewRunSupport.h"
 #include "tests/app/ViewSetUp.h"
 
@@ -92,7 +93,7 @@ public:
 
   CMainFrame &Frame() { return *m_pFrame; }
   CTarvexCollectorView &View() { return *m_pFrame->GetView(); }
-  CSegmentDataDialog &Dialog() { return View().m_SegmentDialog; }
+  CSegmentDataDialog &Dialog() { return ViewDialog<CSegmentDataDialog>(View()); }
   CScriptedPrompts &Prompts() { return m_prompts; }
   CSimulatedReceiver &Unit() { return *m_pDevices->GetSimulator(); }
   CSimulatedReceiverPanel &Panel() { return *m_pPanel; }
@@ -111,19 +112,20 @@ public:
     Trigger(ID_CONNECT);
     E2E_VERIFY(m_strListed == QString::fromStdString(Unit().GetIdentity().strBridgeSerial));
     E2E_VERIFY(View().IsConnecting());
-    E2E_VERIFY(QTest::qWaitFor([this] { return View().m_bConnected && View().m_Run.GetDescriptionCount() >= 1; },
-                               RUN_WAIT_MS));
+    E2E_VERIFY(QTest::qWaitFor(
+        [this] { return View().IsReceiverConnected() && View().Session().Run().GetDescriptionCount() >= 1; },
+        RUN_WAIT_MS));
     return true;
   }
 
   // MEASURE on the unit's front panel, at SAMPLE_RATE: the channel report names both channels.
   bool Measure() {
     Panel().GetDlgItemAs<QSpinBox>(IDC_SIM_SAMPLE_RATE)->setValue(SAMPLE_RATE);
-    const uint64_t nReports = View().m_Run.GetChannelReportCount();
+    const uint64_t nReports = View().Session().Run().GetChannelReportCount();
     QTest::mouseClick(Panel().GetDlgItemAs<QAbstractButton>(IDC_SIM_MEASURE), Qt::LeftButton);
     E2E_VERIFY(Unit().GetPanel().bMeasurementMode);
-    E2E_VERIFY(QTest::qWaitFor([&] { return View().m_Run.GetChannelReportCount() > nReports; }, RUN_WAIT_MS));
-    E2E_VERIFY(View().m_Run.IsChannelValid(1) && View().m_Run.IsChannelValid(2));
+    E2E_VERIFY(QTest::qWaitFor([&] { return View().Session().Run().GetChannelReportCount() > nReports; }, RUN_WAIT_MS));
+    E2E_VERIFY(View().Session().Run().IsChannelValid(1) && View().Session().Run().IsChannelValid(2));
     return true;
   }
 
@@ -141,7 +143,7 @@ public:
     }
     Press(IDC_STOP_POINT);
     E2E_VERIFY(ClickPlan(route.stop));
-    const CCollectionRun &run = View().m_Run;
+    const CCollectionRun &run = View().Session().Run();
     const uint64_t nRecorded[2] = {run.GetLevelsRecorded(1), run.GetLevelsRecorded(2)};
 
     E2E_VERIFY(HoldUnit());
@@ -183,7 +185,7 @@ public:
 
   // A click in the middle of the client pixels that show plan pixel pt, which must be in view.
   bool ClickPlan(_pixelpoint pt) {
-    const _planrect &rcView = View().m_SitePlan.m_rcView;
+    const _planrect &rcView = View().Session().Plan().m_rcView;
     E2E_VERIFY(pt.x >= rcView.left && pt.x < rcView.right && pt.y >= rcView.top && pt.y < rcView.bottom);
     QTest::mouseClick(View().viewport(), Qt::LeftButton, Qt::NoModifier, CentreOf(View(), pt));
     return true;
@@ -198,7 +200,9 @@ public:
   }
 
 private:
-  uint64_t LevelsHandled() { return View().m_Run.GetLevelsReceived(1) + View().m_Run.GetLevelsReceived(2); }
+  uint64_t LevelsHandled() {
+    return View().Session().Run().GetLevelsReceived(1) + View().Session().Run().GetLevelsReceived(2);
+  }
 
   // Stops the unit's clock, puts everything it sent on the line into the host's queue, and waits
   // until the window has handled every level it sent.

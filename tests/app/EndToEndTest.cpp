@@ -79,8 +79,9 @@ class CEndToEndTest : public QObject {
     session.Prompts().AnswerFile(m_strProjection);
     session.Prompts().AnswerMessage(PROMPT_ANSWER_OK, SAVE_COLLECTION);
     session.Trigger(ID_FILE_OPENPROJECTION);
-    QVERIFY(session.View().m_Run.m_bProjectionLoaded);
-    QCOMPARE(session.View().m_PlanBitmap.size(), QSize(2000, 1400));
+    QVERIFY(session.View().Session().Run().m_bProjectionLoaded);
+    const _planrect &plan = session.View().Session().Plan().m_rcExtent;
+    QCOMPARE(QSize(plan.right - plan.left, plan.bottom - plan.top), QSize(2000, 1400));
   }
 
   // Open Collection: an existing survey or a new one, two channels, the help pages closed.
@@ -90,7 +91,7 @@ class CEndToEndTest : public QObject {
     session.Prompts().AnswerModal(ChooseChannels(2));
     session.Prompts().AnswerModal(CloseBox);
     session.Trigger(ID_FILE_OPENCOLLECTION);
-    QVERIFY(session.View().m_Run.m_bCollectionOpen);
+    QVERIFY(session.View().Session().Run().m_bCollectionOpen);
     QVERIFY(session.Dialog().isVisible());
   }
 
@@ -98,7 +99,7 @@ class CEndToEndTest : public QObject {
   static void CloseWindow(CCollectorSession &session) {
     QVERIFY(session.Frame().close());
     QVERIFY(!session.Frame().isVisible());
-    QVERIFY(session.View().m_pSiteData != nullptr && session.View().m_pSiteData->IsClosed());
+    QVERIFY(!session.View().Session().IsOpen());
     VERIFY_AS_SCRIPTED(session.Prompts());
     QCOMPARE(session.Prompts().Unused(), 0);
   }
@@ -173,11 +174,11 @@ private slots:
     // Segment 2 at zoom 2, after scrolling 30 plan pixels right and 20 down with the arrow keys.
     session.Trigger(ID_ZOOM_IN);
     QCOMPARE(view.ZoomText(), QStringLiteral("Zoom: 2x"));
-    const _planrect zoomed = view.m_SitePlan.m_rcView;
+    const _planrect zoomed = view.Session().Plan().m_rcView;
     for (const Qt::Key key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Down, Qt::Key_Down}) {
       QTest::keyClick(&view, key);
     }
-    QCOMPARE(QPoint(view.m_SitePlan.m_rcView.left, view.m_SitePlan.m_rcView.top),
+    QCOMPARE(QPoint(view.Session().Plan().m_rcView.left, view.Session().Plan().m_rcView.top),
              QPoint(zoomed.left + 30, zoomed.top + 20));
     const _pixelpoint c{400, 300};
     const _pixelpoint d{900, 450};
@@ -222,7 +223,7 @@ private slots:
     OpenProjection(session);
     OpenCollection(session, true);
     QCOMPARE(CommandsWritten(session.Unit().ReceivedBytes(), CMD_RESEND_INFO), 1);
-    QCOMPARE(session.View().m_SitePlan.m_nSegmentCount, 3); // the survey's markers are on the plan
+    QCOMPARE(session.View().Session().Plan().m_nSegmentCount, 3); // the survey's markers are on the plan
     QVERIFY(session.Measure());
     // Segment 4 from where segment 3 stopped.
     const _pixelpoint f{1100, 450};

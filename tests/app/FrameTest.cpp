@@ -2,6 +2,7 @@
 // of the window: menus, toolbar, status-bar panes, accelerators and the two bar toggles.
 #include "app/MainFrame.h"
 #include "app/TarvexCollectorView.h"
+#include "tests/app/ViewDialogs.h"
 #include "tests/support/ScriptedPrompts.h"
 
 #include <QAction>
@@ -301,7 +302,7 @@ private slots:
 
   // About shows the receiver information panel, modeless, with what it last showed.
   void aboutShowsTheReceiverInformation() {
-    CIntroDialog &panel = m_pFrame->GetView()->m_IntroDialog;
+    CIntroDialog &panel = ViewDialog<CIntroDialog>(*m_pFrame->GetView());
     QVERIFY(!panel.isVisible());
     panel.SetDlgItemText(1013, "TX5301");
     m_pFrame->Action(57664)->trigger();

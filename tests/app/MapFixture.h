@@ -1,9 +1,9 @@
 #pragma once
 
-// A view with a plan in it, set up the way Open Projection and Open Collection leave it: the plan
-// bitmap, its size, the site plan's window onto it at 1:1, the loaded flag; a survey whose
-// segments' points are put straight into the site plan's tables.
+// A view with a plan in it, shown as Open Projection shows a plan it has read, at 1:1; a survey
+// whose segments are walked from their start points to their stop points.
 #include "app/TarvexCollectorView.h"
+#include "tests/app/ViewDialogs.h"
 
 #include <QImage>
 #include <QScrollBar>
@@ -35,35 +35,32 @@ inline std::unique_ptr<CTarvexCollectorView> MakeView(int nWidth, int nHeight, b
   return pView;
 }
 
-inline void LoadPlan(CTarvexCollectorView &view, const QImage &plan) {
-  view.m_PlanBitmap = plan;
-  view.m_nBitmapWidth = plan.width();
-  view.m_nBitmapHeight = plan.height();
-  view.m_SitePlan.SetPlan(plan.width(), plan.height(), ClientOf(view));
-  view.m_Run.m_bProjectionLoaded = true;
-  view.UpdateScrollBars();
-}
+inline void LoadPlan(CTarvexCollectorView &view, const QImage &plan) { view.ShowPlan(plan); }
 
-// A survey of nSegments segments, segment k running from starts[k - 1] to stops[k - 1] (plan
-// pixels); its markers placed for the present window.
+// A survey of segments walked one after the other, segment k from segments[k - 1].ptStart to
+// its ptStop (plan pixels). False when the walk refused a step.
 struct _segmentpoints {
   QPoint ptStart;
   QPoint ptStop;
 };
 
-inline void OpenSurvey(CTarvexCollectorView &view, const QTemporaryDir &dir, const QList<_segmentpoints> &segments) {
-  view.m_pSiteData = std::make_unique<CSiteData>(dir.filePath(QStringLiteral("map.tvd")).toStdString(),
-                                                 CSiteData::modeCreateNew, view.m_SitePlan);
-  view.m_pSiteData->m_nSegmentCount = static_cast<int32_t>(segments.size());
-  view.m_SitePlan.m_nSegmentCount = static_cast<int32_t>(segments.size());
-  for (qsizetype i = 0; i < segments.size(); ++i) {
-    view.m_SitePlan.m_Start[i].nPlanX = segments[i].ptStart.x();
-    view.m_SitePlan.m_Start[i].nPlanY = segments[i].ptStart.y();
-    view.m_SitePlan.m_Stop[i].nPlanX = segments[i].ptStop.x();
-    view.m_SitePlan.m_Stop[i].nPlanY = segments[i].ptStop.y();
+inline bool OpenSurvey(CTarvexCollectorView &view, const QTemporaryDir &dir, const QList<_segmentpoints> &segments) {
+  CSurveySession &session = view.Session();
+  if (!session.Open(dir.filePath(QStringLiteral("map.tvd")).toStdString(), CSiteData::modeCreateNew)) {
+    return false;
   }
-  view.m_SitePlan.UpdateScreenPositions();
+  for (const _segmentpoints &segment : segments) {
+    if (!(session.NewSegment() && session.SetStartPoint({segment.ptStart.x(), segment.ptStart.y()}) &&
+          session.SetStopPoint({segment.ptStop.x(), segment.ptStop.y()}) && session.Begin() && session.Stop())) {
+      return false;
+    }
+  }
+  view.viewport()->update();
+  return true;
 }
+
+// The site plan, whose window onto the plan and markers the view shows.
+inline const CSitePlan &PlanOf(const CTarvexCollectorView &view) { return view.Session().Plan(); }
 
 // What the view shows now, painted by its paintEvent.
 inline QImage Shown(CTarvexCollectorView &view) {

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QWheelEvent>
@@ -20,9 +21,14 @@ struct _window {
   int32_t nLeft, nRight, nTop, nBottom;
 };
 
+// The window onto the plan that the view shows.
 _window WindowOf(const CTarvexCollectorView &view) {
-  const _planrect &rc = view.m_SitePlan.m_rcView;
+  const _planrect &rc = PlanOf(view).m_rcView;
   return {rc.left, rc.right, rc.top, rc.bottom};
+}
+
+int32_t WindowWidth(const CTarvexCollectorView &view) {
+  return PlanOf(view).m_rcView.right - PlanOf(view).m_rcView.left;
 }
 
 bool operator==(const _window &a, const _window &b) {
@@ -35,18 +41,16 @@ char *toString(const _window &w) {
 
 // Each scroll bar's range is the plan less the window, its position the window's first pixel and
 // its page the window.
-void VerifyBarsFollowTheWindow(const CTarvexCollectorView &view) {
-  const _planrect &rc = view.m_SitePlan.m_rcView;
+void VerifyBarsFollowTheWindow(const CTarvexCollectorView &view, QSize plan) {
+  const _planrect &rc = PlanOf(view).m_rcView;
   const QScrollBar *pH = view.horizontalScrollBar();
   const QScrollBar *pV = view.verticalScrollBar();
-  QCOMPARE(pH->maximum(), std::max(0, view.m_nBitmapWidth - (rc.right - rc.left)));
-  QCOMPARE(pV->maximum(), std::max(0, view.m_nBitmapHeight - (rc.bottom - rc.top)));
+  QCOMPARE(pH->maximum(), std::max(0, plan.width() - (rc.right - rc.left)));
+  QCOMPARE(pV->maximum(), std::max(0, plan.height() - (rc.bottom - rc.top)));
   QCOMPARE(pH->value(), std::clamp(rc.left, 0, pH->maximum()));
   QCOMPARE(pV->value(), std::clamp(rc.top, 0, pV->maximum()));
   QCOMPARE(pH->pageStep(), rc.right - rc.left);
   QCOMPARE(pV->pageStep(), rc.bottom - rc.top);
-  QCOMPARE(view.m_nWindowWidth, rc.right - rc.left);
-  QCOMPARE(view.m_nWindowHeight, rc.bottom - rc.top);
 }
 
 void Wheel(CTarvexCollectorView &view, QPoint ptAngle, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -74,11 +78,11 @@ private slots:
     QVERIFY(pView);
     LoadPlan(*pView, WhitePlan(2000, 1500));
     QCOMPARE(WindowOf(*pView), (_window{0, 400, 0, 300}));
-    VerifyBarsFollowTheWindow(*pView);
+    VerifyBarsFollowTheWindow(*pView, {2000, 1500});
     QCOMPARE(pView->ZoomText(), QString("Zoom: 1x"));
     pView->OnZoomIn();
     QCOMPARE(WindowOf(*pView), (_window{100, 300, 75, 225}));
-    VerifyBarsFollowTheWindow(*pView);
+    VerifyBarsFollowTheWindow(*pView, {2000, 1500});
     QCOMPARE(pView->ZoomText(), QString("Zoom: 2x"));
     pView->OnZoomOut();
     QCOMPARE(WindowOf(*pView), (_window{0, 400, 0, 300}));
@@ -86,7 +90,7 @@ private slots:
     QCOMPARE(WindowOf(*pView), (_window{0, 400, 0, 300}));
     pView->OnFitToDisplay();
     QCOMPARE(WindowOf(*pView), (_window{0, 2000, 0, 1500}));
-    VerifyBarsFollowTheWindow(*pView);
+    VerifyBarsFollowTheWindow(*pView, {2000, 1500});
     QCOMPARE(pView->horizontalScrollBar()->maximum(), 0);
     QCOMPARE(pView->ZoomText(), QString("Zoom: 0.2x"));
     pView->resize(400, 200); // a resize keeps the scale; a fit then gives the axes different ones
@@ -103,15 +107,15 @@ private slots:
     for (int i = 0; i < 40; ++i) {
       pView->OnZoomIn();
     }
-    QVERIFY(pView->m_SitePlan.m_rcView.right - pView->m_SitePlan.m_rcView.left >= PLAN_MIN_WINDOW);
-    QVERIFY(pView->m_SitePlan.m_rcView.bottom - pView->m_SitePlan.m_rcView.top >= PLAN_MIN_WINDOW);
+    const _planrect &window = PlanOf(*pView).m_rcView;
+    QVERIFY(window.right - window.left >= PLAN_MIN_WINDOW);
+    QVERIFY(window.bottom - window.top >= PLAN_MIN_WINDOW);
     // Large scales as whole numbers, not as 1.3e+02.
-    const QString strAcross = QString::number(std::lround(400.0 / pView->m_nWindowWidth));
+    const QString strAcross = QString::number(std::lround(400.0 / WindowWidth(*pView)));
     QVERIFY2(pView->ZoomText().startsWith(QString("Zoom: %1x").arg(strAcross)), qPrintable(pView->ZoomText()));
     const QImage shown = Shown(*pView);
-    const _planrect &rc = pView->m_SitePlan.m_rcView;
-    QCOMPARE(shown.pixel(0, 0), CoordinatePlan(400, 300).pixel(rc.left, rc.top));
-    VerifyBarsFollowTheWindow(*pView);
+    QCOMPARE(shown.pixel(0, 0), CoordinatePlan(400, 300).pixel(window.left, window.top));
+    VerifyBarsFollowTheWindow(*pView, {400, 300});
   }
 
   // The bars with the mouse: a line step is 10 plan pixels, a page the window, the thumb dragged
@@ -124,32 +128,32 @@ private slots:
     QScrollBar *pV = pView->verticalScrollBar();
     // The bars appear, the client area shrinks, and the window with it, keeping its scale.
     QTRY_VERIFY(pH->isVisible() && pV->isVisible());
-    QCOMPARE(pView->m_nWindowWidth, pView->viewport()->width());
-    VerifyBarsFollowTheWindow(*pView);
+    QCOMPARE(WindowWidth(*pView), pView->viewport()->width());
+    VerifyBarsFollowTheWindow(*pView, {2000, 1500});
     pH->triggerAction(QAbstractSlider::SliderSingleStepSub); // at the left edge
-    QCOMPARE(pView->m_SitePlan.m_rcView.left, 0);
+    QCOMPARE(WindowOf(*pView).nLeft, 0);
     QCOMPARE(pH->value(), 0);
     pH->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    QCOMPARE(pView->m_SitePlan.m_rcView.left, 10);
-    VerifyBarsFollowTheWindow(*pView);
+    QCOMPARE(WindowOf(*pView).nLeft, 10);
+    VerifyBarsFollowTheWindow(*pView, {2000, 1500});
     const int nPage = pH->pageStep();
     pH->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    QCOMPARE(pView->m_SitePlan.m_rcView.left, 10 + nPage);
-    VerifyBarsFollowTheWindow(*pView);
+    QCOMPARE(WindowOf(*pView).nLeft, 10 + nPage);
+    VerifyBarsFollowTheWindow(*pView, {2000, 1500});
     pV->setSliderPosition(700); // the thumb dragged
-    QCOMPARE(pView->m_SitePlan.m_rcView.top, 700);
-    VerifyBarsFollowTheWindow(*pView);
+    QCOMPARE(WindowOf(*pView).nTop, 700);
+    VerifyBarsFollowTheWindow(*pView, {2000, 1500});
     pH->triggerAction(QAbstractSlider::SliderToMaximum);
-    QCOMPARE(pView->m_SitePlan.m_rcView.right, 2000);
+    QCOMPARE(WindowOf(*pView).nRight, 2000);
     pV->triggerAction(QAbstractSlider::SliderToMaximum);
-    QCOMPARE(pView->m_SitePlan.m_rcView.bottom, 1500);
+    QCOMPARE(WindowOf(*pView).nBottom, 1500);
     pV->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    QCOMPARE(pView->m_SitePlan.m_rcView.bottom, 1500);
-    VerifyBarsFollowTheWindow(*pView);
+    QCOMPARE(WindowOf(*pView).nBottom, 1500);
+    VerifyBarsFollowTheWindow(*pView, {2000, 1500});
     // A fitted plan needs no bars.
     pView->OnFitToDisplay();
     QTRY_VERIFY(!pH->isVisible() && !pV->isVisible());
-    VerifyBarsFollowTheWindow(*pView);
+    VerifyBarsFollowTheWindow(*pView, {2000, 1500});
   }
 
   // Each arrow key scrolls 10 plan pixels, not past the plan's edge, and the bar follows.
@@ -182,9 +186,9 @@ private slots:
     for (int i = 0; i < presses; ++i) {
       QTest::keyClick(pView.get(), static_cast<Qt::Key>(key));
     }
-    QCOMPARE(pView->m_SitePlan.m_rcView.left, left);
-    QCOMPARE(pView->m_SitePlan.m_rcView.top, top);
-    VerifyBarsFollowTheWindow(*pView);
+    QCOMPARE(WindowOf(*pView).nLeft, left);
+    QCOMPARE(WindowOf(*pView).nTop, top);
+    VerifyBarsFollowTheWindow(*pView, {1000, 1000});
   }
 
   // A plan lower than the window does not jump to the window's bottom at the down arrow.
@@ -208,20 +212,20 @@ private slots:
     Wheel(*pView, QPoint(0, -120), Qt::ShiftModifier);
     QCOMPARE(WindowOf(*pView), (_window{nStep, 400 + nStep, nStep, 300 + nStep}));
     Wheel(*pView, QPoint(0, 60)); // half a notch: half the step
-    QCOMPARE(pView->m_SitePlan.m_rcView.top, nStep / 2);
-    VerifyBarsFollowTheWindow(*pView);
+    QCOMPARE(WindowOf(*pView).nTop, nStep / 2);
+    VerifyBarsFollowTheWindow(*pView, {2000, 1500});
     Wheel(*pView, QPoint(0, 120), Qt::ControlModifier);
-    QCOMPARE(pView->m_SitePlan.m_nZoom, 2);
-    QCOMPARE(pView->m_nWindowWidth, 200);
+    QCOMPARE(pView->ZoomText(), QString("Zoom: 2x"));
+    QCOMPARE(WindowWidth(*pView), 200);
     Wheel(*pView, QPoint(0, 60), Qt::ControlModifier); // half a notch: nothing yet
-    QCOMPARE(pView->m_SitePlan.m_nZoom, 2);
+    QCOMPARE(pView->ZoomText(), QString("Zoom: 2x"));
     Wheel(*pView, QPoint(0, -180), Qt::ControlModifier);
-    QCOMPARE(pView->m_SitePlan.m_nZoom, 1);
+    QCOMPARE(pView->ZoomText(), QString("Zoom: 1x"));
     // Zoomed in, a notch scrolls the same client distance: half as many plan pixels.
     pView->OnZoomIn();
-    const int32_t nTop = pView->m_SitePlan.m_rcView.top;
+    const int32_t nTop = WindowOf(*pView).nTop;
     Wheel(*pView, QPoint(0, -120));
-    QCOMPARE(pView->m_SitePlan.m_rcView.top, nTop + nStep / 2);
+    QCOMPARE(WindowOf(*pView).nTop, nTop + nStep / 2);
   }
 
   // Resizing keeps the scale and the centre: every marker stays on its plan pixel, and the plan
@@ -231,20 +235,21 @@ private slots:
     QVERIFY(pView);
     LoadPlan(*pView, CoordinatePlan(3000, 2000));
     QTemporaryDir dir;
-    OpenSurvey(*pView, dir, {{QPoint(700, 500), QPoint(1100, 650)}});
+    QVERIFY(OpenSurvey(*pView, dir, {{QPoint(700, 500), QPoint(1100, 650)}}));
     pView->OnFitToDisplay();
     pView->OnZoomIn();
-    const double dScale = 600.0 / pView->m_nWindowWidth;
+    const double dScale = 600.0 / WindowWidth(*pView);
+    const CSitePlan &plan = PlanOf(*pView);
     for (const QSize size : {QSize(900, 700), QSize(300, 500), QSize(600, 400)}) {
       pView->resize(size);
       QTRY_COMPARE(pView->viewport()->size(), size);
-      QCOMPARE(size.width() / static_cast<double>(pView->m_nWindowWidth), dScale);
-      for (const _planpoint *pPoint : {&pView->m_SitePlan.m_Start[0], &pView->m_SitePlan.m_Stop[0]}) {
+      QCOMPARE(size.width() / static_cast<double>(WindowWidth(*pView)), dScale);
+      for (const _planpoint *pPoint : {&plan.m_Start[0], &plan.m_Stop[0]}) {
         _pixelpoint ptScreen;
-        QVERIFY(pView->m_SitePlan.PlanToClient(pPoint->nPlanX, pPoint->nPlanY, ptScreen));
+        QVERIFY(plan.PlanToClient(pPoint->nPlanX, pPoint->nPlanY, ptScreen));
         QCOMPARE(ScreenOf(*pPoint), QPoint(ptScreen.x, ptScreen.y));
         _pixelpoint ptPlan;
-        QVERIFY(pView->m_SitePlan.ClientToPlan(ptScreen.x, ptScreen.y, ClientOf(*pView), ptPlan));
+        QVERIFY(plan.ClientToPlan(ptScreen.x, ptScreen.y, ClientOf(*pView), ptPlan));
         QVERIFY(std::abs(ptPlan.x - pPoint->nPlanX) <= 1 && std::abs(ptPlan.y - pPoint->nPlanY) <= 1);
       }
     }
@@ -269,26 +274,27 @@ private slots:
     QCOMPARE(frame.Pane(ID_INDICATOR_ZOOM)->text(), QString("Zoom: 2x"));
 
     pMeasure->trigger();
-    QVERIFY(view.m_bMeasureDistance);
     QVERIFY(pMeasure->isChecked());
-    view.m_DistanceDialog.show();
-    view.m_bMeasureButtonDown = true;
-    view.m_ptPress = QPoint(10, 40);
-    view.m_ptCursor = QPoint(200, 40);
+    // A press held and moved: the distance dialog and the measuring line.
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, QPoint(10, 40));
+    QMouseEvent move(QEvent::MouseMove, QPointF(200, 40), QPointF(view.viewport()->mapToGlobal(QPoint(200, 40))),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &move);
+    const CDistanceMeasurementDialog &distance = ViewDialog<CDistanceMeasurementDialog>(view);
+    QVERIFY(distance.isVisible());
     QCOMPARE(Shown(view).pixelColor(20, 40), QColor(255, 0, 0));
     pMeasure->trigger();
-    QVERIFY(!view.m_bMeasureDistance);
     QVERIFY(!pMeasure->isChecked());
-    QVERIFY(!view.m_bMeasureButtonDown);
-    QVERIFY(!view.m_DistanceDialog.isVisible());
+    QVERIFY(!distance.isVisible());
+    QCOMPARE(Shown(view).pixelColor(20, 40), QColor(255, 255, 255));
+    QApplication::sendEvent(view.viewport(), &move); // the press held is over too: no line follows
     QCOMPARE(Shown(view).pixelColor(20, 40), QColor(255, 255, 255));
 
     // The projection gone, the command is off and stays off.
-    view.m_Run.m_bProjectionLoaded = false;
+    view.Session().Run().m_bProjectionLoaded = false;
     view.UpdateMapCommands();
     QVERIFY(!pMeasure->isEnabled());
     view.OnMeasureDistance();
-    QVERIFY(!view.m_bMeasureDistance);
     QVERIFY(!pMeasure->isChecked());
   }
 

@@ -5,6 +5,8 @@
 
 #include "app/PlanImage.h"
 
+#include <QApplication>
+#include <QMouseEvent>
 #include <QPainter>
 
 using namespace map_fixture;
@@ -46,8 +48,8 @@ private slots:
       QCOMPARE(shown.pixel(pt), plan.pixel(pt));
     }
     pView->OnZoomIn(); // window (100, 300, 75, 225)
-    QCOMPARE(pView->m_SitePlan.m_rcView.left, 100);
-    QCOMPARE(pView->m_SitePlan.m_rcView.top, 75);
+    QCOMPARE(PlanOf(*pView).m_rcView.left, 100);
+    QCOMPARE(PlanOf(*pView).m_rcView.top, 75);
     shown = Shown(*pView);
     for (const QPoint pt : {QPoint(0, 0), QPoint(10, 20), QPoint(399, 299), QPoint(201, 151)}) {
       QCOMPARE(shown.pixel(pt), plan.pixel(100 + pt.x() / 2, 75 + pt.y() / 2));
@@ -75,8 +77,8 @@ private slots:
     QVERIFY(pView);
     LoadPlan(*pView, WhitePlan(640, 480));
     QTemporaryDir dir;
-    OpenSurvey(*pView, dir, {{QPoint(100, 100), QPoint(300, 100)}, {QPoint(100, 300), QPoint(300, 300)}});
-    pView->m_SegmentDialog.m_nSegment = 2;
+    QVERIFY(OpenSurvey(*pView, dir, {{QPoint(100, 100), QPoint(300, 100)}, {QPoint(100, 300), QPoint(300, 300)}}));
+    ViewDialog<CSegmentDataDialog>(*pView).m_nSegment = 2;
     const QImage shown = Shown(*pView);
     struct _probe {
       QPoint pt;
@@ -118,11 +120,11 @@ private slots:
     LoadPlan(*pView, WhitePlan(640, 480));
     QTemporaryDir dir;
     // Segment 1 (current) runs right to left; segment 3 starts where segment 2 stops.
-    OpenSurvey(*pView, dir,
-               {{QPoint(400, 100), QPoint(200, 100)},
-                {QPoint(500, 300), QPoint(200, 300)},
-                {QPoint(200, 300), QPoint(200, 450)}});
-    pView->m_SegmentDialog.m_nSegment = 1;
+    QVERIFY(OpenSurvey(*pView, dir,
+                       {{QPoint(400, 100), QPoint(200, 100)},
+                        {QPoint(500, 300), QPoint(200, 300)},
+                        {QPoint(200, 300), QPoint(200, 450)}}));
+    ViewDialog<CSegmentDataDialog>(*pView).m_nSegment = 1;
     const QImage shown = Shown(*pView);
     // The blue line crosses the right half of segment 1's stop marker, its number included ...
     QVERIFY(NearRow(shown, 200 + 9, 100, BLUE));
@@ -135,27 +137,31 @@ private slots:
   }
 
   // The pictures the view keeps between paints follow every change: the current segment, a
-  // marker moved, a new plan bitmap, a plan bitmap changed in place, the projection gone.
+  // marker moved, a new plan bitmap, the projection gone.
   void keptPicturesFollowChanges() {
     auto pView = MakeView(640, 480);
     QVERIFY(pView);
     LoadPlan(*pView, WhitePlan(640, 480));
     QTemporaryDir dir;
-    OpenSurvey(*pView, dir, {{QPoint(100, 100), QPoint(300, 100)}, {QPoint(100, 300), QPoint(300, 300)}});
-    pView->m_SegmentDialog.m_nSegment = 1;
+    QVERIFY(OpenSurvey(*pView, dir, {{QPoint(100, 100), QPoint(300, 100)}, {QPoint(100, 300), QPoint(300, 300)}}));
+    CSegmentDataDialog &dialog = ViewDialog<CSegmentDataDialog>(*pView);
+    dialog.m_nSegment = 1;
     QVERIFY(NearRow(Shown(*pView), 200, 100, BLUE));
-    pView->m_SegmentDialog.m_nSegment = 2;
+    dialog.m_nSegment = 2;
     QImage shown = Shown(*pView);
     QVERIFY(!NearRow(shown, 200, 100, BLUE));
     QVERIFY(NearRow(shown, 200, 300, BLUE));
-    pView->m_SitePlan.m_Stop[1].nPlanY = 400;
-    pView->m_SitePlan.UpdateScreenPositions();
+    CSitePlan &plan = pView->Session().Plan();
+    plan.m_Stop[1].nPlanY = 400;
+    plan.UpdateScreenPositions();
     QCOMPARE(Shown(*pView).pixelColor(300 - 9, 400 - 3), RED);
-    pView->m_PlanBitmap = CoordinatePlan(640, 480);
+    LoadPlan(*pView, CoordinatePlan(640, 480));
     QCOMPARE(Shown(*pView).pixel(500, 200), CoordinatePlan(640, 480).pixel(500, 200));
-    pView->m_PlanBitmap.setPixel(500, 200, qRgb(1, 2, 3));
+    QImage changed = CoordinatePlan(640, 480);
+    changed.setPixel(500, 200, qRgb(1, 2, 3));
+    LoadPlan(*pView, changed);
     QCOMPARE(Shown(*pView).pixel(500, 200), qRgb(1, 2, 3));
-    pView->m_Run.m_bProjectionLoaded = false;
+    pView->Session().Run().m_bProjectionLoaded = false;
     QCOMPARE(Shown(*pView).pixelColor(500, 200), BLACK);
   }
 
@@ -163,9 +169,9 @@ private slots:
   void markersOverTheBlackView() {
     auto pView = MakeView(640, 480);
     QVERIFY(pView);
-    pView->m_SitePlan.SetPlan(640, 480, ClientOf(*pView));
+    pView->Session().Plan().SetPlan(640, 480, ClientOf(*pView));
     QTemporaryDir dir;
-    OpenSurvey(*pView, dir, {{QPoint(100, 100), QPoint(500, 400)}});
+    QVERIFY(OpenSurvey(*pView, dir, {{QPoint(100, 100), QPoint(500, 400)}}));
     const QImage shown = Shown(*pView);
     QCOMPARE(shown.pixelColor(100 - 9, 100), GREEN);
     QCOMPARE(shown.pixelColor(500 - 9, 400), RED);
@@ -188,26 +194,26 @@ private slots:
     QVERIFY(pView);
     LoadPlan(*pView, WhitePlan(1280, 960));
     QTemporaryDir dir;
-    OpenSurvey(*pView, dir, {{QPoint(100, 100), QPoint(300, 100)}});
-    pView->m_SitePlan.m_Start[0].bPlaced = 0; // a stop point alone: no line from the corner
+    QVERIFY(OpenSurvey(*pView, dir, {{QPoint(100, 100), QPoint(300, 100)}}));
+    CSitePlan &plan = pView->Session().Plan();
+    plan.m_Start[0].bPlaced = 0; // a stop point alone: no line from the corner
     QImage shown = Shown(*pView);
     QCOMPARE(shown.pixelColor(300 - 9, 100), RED);
     QCOMPARE(shown.pixelColor(200, 100), WHITE);
     QCOMPARE(shown.pixelColor(100 - 9, 100), WHITE);
 
-    CSiteProjection &projection = pView->m_Projection;
-    pView->m_pWalk = std::make_unique<CSegmentWalk>(*pView->m_pSiteData, pView->m_SitePlan, projection);
-    pView->m_pSiteData->m_nSegmentCount = 0;
-    QVERIFY(pView->m_pWalk->NewSegment().bDone);
+    QTemporaryDir other;
+    QVERIFY(OpenSurvey(*pView, other, {}));
+    QVERIFY(pView->Session().NewSegment());
     pView->OnFitToDisplay(); // places every entry up to the count, the announced one's at (0, 0)
-    QVERIFY(pView->m_SitePlan.m_Start[0].bPlaced != 0);
-    QCOMPARE(ScreenOf(pView->m_SitePlan.m_Start[0]), QPoint(0, 0));
+    QVERIFY(plan.m_Start[0].bPlaced != 0);
+    QCOMPARE(ScreenOf(plan.m_Start[0]), QPoint(0, 0));
     shown = Shown(*pView);
     QCOMPARE(shown.pixelColor(0, 0), WHITE);
     QCOMPARE(shown.pixelColor(3, 3), WHITE);
-    QVERIFY(pView->m_pWalk->SetStartPoint({400, 300}).bDone);
+    QVERIFY(pView->Session().SetStartPoint({400, 300}));
     shown = Shown(*pView);
-    QCOMPARE(ScreenOf(pView->m_SitePlan.m_Start[0]), QPoint(200, 150));
+    QCOMPARE(ScreenOf(plan.m_Start[0]), QPoint(200, 150));
     QCOMPARE(shown.pixelColor(200 - 9, 150), GREEN);
     QCOMPARE(shown.pixelColor(3, 3), WHITE); // the stop point is not set yet
   }
@@ -217,8 +223,14 @@ private slots:
     auto pView = MakeView(640, 480);
     QVERIFY(pView);
     LoadPlan(*pView, WhitePlan(640, 480));
-    pView->m_ptPress = QPoint(50, 300);
-    pView->m_ptCursor = QPoint(550, 300);
+    // A press at (50, 300) held and moved to (550, 300).
+    const auto PressAndMove = [&pView] {
+      QTest::mousePress(pView->viewport(), Qt::LeftButton, {}, QPoint(50, 300));
+      const QPoint pt(550, 300);
+      QMouseEvent move(QEvent::MouseMove, QPointF(pt), QPointF(pView->viewport()->mapToGlobal(pt)), Qt::NoButton,
+                       Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(pView->viewport(), &move);
+    };
     const auto RedOnTheLine = [&pView] {
       const QImage shown = Shown(*pView);
       int nRed = 0;
@@ -227,11 +239,13 @@ private slots:
       }
       return nRed;
     };
+    PressAndMove();
     QCOMPARE(RedOnTheLine(), 0);
-    pView->m_bMeasureDistance = true;
+    pView->OnMeasureDistance();
+    PressAndMove();
     const int nRed = RedOnTheLine();
     QVERIFY2(nRed > 240 && nRed < 440, qPrintable(QString::number(nRed))); // dashes and gaps
-    pView->m_Run.m_bProjectionLoaded = false;
+    pView->Session().Run().m_bProjectionLoaded = false;
     QCOMPARE(RedOnTheLine(), 0);
   }
 

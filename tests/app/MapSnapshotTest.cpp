@@ -5,7 +5,9 @@
 #include "app/SnapshotFile.h"
 #include "tests/support/ScriptedPrompts.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QMouseEvent>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -39,11 +41,17 @@ std::unique_ptr<CTarvexCollectorView> BusyView(const QTemporaryDir &dir) {
   auto pView = MakeView(321, 203); // odd width: rows of 963 bytes padded to 964
   if (pView) {
     LoadPlan(*pView, CoordinatePlan(900, 700));
-    OpenSurvey(*pView, dir, {{QPoint(40, 50), QPoint(200, 60)}, {QPoint(250, 150), QPoint(100, 180)}});
-    pView->m_SegmentDialog.m_nSegment = 2;
-    pView->m_bMeasureDistance = true;
-    pView->m_ptPress = QPoint(10, 190);
-    pView->m_ptCursor = QPoint(300, 20);
+    if (!OpenSurvey(*pView, dir, {{QPoint(40, 50), QPoint(200, 60)}, {QPoint(250, 150), QPoint(100, 180)}})) {
+      return nullptr;
+    }
+    ViewDialog<CSegmentDataDialog>(*pView).m_nSegment = 2;
+    // Measuring: a press at (10, 190) held and moved to (300, 20).
+    pView->OnMeasureDistance();
+    QTest::mousePress(pView->viewport(), Qt::LeftButton, {}, QPoint(10, 190));
+    const QPoint pt(300, 20);
+    QMouseEvent move(QEvent::MouseMove, QPointF(pt), QPointF(pView->viewport()->mapToGlobal(pt)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pView->viewport(), &move);
   }
   return pView;
 }
@@ -229,7 +237,12 @@ private slots:
     pView->OnSnapshot();
     QVERIFY(prompts.Problems().isEmpty());
     QCOMPARE(prompts.Shown().size(), 1);
-    QCOMPARE(pView->m_nSnapshotCounter, 1);
+    // Nothing was asked for: the next snapshot is still offered the first name.
+    pView->viewport()->resize(321, 203);
+    prompts.AnswerFile({});
+    pView->OnSnapshot();
+    QCOMPARE(prompts.Shown().size(), 2);
+    QCOMPARE(prompts.Shown()[1].file.strFileName, QString("TC00001.bmp"));
   }
 
   // Format by extension; an unknown one gets the BMP the snapshot is offered as.
@@ -248,7 +261,7 @@ private slots:
     QTemporaryDir dir;
     auto pView = BusyView(dir);
     QVERIFY(pView);
-    pView->m_Projection.m_strPath = dir.filePath("office.gpf").toStdString();
+    pView->Session().Projection().m_strPath = dir.filePath("office.gpf").toStdString();
     const QString strTitle = pView->PrintTitle(QDate::currentDate());
     QCOMPARE(
         strTitle,

@@ -7,6 +7,7 @@
 #include "app/MainFrame.h"
 #include "platform/FileFaults.h"
 #include "platform/ManualWaitClock.h"
+#include "tests/app/ViewRunSupport.h"
 #include "tests/app/WalkingSurvey.h"
 
 #include <QLabel>
@@ -95,7 +96,8 @@ private slots:
     const QString strWidest = "Measuring  1: -128 1000/s  2: -128 1000/s";
     QVERIFY(pPane->contentsRect().width() >= pPane->fontMetrics().horizontalAdvance(strWidest));
     const QRect rcBefore = pPane->geometry();
-    CReceiverStatus &status = frame.GetView()->m_ReceiverStatus;
+    CReceiverStatus status; // the widest text the pane can show
+    status.SetPane(pPane);
     status.OnConnected();
     status.OnLevels(1, 8, -128);
     status.OnLevels(2, 8, -128);
@@ -106,40 +108,46 @@ private slots:
     QCOMPARE(pPane->accessibleDescription(), status.PaneDetails());
   }
 
-  // Lost: m_bConnected cleared, the banner over the plan at once, saying what to check, and
-  // gone on the next connection.
-  void lostReceiverClearsTheConnectionAndRaisesTheBanner() {
-    CTarvexCollectorView view;
-    view.resize(800, 600);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    view.m_bConnected = true;
-    view.m_ReceiverStatus.OnConnected();
-    QVERIFY(view.m_pAlertBanner->isHidden());
+  // Lost: the connection is over, the banner over the plan at once, saying what to check, and
+  // gone at the next connection.
+  void lostReceiverEndsTheConnectionAndRaisesTheBanner() {
+    CMainFrame frame;
+    frame.resize(800, 600);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    CTarvexCollectorView &view = *frame.GetView();
+    QVERIFY(ConnectAndWaitForDescription(view, m_prompts));
+    const CAlertBanner &banner = Banner(view);
+    QVERIFY(banner.isHidden());
 
-    view.EndLostConnection(REASON);
-    QVERIFY(!view.m_bConnected);
-    QVERIFY(view.m_pAlertBanner->isVisible());
-    const QString strText = view.m_pAlertBanner->Text();
-    QVERIFY2(strText.startsWith(REASON_SENTENCE + "\n"), qPrintable(strText));
+    m_pUnit->Unplug();
+    QVERIFY(QTest::qWaitFor([&] { return banner.isVisible(); }, RUN_WAIT_MS));
+    QVERIFY(!view.IsReceiverConnected());
+    const QString strText = banner.Text();
+    QVERIFY2(strText.startsWith("The receiver is gone: "), qPrintable(strText));
     QVERIFY(strText.contains("USB cable") && strText.contains("power") && strText.contains("Connect !"));
     QVERIFY2(!strText.contains("segment"), "no walk, so nothing is said of a segment's levels");
-    QCOMPARE(view.m_ReceiverStatus.PaneText(), QString("RECEIVER LOST: check cable and power"));
+    QCOMPARE(frame.Pane(ID_INDICATOR_RECEIVER)->text(), QString("RECEIVER LOST: check cable and power"));
     // Across the top of the plan, over the viewport, taking no focus.
     const QRect rcViewport = view.viewport()->geometry();
-    QCOMPARE(view.m_pAlertBanner->geometry().topLeft(), rcViewport.topLeft());
-    QCOMPARE(view.m_pAlertBanner->width(), rcViewport.width());
-    QVERIFY(view.m_pAlertBanner->height() < rcViewport.height() / 2);
-    QCOMPARE(view.m_pAlertBanner->focusPolicy(), Qt::NoFocus);
-    QCOMPARE(view.m_pAlertBanner->accessibleName(), QString("Receiver Alert"));
+    QCOMPARE(banner.geometry().topLeft(), rcViewport.topLeft());
+    QCOMPARE(banner.width(), rcViewport.width());
+    QVERIFY(banner.height() < rcViewport.height() / 2);
+    QCOMPARE(banner.focusPolicy(), Qt::NoFocus);
+    QCOMPARE(banner.accessibleName(), QString("Receiver Alert"));
     QVERIFY(QApplication::activeModalWidget() == nullptr);
     // It follows the plan's size.
-    view.resize(600, 500);
-    QCOMPARE(view.m_pAlertBanner->width(), view.viewport()->width());
+    frame.resize(600, 500);
+    QTRY_COMPARE(banner.width(), view.viewport()->width());
 
-    view.m_ReceiverStatus.OnConnecting();
-    QVERIFY(view.m_pAlertBanner->isHidden());
-    QCOMPARE(view.m_ReceiverStatus.PaneText(), QString("Connecting to the receiver…"));
+    m_pUnit->Replug();
+    view.SetConnectWait(60 * 60 * 1000);
+    m_prompts.AnswerModal(PressConnect);
+    view.OnConnect();
+    QVERIFY(view.IsConnecting());
+    QVERIFY(banner.isHidden());
+    QCOMPARE(frame.Pane(ID_INDICATOR_RECEIVER)->text(), QString("Connecting to the receiver…"));
+    VERIFY_AS_SCRIPTED(m_prompts);
   }
 
   // A walk that stops receiving levels: the banner 3 s after the last level recorded, with the
@@ -148,22 +156,26 @@ private slots:
     QTemporaryDir dir;
     const std::string strPath = dir.filePath("quiet.tvd").toStdString();
     CManualWaitClock clock;
-    CTarvexCollectorView view;
-    view.show();
-    view.m_ReceiverStatus.UseClock(clock);
-    CUnitFeed feed(view);
-    view.m_ReceiverStatus.OnConnected();
-    StartWalking(view, strPath);
+    CMainFrame frame;
+    frame.show();
+    CTarvexCollectorView &view = *frame.GetView();
+    view.UseReceiverClock(clock);
+    QVERIFY(ConnectAndWaitForDescription(view, m_prompts));
+    CUnitFeed feed(view); // a unit of its own, whose packets the test hands over
+    QVERIFY(StartWalking(view, strPath));
+    const CAlertBanner &banner = Banner(view);
+    const QLabel &pane = *frame.Pane(ID_INDICATOR_RECEIVER);
     feed.Unit().SetMeasurementMode(true); // a channel report, then 40 levels a second per channel
     for (int i = 0; i < 10; ++i) {
       feed.Advance(200);
       clock.Advance(milliseconds(200));
-      view.m_ReceiverStatus.Refresh();
+      view.RefreshReceiverStatus();
     }
-    const uint64_t nRecorded = view.m_Run.GetLevelsRecorded(1) + view.m_Run.GetLevelsRecorded(2);
+    const CCollectionRun &run = view.Session().Run();
+    const uint64_t nRecorded = run.GetLevelsRecorded(1) + run.GetLevelsRecorded(2);
     QCOMPARE(nRecorded, feed.LevelsHanded());
     QVERIFY(nRecorded >= 64);
-    QVERIFY(view.m_pAlertBanner->isHidden());
+    QVERIFY(banner.isHidden());
     QCOMPARE(ReadSurvey(strPath).LevelCount(), 0U); // buffered, fewer than a record's worth
 
     // ESC on the front panel: no more levels. Nothing is said before 3 s.
@@ -171,28 +183,28 @@ private slots:
     for (int i = 0; i < 11; ++i) {
       feed.Advance(250);
       clock.Advance(milliseconds(250));
-      view.m_ReceiverStatus.Refresh();
+      view.RefreshReceiverStatus();
     }
-    QVERIFY(view.m_pAlertBanner->isHidden());
+    QVERIFY(banner.isHidden());
     clock.Advance(milliseconds(250));
-    view.m_ReceiverStatus.Refresh();
-    QVERIFY(view.m_pAlertBanner->isVisible());
-    const QString strText = view.m_pAlertBanner->Text();
+    view.RefreshReceiverStatus();
+    QVERIFY(banner.isVisible());
+    const QString strText = banner.Text();
     QVERIFY2(strText.contains("measurement mode") && strText.contains("MEASURE") && strText.contains("USB cable"),
              qPrintable(strText));
     QVERIFY2(strText.endsWith("The levels of segment 1 collected so far are safe in the survey."), qPrintable(strText));
-    QCOMPARE(view.m_ReceiverStatus.PaneText(), QString("No levels for 3 s: check MEASURE"));
+    QCOMPARE(pane.text(), QString("No levels for 3 s: check MEASURE"));
     // Safe indeed: every level recorded is in the file, and the walk goes on.
     QCOMPARE(ReadSurvey(strPath).LevelCount(), nRecorded);
-    QVERIFY(view.m_pWalk->IsWalking());
+    QVERIFY(view.IsWalkInProgress());
 
     // MEASURE again: the next level recorded ends the alert.
     feed.Unit().SetMeasurementMode(true);
     feed.Advance(250);
     clock.Advance(milliseconds(250));
-    view.m_ReceiverStatus.Refresh();
-    QVERIFY(view.m_pAlertBanner->isHidden());
-    QVERIFY(view.m_ReceiverStatus.PaneText().startsWith("Measuring  1: "));
+    view.RefreshReceiverStatus();
+    QVERIFY(banner.isHidden());
+    QVERIFY(pane.text().startsWith("Measuring  1: "));
   }
 
   // Lost during a walk: the banner says the segment's levels are safe, and they are in the file;
@@ -207,21 +219,23 @@ private slots:
     QTemporaryDir dir;
     const std::string strPath = dir.filePath("lost.tvd").toStdString();
     CTarvexCollectorView view;
+    QVERIFY(ConnectAndWaitForDescription(view, m_prompts));
     CUnitFeed feed(view);
-    view.m_bConnected = true;
-    view.m_ReceiverStatus.OnConnected();
-    StartWalking(view, strPath);
+    QVERIFY(StartWalking(view, strPath));
     feed.Unit().SetMeasurementMode(true);
     feed.Advance(1000);
-    const uint64_t nRecorded = view.m_Run.GetLevelsRecorded(1) + view.m_Run.GetLevelsRecorded(2);
+    const CCollectionRun &run = view.Session().Run();
+    const uint64_t nRecorded = run.GetLevelsRecorded(1) + run.GetLevelsRecorded(2);
     QVERIFY(nRecorded > 0);
     if (bDiskFull) {
       CFileFaults::FailWritesAfter(0);
     }
-    view.EndLostConnection(REASON);
+    m_pUnit->Unplug();
+    const CAlertBanner &banner = Banner(view);
+    QVERIFY(QTest::qWaitFor([&] { return !banner.isHidden(); }, RUN_WAIT_MS));
     CFileFaults::Reset();
-    const QString strText = view.m_pAlertBanner->Text();
-    QVERIFY(strText.startsWith(REASON_SENTENCE + "\n"));
+    const QString strText = banner.Text();
+    QVERIFY(strText.startsWith("The receiver is gone: "));
     if (bDiskFull) {
       QVERIFY2(strText.contains("The levels of segment 1 collected so far could not be written yet ("),
                qPrintable(strText));
@@ -233,14 +247,28 @@ private slots:
       QCOMPARE(ReadSurvey(strPath).LevelCount(), nRecorded);
     }
     // STOP writes everything either way.
-    QVERIFY(view.m_pWalk->Stop());
+    QVERIFY(view.Session().Stop());
     const _surveycontents contents = ReadSurvey(strPath);
     QVERIFY(contents.IsSound());
     QCOMPARE(contents.LevelCount(), nRecorded);
   }
 
+  void init() {
+    m_pUnit = EnableSimulatedUnit();
+    m_prompts.Clear();
+  }
+  void cleanup() {
+    CFileFaults::Reset();
+    D2xxDisableAllBackends();
+  }
+
 private:
+  // The banner over the view's plan.
+  static const CAlertBanner &Banner(const CTarvexCollectorView &view) { return *view.findChild<CAlertBanner *>(); }
+
   QTemporaryDir m_settings;
+  std::shared_ptr<CSimulatedReceiver> m_pUnit; // the unit behind the link
+  CHookedPrompts m_prompts;
 };
 
 QTEST_MAIN(CReceiverStatusTest)

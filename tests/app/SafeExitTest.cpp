@@ -85,29 +85,29 @@ private slots:
     QCOMPARE(prompts.Shown().size(), 1);
     QCOMPARE(prompts.Shown()[0].message.customButtons, QStringList({"Stop and Exit", "Keep Walking"}));
     CTarvexCollectorView &view = *m_pFrame->GetView();
+    const CSegmentDataDialog &dialog = ViewDialog<CSegmentDataDialog>(view);
     if (nAnswer == answerKeepWalking) {
       QVERIFY(m_pFrame->isVisible());
-      QVERIFY(view.m_pWalk->IsWalking());
-      QVERIFY(view.m_Run.m_bWalking);
-      QVERIFY(!view.m_pSiteData->IsClosed());
+      QVERIFY(view.IsWalkInProgress());
+      QVERIFY(view.Session().IsOpen());
+      QCOMPARE(dialog.GetDlgItemText(IDC_BEGIN_STOP), QString("STOP !"));
       return;
     }
     QVERIFY(!m_pFrame->isVisible());
-    QVERIFY(view.m_pSiteData->IsClosed());
-    QCOMPARE(view.m_pWalk->GetState(), WalkState::walked);
-    QVERIFY(!view.m_SegmentDialog.m_bWalking);
-    QCOMPARE(view.m_SegmentDialog.GetDlgItemText(IDC_BEGIN_STOP), QString("BEGIN !"));
+    QVERIFY(!view.Session().IsOpen());
+    QVERIFY(!dialog.m_bWalking);
+    QCOMPARE(dialog.GetDlgItemText(IDC_BEGIN_STOP), QString("BEGIN !"));
     ExpectFinished(m_strPath, nRecorded);
   }
 
   // A survey open and no walk: closed without a question.
   void closeWithASurveyOpen() {
     const uint64_t nRecorded = Walk();
-    QVERIFY(m_pFrame->GetView()->m_pWalk->Stop());
+    QVERIFY(m_pFrame->GetView()->Session().Stop());
     CScriptedPrompts prompts;
     QVERIFY(m_pFrame->close());
     QVERIFY(prompts.Shown().isEmpty());
-    QVERIFY(m_pFrame->GetView()->m_pSiteData->IsClosed());
+    QVERIFY(!m_pFrame->GetView()->Session().IsOpen());
     ExpectFinished(m_strPath, nRecorded);
   }
 
@@ -145,7 +145,7 @@ private slots:
     QVERIFY2(prompts.Problems().isEmpty(), qPrintable(prompts.Problems().join('\n')));
     QCOMPARE(prompts.Unused(), 0);
     QCOMPARE(!m_pFrame->isVisible(), bClosed);
-    QVERIFY(!view.m_pWalk->IsWalking());
+    QVERIFY(!view.IsWalkInProgress());
 
     // The failure says why, and offers its four ways out.
     const _shownprompt &failure = prompts.Shown()[1];
@@ -155,15 +155,16 @@ private slots:
 
     const QString strTag = QString::fromLatin1(QTest::currentDataTag());
     if (strTag == "retry") {
-      QVERIFY(view.m_pSiteData->IsClosed());
+      QVERIFY(!view.Session().IsOpen());
       ExpectFinished(m_strPath, nRecorded);
     } else if (strTag == "save a copy") {
       const _fileprompt &asked = prompts.Shown()[2].file;
       QCOMPARE(asked.nKind, _fileprompt::save);
       QVERIFY(asked.bConfirmOverwrite);
       QCOMPARE(asked.strFileName, QString("walk copy.tvd"));
-      QCOMPARE(prompts.Shown()[3].message.strText,
-               QString::fromUtf8(CSafeExit::TEXT_COPY_SAVED).arg(QDir::toNativeSeparators(strCopy)));
+      QCOMPARE(asked.strCaption, QString("Save a Copy of the Survey As"));
+      QCOMPARE(asked.filters, (QStringList{"Tarvex Survey Data Files (*.tvd)", "All Files (*.*)"}));
+      QCOMPARE(prompts.Shown()[3].message.strText, "A sound copy of the whole survey was saved as " + strCopy + ".");
       ExpectFinished(strCopy.toStdString(), nRecorded);
     } else if (strTag.startsWith("quit anyway")) {
       QCOMPARE(prompts.Shown()[2].message.strText,
@@ -172,7 +173,7 @@ private slots:
       QCOMPARE(ReadSurvey(m_strPath).LevelCount(), 0U); // nothing could be written
     }
     if (!bClosed) {
-      QVERIFY(!view.m_pSiteData->IsClosed());
+      QVERIFY(view.Session().IsOpen());
       // What could not be written is still there for a later close.
       QVERIFY(m_pFrame->close());
       ExpectFinished(m_strPath, nRecorded);
@@ -218,7 +219,7 @@ private slots:
     QTRY_VERIFY(!m_pFrame->isVisible());
     QCOMPARE(nCloses, 1);
     QVERIFY(prompts.Shown().isEmpty());
-    QVERIFY(m_pFrame->GetView()->m_pSiteData->IsClosed());
+    QVERIFY(!m_pFrame->GetView()->Session().IsOpen());
     ExpectFinished(m_strPath, nRecorded);
   }
 
@@ -228,11 +229,12 @@ private:
   uint64_t Walk() {
     CTarvexCollectorView &view = *m_pFrame->GetView();
     m_pFeed = std::make_unique<CUnitFeed>(view);
-    StartWalking(view, m_strPath);
+    const bool bWalking = StartWalking(view, m_strPath);
     m_pFeed->Unit().SetMeasurementMode(true);
     m_pFeed->Advance(1500);
-    const uint64_t nRecorded = view.m_Run.GetLevelsRecorded(1) + view.m_Run.GetLevelsRecorded(2);
-    [&] { QVERIFY(nRecorded >= 100); }();
+    const CCollectionRun &run = view.Session().Run();
+    const uint64_t nRecorded = run.GetLevelsRecorded(1) + run.GetLevelsRecorded(2);
+    [&] { QVERIFY(bWalking && nRecorded >= 100); }();
     return nRecorded;
   }
 

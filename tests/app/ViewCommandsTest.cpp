@@ -4,6 +4,7 @@
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "platform/FileFaults.h"
+#include "tests/app/ViewDialogs.h"
 #include "tests/app/ViewRunSupport.h"
 
 #include <QAction>
@@ -56,6 +57,8 @@ class CViewCommandsTest : public QObject {
 
   CMainFrame &Frame() { return *m_pFrame; }
   CTarvexCollectorView &View() { return *m_pFrame->GetView(); }
+  CSurveySession &Session() { return View().Session(); }
+  template <class T> T &Dialog() { return ViewDialog<T>(View()); }
   CHookedPrompts &Prompts() { return *m_pPrompts; }
   QString FilePath(const QString &strName) const { return m_pDir->filePath(strName); }
   bool Enabled(int nId) { return Frame().Action(nId)->isEnabled(); }
@@ -112,17 +115,17 @@ private slots:
   void projectionFirst() {
     QVERIFY(!Enabled(ID_SHOW_SEGMENT));
     const QString strPlan = OpenPlanFirst();
-    QVERIFY(View().m_Run.m_bProjectionLoaded);
+    QVERIFY(Session().Run().m_bProjectionLoaded);
     QCOMPARE(Prompts().Shown().back().message.strCaption, QString("IMPORTANT"));
-    QCOMPARE(View().m_PlanBitmap.size(), QSize(64, 48));
-    QCOMPARE(View().m_PlanBitmap.format(), QImage::Format_RGB32);
-    QCOMPARE(View().m_nBitmapWidth, 64);
+    // The 64 x 48 plan one to one from the top-left corner, nothing to scroll.
+    const _planrect &plan = Session().Plan().m_rcExtent;
+    QCOMPARE((QList<int>{plan.left, plan.right, plan.top, plan.bottom}), (QList<int>{0, 64, 0, 48}));
     const QSize client = View().viewport()->size();
-    QCOMPARE(View().m_nWindowWidth, client.width());
-    const _planrect &window = View().m_SitePlan.m_rcView;
+    const _planrect &window = Session().Plan().m_rcView;
     QCOMPARE((QList<int>{window.left, window.right, window.top, window.bottom}),
              (QList<int>{0, client.width(), 0, client.height()}));
-    QCOMPARE(View().m_IntroDialog.GetDlgItemText(1063), QDir::toNativeSeparators(strPlan));
+    QCOMPARE(View().horizontalScrollBar()->maximum(), 0);
+    QCOMPARE(Dialog<CIntroDialog>().GetDlgItemText(1063), QDir::toNativeSeparators(strPlan));
     QCOMPARE(Frame().Pane(ID_INDICATOR_PROJECTION)->text(), QString("Projection Type: Linear Coded"));
     QCOMPARE(Frame().RecentFiles().Files(), QStringList{strPlan});
     QVERIFY(!Enabled(ID_SHOW_SEGMENT));
@@ -139,12 +142,11 @@ private slots:
     QCOMPARE(offered.strFileName, QString("Data"));
     QCOMPARE(offered.strDefaultSuffix, QString("tvd"));
     QCOMPARE(offered.filters, (QStringList{"Tarvex Survey Data Files (*.tvd)", "All Files (*.*)"}));
-    QCOMPARE(View().m_pSiteData->m_segment.nRecordCount, uint16_t{1});
-    QVERIFY(View().m_Run.m_bCollectionOpen);
-    QCOMPARE(View().m_Run.m_pSiteData, View().m_pSiteData.get());
-    QVERIFY(View().m_pWalk != nullptr);
-    QVERIFY(View().m_SegmentDialog.isVisible());
-    QCOMPARE(View().m_IntroDialog.GetDlgItemText(1064), QDir::toNativeSeparators(strSurvey));
+    QCOMPARE(Session().SiteData()->m_segment.nRecordCount, uint16_t{1});
+    QVERIFY(Session().Run().m_bCollectionOpen);
+    QVERIFY(Session().Walk() != nullptr);
+    QVERIFY(Dialog<CSegmentDataDialog>().isVisible());
+    QCOMPARE(Dialog<CIntroDialog>().GetDlgItemText(1064), QDir::toNativeSeparators(strSurvey));
     QVERIFY(Enabled(ID_SHOW_SEGMENT));
     QVERIFY(m_pSim->ReceivedBytes().empty());
     VERIFY_AS_SCRIPTED(Prompts());
@@ -162,10 +164,8 @@ private slots:
     QVERIFY(view.OpenProjectionFile(CopyTestData("site.lpf", m_pDir->path())));
     const QSize client = view.viewport()->size();
     QVERIFY(client.width() < 64 && client.height() < 48);
-    QCOMPARE(view.m_nHScrollMax, 64 - client.width());
-    QCOMPARE(view.m_nVScrollMax, 48 - client.height());
-    QCOMPARE(view.horizontalScrollBar()->maximum(), view.m_nHScrollMax);
-    QCOMPARE(view.verticalScrollBar()->maximum(), view.m_nVScrollMax);
+    QCOMPARE(view.horizontalScrollBar()->maximum(), 64 - client.width());
+    QCOMPARE(view.verticalScrollBar()->maximum(), 48 - client.height());
     VERIFY_AS_SCRIPTED(Prompts());
   }
 
@@ -174,16 +174,16 @@ private slots:
   void collectionFirst() {
     CreateSurveyWithoutProjection(FilePath("second.tvd"));
     QCOMPARE(Prompts().Shown().back().message.strCaption, QString("IMPORTANT"));
-    QVERIFY(View().m_Run.m_bCollectionOpen);
+    QVERIFY(Session().Run().m_bCollectionOpen);
     QVERIFY(!Enabled(ID_SHOW_SEGMENT));
     OpenPlan("site.gpf", [this] { Prompts().AnswerModal(ChooseChannels(2)); });
     QCOMPARE(Seen(Prompts()).mid(3), (QStringList{"open file", "CWarningDialog"}));
-    QCOMPARE(View().m_pSiteData->m_segment.nRecordCount, uint16_t{2});
+    QCOMPARE(Session().SiteData()->m_segment.nRecordCount, uint16_t{2});
     QCOMPARE(Frame().Pane(ID_INDICATOR_PROJECTION)->text(), QString("Projection Type: Geo-Coded"));
     QVERIFY(Enabled(ID_SHOW_SEGMENT));
-    QVERIFY(!View().m_SegmentDialog.isVisible());
+    QVERIFY(!Dialog<CSegmentDataDialog>().isVisible());
     Frame().Action(ID_SHOW_SEGMENT)->trigger();
-    QVERIFY(View().m_SegmentDialog.isVisible());
+    QVERIFY(Dialog<CSegmentDataDialog>().isVisible());
     VERIFY_AS_SCRIPTED(Prompts());
   }
 
@@ -198,18 +198,18 @@ private slots:
     Prompts().AnswerModal(QDialog::Rejected);
     Frame().Action(ID_FILE_OPENCOLLECTION)->trigger();
     QCOMPARE(Seen(Prompts()).mid(4), (QStringList{"CWarningDialog", "CHelpDialog"}));
-    QVERIFY(View().m_SegmentDialog.isVisible());
-    QCOMPARE(View().m_pSiteData->m_segment.nRecordCount, uint16_t{0});
+    QVERIFY(Dialog<CSegmentDataDialog>().isVisible());
+    QCOMPARE(Session().SiteData()->m_segment.nRecordCount, uint16_t{0});
 
-    View().m_SegmentDialog.hide();
+    Dialog<CSegmentDataDialog>().hide();
     Prompts().Clear();
     Prompts().AnswerMessage(PROMPT_ANSWER_YES, TEXT_OPEN_EXISTING);
     Prompts().AnswerFile(strSurvey);
     Prompts().AnswerModal(QDialog::Rejected);
     Frame().Action(ID_FILE_OPENCOLLECTION)->trigger();
     QCOMPARE(Seen(Prompts()), (QStringList{TEXT_OPEN_EXISTING, "open file", "CWarningDialog"}));
-    QVERIFY(!View().m_SegmentDialog.isVisible());
-    QVERIFY(View().m_Run.m_bCollectionOpen);
+    QVERIFY(!Dialog<CSegmentDataDialog>().isVisible());
+    QVERIFY(Session().Run().m_bCollectionOpen);
     VERIFY_AS_SCRIPTED(Prompts());
   }
 
@@ -228,13 +228,13 @@ private slots:
     Frame().Action(ID_FILE_OPENCOLLECTION)->trigger();
     QCOMPARE(Seen(Prompts()), (QStringList{TEXT_OPEN_EXISTING, "open file", "CWarningDialog", "CHelpDialog"}));
     QCOMPARE(CommandsWritten(m_pSim->ReceivedBytes(), CMD_RESEND_INFO), 1);
-    QCOMPARE(View().m_SitePlan.m_nSegmentCount, 2);
-    QVERIFY(View().m_SitePlan.m_Stop[1].bPlaced);
+    QCOMPARE(Session().Plan().m_nSegmentCount, 2);
+    QVERIFY(Session().Plan().m_Stop[1].bPlaced);
     VERIFY_AS_SCRIPTED(Prompts());
 
     m_pSim->SetMeasurementMode(true);
     m_pSim->Advance(500);
-    QVERIFY(QTest::qWaitFor([&] { return View().m_Run.m_bChannel1Levels; }, RUN_WAIT_MS));
+    QVERIFY(QTest::qWaitFor([&] { return Session().Run().m_bChannel1Levels; }, RUN_WAIT_MS));
     m_pSim->FailWrites(true);
     Prompts().Clear();
     const QString strWarning =
@@ -258,7 +258,7 @@ private slots:
   // Not connected: no warning and no command, whatever came before.
   void existingSurveyWhileNotConnected() {
     OpenPlanFirst();
-    View().m_Run.m_bChannel1Levels = true; // levels came during an earlier connection
+    Session().Run().m_bChannel1Levels = true; // levels came during an earlier connection
     Prompts().Clear();
     Prompts().AnswerMessage(PROMPT_ANSWER_YES, TEXT_OPEN_EXISTING);
     Prompts().AnswerFile(CopyTestData("one-channel.tvd", m_pDir->path()));
@@ -276,7 +276,7 @@ private slots:
     Prompts().AnswerFile({});
     Prompts().AnswerMessage(PROMPT_ANSWER_OK, "No data file selected, data can not be collected.");
     Frame().Action(ID_FILE_OPENCOLLECTION)->trigger();
-    QVERIFY(!View().m_Run.m_bCollectionOpen);
+    QVERIFY(!Session().Run().m_bCollectionOpen);
     QCOMPARE(Prompts().Shown().back().message.strCaption, QString("Tarvex Collector"));
     VERIFY_AS_SCRIPTED(Prompts());
   }
@@ -288,7 +288,7 @@ private slots:
     CreateSurveyWithoutProjection(FilePath("plan.tvd"));
     OpenPlan("site.lpf", [this] { Prompts().AnswerModal(QDialog::Rejected); });
     QVERIFY(Enabled(ID_SHOW_SEGMENT));
-    const _planrect window = View().m_SitePlan.m_rcView;
+    const _planrect window = Session().Plan().m_rcView;
 
     const QString strBroken = FilePath("broken.gpf");
     QFile broken(strBroken);
@@ -301,12 +301,12 @@ private slots:
     const QString strShown = Prompts().Shown().back().message.strText;
     QVERIFY2(strShown.startsWith("The projection " + QDir::toNativeSeparators(strBroken) + " could not be loaded."),
              qPrintable(strShown));
-    QVERIFY(!View().m_Run.m_bProjectionLoaded);
-    QVERIFY(View().m_PlanBitmap.isNull());
+    QVERIFY(!Session().Run().m_bProjectionLoaded);
     QVERIFY(!Enabled(ID_SHOW_SEGMENT));
-    QVERIFY(View().m_IntroDialog.GetDlgItemText(1063).isEmpty());
-    QCOMPARE(View().m_SitePlan.m_rcView.right - View().m_SitePlan.m_rcView.left, window.right - window.left);
-    QVERIFY(!View().viewport()->grab().isNull());
+    QVERIFY(Dialog<CIntroDialog>().GetDlgItemText(1063).isEmpty());
+    QCOMPARE(Session().Plan().m_rcView.right - Session().Plan().m_rcView.left, window.right - window.left);
+    const QImage shown = View().viewport()->grab().toImage();
+    QCOMPARE(shown.pixelColor(5, 5), QColor(Qt::black)); // no plan: the request for one
     QTest::mouseClick(View().viewport(), Qt::LeftButton, {}, QPoint(20, 20));
     QTest::mouseMove(View().viewport(), QPoint(30, 25));
     VERIFY_AS_SCRIPTED(Prompts());
@@ -320,8 +320,8 @@ private slots:
     CFileFaults::FailOpen((strPlan + "c" + CReplacingFile::PARTIAL_SUFFIX).toStdString(), EROFS);
     Prompts().AnswerMessage(PROMPT_ANSWER_OK, SAVE_COLLECTION);
     QVERIFY(View().OpenProjectionFile(strPlan));
-    QVERIFY(View().m_Run.m_bProjectionLoaded);
-    const QString strBitmap = QString::fromStdString(View().m_Projection.m_strBitmapPath);
+    QVERIFY(Session().Run().m_bProjectionLoaded);
+    const QString strBitmap = QString::fromStdString(Session().Projection().m_strBitmapPath);
     QVERIFY2(strBitmap.startsWith(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)),
              qPrintable(strBitmap));
     QVERIFY(!QFile::exists(strPlan + "b"));
@@ -341,7 +341,7 @@ private slots:
     Frame().Action(ID_INSTRUCTIONS)->trigger();
     Frame().Action(ID_INSTRUCTIONS)->trigger();
     QCOMPARE(Seen(Prompts()), (QStringList{"CHelpDialog", "CHelpDialog"}));
-    QVERIFY(!shown.contains(&View().m_HelpDialog));
+    QVERIFY(!shown.contains(&Dialog<CHelpDialog>())); // the one Open Collection keeps
     VERIFY_AS_SCRIPTED(Prompts());
   }
 
@@ -353,11 +353,11 @@ private slots:
     Frame().AddRecentFile(strPlan);
     Prompts().AnswerMessage(PROMPT_ANSWER_OK, LOAD_PROJECTION);
     Frame().Action(ID_FILE_RECENT2)->trigger();
-    QVERIFY(View().m_Run.m_bCollectionOpen);
-    QCOMPARE(View().m_pSiteData->m_strPath, strSurvey.toStdString());
+    QVERIFY(Session().Run().m_bCollectionOpen);
+    QCOMPARE(Session().SiteData()->m_strPath, strSurvey.toStdString());
     Prompts().AnswerModal(QDialog::Rejected);
     Frame().Action(ID_FILE_RECENT2)->trigger(); // the projection, second since the survey was opened
-    QVERIFY(View().m_Run.m_bProjectionLoaded);
+    QVERIFY(Session().Run().m_bProjectionLoaded);
     QCOMPARE(Seen(Prompts()), (QStringList{LOAD_PROJECTION, "CWarningDialog"}));
     VERIFY_AS_SCRIPTED(Prompts());
   }
@@ -370,7 +370,7 @@ private slots:
     CreateSurveyWithoutProjection(FilePath("walked.tvd"));
     const QString strPlan = OpenPlan("site.lpf", [this] { Prompts().AnswerModal(QDialog::Rejected); });
     VERIFY_AS_SCRIPTED(Prompts());
-    CSegmentWalk &walk = *View().m_pWalk;
+    CSurveySession &walk = Session();
     QVERIFY(walk.NewSegment() && walk.SetStartPoint({5, 23}) && walk.SetStopPoint({58, 23}));
     QVERIFY(walk.Begin());
     m_pSim->SetMeasurementMode(true);
@@ -405,8 +405,8 @@ private slots:
     QVERIFY(View().IsConnecting());
     QVERIFY(!Enabled(ID_CONNECT));
     QCOMPARE(Frame().statusBar()->currentMessage(), QString("Connecting to the receiver…"));
-    View().m_ConnectTimer.start(0);
-    QVERIFY(QTest::qWaitFor([&] { return View().m_bConnected; }, RUN_WAIT_MS));
+    View().SetConnectWait(0); // the wait under way ends now
+    QVERIFY(QTest::qWaitFor([&] { return View().IsReceiverConnected(); }, RUN_WAIT_MS));
     QVERIFY(Enabled(ID_CONNECT));
     QCOMPARE(Frame().statusBar()->currentMessage(), QString("Ready"));
   }

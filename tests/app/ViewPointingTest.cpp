@@ -5,9 +5,11 @@
 #include "app/TarvexCollectorView.h"
 #include "projection/DistanceUnits.h"
 #include "survey/SurveyReader.h"
+#include "tests/app/ViewDialogs.h"
 #include "tests/app/ViewSetUp.h"
 #include "tests/support/ScriptedPrompts.h"
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -24,8 +26,8 @@ const _transform LINEAR_1 = {1, 0, 0, 1, 0, 0};
 // longitude 0, and (100, 200) latitude 0, longitude 1.
 const _transform GEO_100 = {0, 100, -100, 0, 0, 200};
 
-// A view of 640 x 480 with a plan of 400 x 300 and a new survey; segment 1 announced and the
-// point mode set.
+// A view of 640 x 480 with a plan of 400 x 300 and a new survey; segment 1 announced by New
+// Segment on the segment dialog.
 struct _planview {
   QTemporaryDir dir;
   CScriptedPrompts prompts;
@@ -35,13 +37,14 @@ struct _planview {
     view.resize(640, 480);
     SetUpPlan(view, nKind, transform, 400, 300);
     SetUpSurvey(view, dir.filePath(QStringLiteral("Data.tvd")).toStdString());
-    (void)view.m_pWalk->NewSegment();
-    view.m_SegmentDialog.m_nSegment = 1;
-    view.m_SegmentDialog.m_nSegments = 1;
+    Press(IDC_NEW_SEGMENT);
   }
   void Click(QPoint pt) { QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, pt); }
-  const CSegmentDataDialog &Dialog() const { return view.m_SegmentDialog; }
-  QString Distance() const { return view.m_DistanceDialog.GetDlgItemText(IDC_DISTANCE); }
+  void Press(int nId) { Dialog().GetDlgItemAs<QAbstractButton>(nId)->click(); }
+  CSegmentDataDialog &Dialog() { return ViewDialog<CSegmentDataDialog>(view); }
+  CDistanceMeasurementDialog &DistanceDialog() { return ViewDialog<CDistanceMeasurementDialog>(view); }
+  QString Distance() { return DistanceDialog().GetDlgItemText(IDC_DISTANCE); }
+  const CSitePlan &Plan() const { return view.Session().Plan(); }
 };
 
 } // namespace
@@ -55,18 +58,17 @@ private slots:
     QTest::addColumn<std::function<void(CTarvexCollectorView &)>>("window");
     using Window = std::function<void(CTarvexCollectorView &)>;
     QTest::newRow("1:1") << Window([](CTarvexCollectorView &) {});
-    QTest::newRow("zoom 2") << Window([](CTarvexCollectorView &view) { view.m_SitePlan.ZoomIn(); });
-    QTest::newRow("zoom 4, scrolled") << Window([](CTarvexCollectorView &view) {
-      view.m_SitePlan.ZoomIn();
-      view.m_SitePlan.ZoomIn();
-      view.m_SitePlan.ScrollLeft(37);
-      view.m_SitePlan.ScrollUp(23);
+    QTest::newRow("zoom 2") << Window([](CTarvexCollectorView &view) { view.OnZoomIn(); });
+    QTest::newRow("zoom 4, scrolled back") << Window([](CTarvexCollectorView &view) {
+      view.OnZoomIn();
+      view.OnZoomIn();
+      view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->value() - 37);
+      view.verticalScrollBar()->setValue(view.verticalScrollBar()->value() - 23);
     });
-    QTest::newRow("fit") << Window([](CTarvexCollectorView &view) { view.m_SitePlan.Fit(); });
+    QTest::newRow("fit") << Window([](CTarvexCollectorView &view) { view.OnFitToDisplay(); });
     QTest::newRow("zoom 2, resized") << Window([](CTarvexCollectorView &view) {
-      view.m_SitePlan.ZoomIn();
+      view.OnZoomIn();
       view.resize(500, 333);
-      view.m_SitePlan.Resize(ClientRect(view));
     });
     // The same through the view's own controls: its zoom commands, its scroll bars, the wheel, an
     // arrow key and a resize of the window, each of which moves the window its own way.
@@ -92,7 +94,7 @@ private slots:
     _planview bench;
     bench.view.show();
     window(bench.view);
-    const _planrect &rcView = bench.view.m_SitePlan.m_rcView;
+    const _planrect &rcView = bench.Plan().m_rcView;
     // Every window here shows a plan pixel on at least one client pixel: a click in the middle of
     // those client pixels is on that plan pixel.
     const _pixelpoint start{rcView.left + (rcView.right - rcView.left) / 3,
@@ -101,21 +103,21 @@ private slots:
     const QPoint ptStart = CentreOf(bench.view, start);
     const QPoint ptStop = CentreOf(bench.view, stop);
     _pixelpoint under;
-    QVERIFY(bench.view.m_SitePlan.ClientToPlan(ptStop.x(), ptStop.y(), ClientRect(bench.view), under));
+    QVERIFY(bench.Plan().ClientToPlan(ptStop.x(), ptStop.y(), ClientRect(bench.view), under));
     QCOMPARE(QPoint(under.x, under.y), QPoint(stop.x, stop.y));
 
-    bench.view.m_SegmentDialog.m_nPointMode = CSegmentDataDialog::POINT_START;
+    bench.Press(IDC_START_POINT);
     bench.Click(ptStart);
-    bench.view.m_SegmentDialog.m_nPointMode = CSegmentDataDialog::POINT_STOP;
+    bench.Press(IDC_STOP_POINT);
     bench.Click(ptStop);
 
-    const _planpoint &startMarker = bench.view.m_SitePlan.m_Start[0];
-    const _planpoint &stopMarker = bench.view.m_SitePlan.m_Stop[0];
+    const _planpoint &startMarker = bench.Plan().m_Start[0];
+    const _planpoint &stopMarker = bench.Plan().m_Stop[0];
     QCOMPARE(QPoint(startMarker.nPlanX, startMarker.nPlanY), QPoint(start.x, start.y));
     QCOMPARE(QPoint(stopMarker.nPlanX, stopMarker.nPlanY), QPoint(stop.x, stop.y));
     QCOMPARE(QPoint(startMarker.nScreenX, startMarker.nScreenY), ClientOf(bench.view, start.x, start.y));
     QCOMPARE(QPoint(stopMarker.nScreenX, stopMarker.nScreenY), ClientOf(bench.view, stop.x, stop.y));
-    const _segmentheader &header = bench.view.m_pSiteData->m_segment;
+    const _segmentheader &header = bench.view.Session().SiteData()->m_segment;
     QVERIFY(header.nStartX == start.x && header.nStartY == start.y && header.nStopX == stop.x &&
             header.nStopY == stop.y);
     // The length, in the linear projection's units of one per pixel.
@@ -128,15 +130,15 @@ private slots:
   // The point belongs to the segment announced, whatever segment the dialog shows.
   void pointsGoToTheAnnouncedSegment() {
     _planview bench;
-    (void)bench.view.m_pWalk->Begin();
-    (void)bench.view.m_pWalk->Stop();
-    (void)bench.view.m_pWalk->NewSegment();
-    bench.view.m_SegmentDialog.m_nSegments = 2;
-    bench.view.m_SegmentDialog.m_nSegment = 1; // browsed back
-    bench.view.m_SegmentDialog.m_nPointMode = CSegmentDataDialog::POINT_START;
+    CSurveySession &session = bench.view.Session();
+    QVERIFY(session.Begin() && session.Stop());
+    bench.Press(IDC_NEW_SEGMENT);
+    bench.Press(IDC_PREV_SEGMENT); // browsed back to segment 1
+    QCOMPARE(bench.Dialog().m_nSegment, 1);
+    bench.Dialog().m_nPointMode = CSegmentDataDialog::POINT_START;
     bench.Click({30, 40});
-    QCOMPARE(bench.view.m_SitePlan.m_Start[1].nPlanX, 30);
-    QCOMPARE(bench.view.m_SitePlan.m_Start[0].bPlaced, uint8_t{0});
+    QCOMPARE(bench.Plan().m_Start[1].nPlanX, 30);
+    QCOMPARE(bench.Plan().m_Start[0].bPlaced, uint8_t{0});
     QCOMPARE(bench.Dialog().m_nSegment, 2);
   }
 
@@ -155,28 +157,30 @@ private slots:
     QFETCH(bool, measuring);
     _planview bench;
     if (walking) {
-      QVERIFY(bench.view.m_pWalk->Begin());
+      QVERIFY(bench.view.Session().Begin());
     }
-    bench.view.m_bMeasureDistance = measuring;
-    bench.view.m_SegmentDialog.m_nPointMode = mode;
-    const _segmentheader before = bench.view.m_pSiteData->m_segment;
+    if (measuring) {
+      bench.view.OnMeasureDistance();
+    }
+    bench.Dialog().m_nPointMode = mode;
+    const _segmentheader before = bench.view.Session().SiteData()->m_segment;
     bench.Click({30, 40});
-    QCOMPARE(bench.view.m_SitePlan.m_Start[0].bPlaced, uint8_t{0});
-    QCOMPARE(bench.view.m_SitePlan.m_Stop[0].bPlaced, uint8_t{0});
-    QCOMPARE(EncodeSegmentHeader(bench.view.m_pSiteData->m_segment), EncodeSegmentHeader(before));
+    QCOMPARE(bench.Plan().m_Start[0].bPlaced, uint8_t{0});
+    QCOMPARE(bench.Plan().m_Stop[0].bPlaced, uint8_t{0});
+    QCOMPARE(EncodeSegmentHeader(bench.view.Session().SiteData()->m_segment), EncodeSegmentHeader(before));
     QVERIFY(bench.prompts.Shown().isEmpty());
   }
 
   // A click the walk refuses (no segment announced in a survey just opened) says why.
   void refusedPointSaysWhy() {
     _planview bench;
-    SetUpSurvey(bench.view, bench.dir.filePath(QStringLiteral("Other.tvd")).toStdString());
-    bench.view.m_SegmentDialog.m_nPointMode = CSegmentDataDialog::POINT_START;
+    QVERIFY(SetUpSurvey(bench.view, bench.dir.filePath(QStringLiteral("Other.tvd")).toStdString()));
+    bench.Dialog().m_nPointMode = CSegmentDataDialog::POINT_START;
     bench.prompts.AnswerMessage(PROMPT_ANSWER_OK);
     bench.Click({30, 40});
     QCOMPARE(bench.prompts.MessageTexts().size(), 1);
     QVERIFY(bench.prompts.MessageTexts()[0].contains(QStringLiteral("New Segment")));
-    QCOMPARE(bench.view.m_SitePlan.m_Start[0].bPlaced, uint8_t{0});
+    QCOMPARE(QPoint(bench.Plan().m_Start[0].nPlanX, bench.Plan().m_Start[0].nPlanY), QPoint(0, 0));
   }
 
   // A press measures from its point; until the pointer moves, the distance to the origin shows.
@@ -203,25 +207,21 @@ private slots:
     QFETCH(QPoint, moveTo);
     QFETCH(QString, moved);
     _planview bench(kind == PROJECTION_GEO ? GEO_100 : LINEAR_1, kind);
-    bench.view.m_bMeasureDistance = true;
-    bench.view.m_SegmentDialog.m_nPointMode = CSegmentDataDialog::POINT_START; // no point is placed
-    bench.view.m_DistanceDialog.SetCurSel(IDC_UNITS, units);
-    QVERIFY(!bench.view.m_DistanceDialog.isVisible());
+    bench.view.OnMeasureDistance();
+    bench.Dialog().m_nPointMode = CSegmentDataDialog::POINT_START; // no point is placed
+    bench.DistanceDialog().SetCurSel(IDC_UNITS, units);
+    QVERIFY(!bench.DistanceDialog().isVisible());
 
     SendMouse(bench.view, QEvent::MouseButtonPress, press, Qt::LeftButton);
-    QVERIFY(bench.view.m_DistanceDialog.isVisible());
-    QVERIFY(bench.view.m_bMeasureButtonDown);
+    QVERIFY(bench.DistanceDialog().isVisible());
     QCOMPARE(bench.Distance(), pressed);
-    QCOMPARE(bench.view.m_ptPress, press);
     SendMouse(bench.view, QEvent::MouseMove, moveTo, Qt::LeftButton);
     QCOMPARE(bench.Distance(), moved);
-    QCOMPARE(bench.view.m_ptCursor, moveTo);
     SendMouse(bench.view, QEvent::MouseButtonRelease, moveTo);
-    QVERIFY(!bench.view.m_bMeasureButtonDown);
     QCOMPARE(bench.Distance(), moved); // the release keeps the value
-    QVERIFY(bench.view.m_DistanceDialog.isVisible());
-    QCOMPARE(bench.view.m_Projection.m_FirstPoint[1], 0.0);
-    QCOMPARE(bench.view.m_SitePlan.m_Start[0].bPlaced, uint8_t{0});
+    QVERIFY(bench.DistanceDialog().isVisible());
+    QCOMPARE(bench.view.Session().Projection().m_FirstPoint[1], 0.0);
+    QCOMPARE(bench.Plan().m_Start[0].bPlaced, uint8_t{0});
     // Moving after the release changes nothing.
     SendMouse(bench.view, QEvent::MouseMove, press + QPoint(50, 50));
     QCOMPARE(bench.Distance(), moved);
@@ -229,48 +229,44 @@ private slots:
 
   void releaseWithoutMovingKeepsThePressValue() {
     _planview bench;
-    bench.view.m_bMeasureDistance = true;
+    bench.view.OnMeasureDistance();
     SendMouse(bench.view, QEvent::MouseButtonPress, {3, 4}, Qt::LeftButton);
     SendMouse(bench.view, QEvent::MouseButtonRelease, {3, 4});
     QCOMPARE(bench.Distance(), QStringLiteral("5.00"));
-    QVERIFY(!bench.view.m_bMeasureButtonDown);
+    SendMouse(bench.view, QEvent::MouseMove, {6, 8}); // the hold is over: nothing follows
+    QCOMPARE(bench.Distance(), QStringLiteral("5.00"));
   }
 
   // Turning the mode off during a drag (as Measure Distance does) ends the hold and hides the
   // dialog; later movement changes nothing in it.
   void modeOffDuringADrag() {
     _planview bench;
-    bench.view.m_bMeasureDistance = true;
+    bench.view.OnMeasureDistance();
     SendMouse(bench.view, QEvent::MouseButtonPress, {3, 4}, Qt::LeftButton);
     SendMouse(bench.view, QEvent::MouseMove, {6, 8}, Qt::LeftButton);
     QCOMPARE(bench.Distance(), QStringLiteral("5.00")); // (3, 4) to (6, 8)
-    bench.view.m_bMeasureDistance = false;
-    bench.view.m_bMeasureButtonDown = false;
-    bench.view.m_DistanceDialog.hide();
+    bench.view.OnMeasureDistance();
+    QVERIFY(!bench.DistanceDialog().isVisible());
     SendMouse(bench.view, QEvent::MouseMove, {300, 200}, Qt::LeftButton);
     QCOMPARE(bench.Distance(), QStringLiteral("5.00"));
-    QVERIFY(!bench.view.m_DistanceDialog.isVisible());
+    QVERIFY(!bench.DistanceDialog().isVisible());
     SendMouse(bench.view, QEvent::MouseButtonRelease, {300, 200});
-    QVERIFY(!bench.view.m_DistanceDialog.isVisible());
+    QVERIFY(!bench.DistanceDialog().isVisible());
   }
 
   // Without a projection nothing is pointed at and nothing divides by zero.
   void withoutAProjection() {
-    QTemporaryDir dir;
-    CScriptedPrompts prompts;
-    CTarvexCollectorView view;
-    view.resize(640, 480);
-    SetUpSurvey(view, dir.filePath(QStringLiteral("Data.tvd")).toStdString());
-    (void)view.m_pWalk->NewSegment();
-    view.m_SegmentDialog.m_nPointMode = CSegmentDataDialog::POINT_START;
-    view.m_bMeasureDistance = true;
+    _planview bench;
+    CTarvexCollectorView &view = bench.view;
+    view.OnMeasureDistance(); // measuring when the projection goes
+    view.Session().Run().m_bProjectionLoaded = false;
+    bench.Dialog().m_nPointMode = CSegmentDataDialog::POINT_START;
     SendMouse(view, QEvent::MouseButtonPress, {30, 40}, Qt::LeftButton);
     SendMouse(view, QEvent::MouseMove, {60, 80}, Qt::LeftButton);
     SendMouse(view, QEvent::MouseButtonRelease, {60, 80});
-    QCOMPARE(view.m_ptPress, QPoint(30, 40));
-    QVERIFY(!view.m_DistanceDialog.isVisible());
-    QCOMPARE(view.m_SitePlan.m_Start[0].bPlaced, uint8_t{0});
-    QVERIFY(prompts.Shown().isEmpty());
+    QVERIFY(!bench.DistanceDialog().isVisible());
+    QCOMPARE(bench.Plan().m_Start[0].bPlaced, uint8_t{0});
+    QVERIFY(bench.prompts.Shown().isEmpty());
   }
 
   // "Latitude: %f" and "Longitude: %f" for a geo-coded projection only, of the plan pixel under
@@ -292,11 +288,11 @@ private slots:
     QString strLongitude = frame.Pane(ID_INDICATOR_LONGITUDE)->text();
     if (kind != PROJECTION_NONE) {
       SetUpPlan(view, kind, kind == PROJECTION_GEO ? GEO_100 : LINEAR_1, 2000, 1500);
-      view.m_SitePlan.ScrollRight(50);
-      view.m_SitePlan.ScrollDown(30);
+      view.horizontalScrollBar()->setValue(50);
+      view.verticalScrollBar()->setValue(30);
     }
     _pixelpoint pt;
-    QVERIFY(view.m_SitePlan.ClientToPlan(150, 100, ClientRect(view), pt));
+    QVERIFY(view.Session().Plan().ClientToPlan(150, 100, ClientRect(view), pt));
     if (kind == PROJECTION_GEO) {
       QVERIFY(pt.x != 150 && pt.y != 100);
       strLatitude = QString::asprintf("Latitude: %f", (200 - pt.y) / 100.0);

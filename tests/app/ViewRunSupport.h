@@ -78,7 +78,8 @@ inline bool ConnectAndWaitForDescription(CTarvexCollectorView &view, CScriptedPr
   view.SetConnectWait(0);
   prompts.AnswerModal(PressConnect);
   view.OnConnect();
-  return QTest::qWaitFor([&] { return view.m_bConnected && view.m_Run.GetDescriptionCount() >= 1; }, RUN_WAIT_MS);
+  return QTest::qWaitFor([&] { return view.IsReceiverConnected() && view.Session().Run().GetDescriptionCount() >= 1; },
+                         RUN_WAIT_MS);
 }
 
 // The link's frame around a payload.

@@ -1,11 +1,13 @@
 #pragma once
 
 // Puts a view into the state Open Projection and Open Collection leave it in, for the tests of
-// pointing and walking.
+// pointing and walking: the projection through the survey session, its plan shown as Open
+// Projection shows it, the survey opened by the session.
 #include "app/TarvexCollectorView.h"
 #include "projection/ProjectionHeader.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QMouseEvent>
 
 #include <memory>
@@ -20,22 +22,18 @@ inline _pixelrect ClientRect(const CTarvexCollectorView &view) {
 // 1:1 from its top-left corner.
 inline void SetUpPlan(CTarvexCollectorView &view, int32_t nKind, const _transform &transform, int32_t nWidth,
                       int32_t nHeight) {
-  view.m_Projection.m_nKind = nKind;
-  SetProjectionTransform(view.m_Projection, transform);
-  view.m_nBitmapWidth = nWidth;
-  view.m_nBitmapHeight = nHeight;
-  view.m_SitePlan.SetPlan(nWidth, nHeight, ClientRect(view));
-  view.m_Run.m_bProjectionLoaded = true;
+  CSiteProjection &projection = view.Session().Projection();
+  projection.m_nKind = nKind;
+  SetProjectionTransform(projection, transform);
+  QImage plan(nWidth, nHeight, QImage::Format_RGB32);
+  plan.fill(Qt::white);
+  view.ShowPlan(plan);
 }
 
-// A new survey at strPath with the channels of a valid report, and its walk.
-inline void SetUpSurvey(CTarvexCollectorView &view, const std::string &strPath) {
-  view.m_pWalk.reset();
-  view.m_pSiteData = std::make_unique<CSiteData>(strPath, CSiteData::modeCreateNew, view.m_SitePlan);
-  view.m_pWalk =
-      std::make_unique<CSegmentWalk>(*view.m_pSiteData, view.m_SitePlan, view.m_Projection, &view.m_Run.m_bWalking);
-  view.m_Run.m_pSiteData = view.m_pSiteData.get();
-  view.m_Run.m_bCollectionOpen = true;
+// A new survey at strPath, opened by the view's session as Open Collection opens it; false when
+// it could not be made.
+inline bool SetUpSurvey(CTarvexCollectorView &view, const std::string &strPath) {
+  return static_cast<bool>(view.Session().Open(strPath, CSiteData::modeCreateNew));
 }
 
 // A mouse event on the viewport, as the window system sends it.
@@ -48,7 +46,7 @@ inline void SendMouse(CTarvexCollectorView &view, QEvent::Type nType, QPoint pt,
 // The client point at which plan pixel (px, py) shows.
 inline QPoint ClientOf(const CTarvexCollectorView &view, int32_t px, int32_t py) {
   _pixelpoint pt;
-  view.m_SitePlan.PlanToClient(px, py, pt);
+  view.Session().Plan().PlanToClient(px, py, pt);
   return {pt.x, pt.y};
 }
 
@@ -72,12 +70,12 @@ inline QPoint CentreOf(const CTarvexCollectorView &view, _pixelpoint pt) {
   const QPoint ptFrom = ClientOf(view, pt.x, pt.y);
   const auto PlanX = [&](int32_t x) {
     _pixelpoint plan;
-    view.m_SitePlan.ClientToPlan(x, ptFrom.y(), client, plan);
+    view.Session().Plan().ClientToPlan(x, ptFrom.y(), client, plan);
     return plan.x;
   };
   const auto PlanY = [&](int32_t y) {
     _pixelpoint plan;
-    view.m_SitePlan.ClientToPlan(ptFrom.x(), y, client, plan);
+    view.Session().Plan().ClientToPlan(ptFrom.x(), y, client, plan);
     return plan.y;
   };
   return {Span(PlanX, ptFrom.x(), pt.x), Span(PlanY, ptFrom.y(), pt.y)};

@@ -4,6 +4,7 @@
 #include "app/SafeExit.h"
 #include "platform/FileFaults.h"
 #include "survey/SurveyFiles.h"
+#include "tests/app/ViewDialogs.h"
 #include "tests/app/ViewRunSupport.h"
 
 #include <QDir>
@@ -43,6 +44,9 @@ class CViewSurveyFilesTest : public QObject {
   std::unique_ptr<CTarvexCollectorView> m_pView;
 
   CTarvexCollectorView &View() { return *m_pView; }
+  CSurveySession &Session() { return m_pView->Session(); }
+  // The file of the survey open now; empty while none is.
+  std::string OpenPath() { return Session().IsOpen() ? Session().SiteData()->m_strPath : std::string(); }
   CHookedPrompts &Prompts() { return *m_pPrompts; }
   QString FilePath(const QString &strName) const { return m_pDir->filePath(strName); }
 
@@ -59,16 +63,16 @@ class CViewSurveyFilesTest : public QObject {
   // then takes no more writes. False when the walk could not be made.
   bool CreateSurveyThatCannotBeClosed(const QString &strPath) {
     CreateSurvey(strPath);
-    CSiteData &survey = *View().m_pSiteData;
+    CSiteData &survey = *Session().SiteData();
     const uint32_t nFrequency = 8500;
     survey.SetChannels(&nFrequency, 1);
-    CSegmentWalk &walk = *View().m_pWalk;
-    if (!(walk.NewSegment() && walk.SetStartPoint({1, 1}) && walk.SetStopPoint({9, 1}) && walk.Begin())) {
+    if (!(Session().NewSegment() && Session().SetStartPoint({1, 1}) && Session().SetStopPoint({9, 1}) &&
+          Session().Begin())) {
       return false;
     }
     const uint8_t levels[] = {7, 0, 8, 0, 9, 0, 0, 0, 0, 0, 0, 0};
     survey.AddLevels(1, levels, 6);
-    if (!walk.Stop()) {
+    if (!Session().Stop()) {
       return false;
     }
     survey.AddLevels(1, levels, 6); // waits for the next segment, or the close
@@ -107,11 +111,9 @@ private slots:
     AskForNew(strPath);
     Prompts().AnswerMessage(PROMPT_ANSWER_OK, CreationFailure(strPath, CSiteData::modeCreateNew));
     View().OnOpenCollection();
-    QVERIFY(View().m_pSiteData == nullptr);
-    QVERIFY(View().m_Run.m_pSiteData == nullptr);
-    QVERIFY(View().m_pWalk == nullptr);
-    QVERIFY(!View().m_Run.m_bCollectionOpen);
-    QVERIFY(View().m_IntroDialog.GetDlgItemText(1064).isEmpty());
+    QVERIFY(!Session().IsOpen());
+    QVERIFY(!Session().Run().m_bCollectionOpen);
+    QVERIFY(ViewDialog<CIntroDialog>(View()).GetDlgItemText(1064).isEmpty());
     QCOMPARE(LevelsInFile(strOld), 0U);
     VERIFY_AS_SCRIPTED(Prompts());
   }
@@ -127,14 +129,14 @@ private slots:
     Prompts().AnswerMessage(PROMPT_ANSWER_OK, NO_FILE);
     View().OnOpenCollection();
     QCOMPARE(Contents(strPath), before);
-    QVERIFY(View().m_pSiteData == nullptr);
+    QVERIFY(!Session().IsOpen());
     QCOMPARE(Prompts().Shown()[3].file.strFileName, QString("two-channels.tvd"));
 
     AskForNew(strPath);
     Prompts().AnswerMessage(PROMPT_ANSWER_YES, strQuestion);
     Prompts().AnswerMessage(PROMPT_ANSWER_OK, LOAD_PROJECTION);
     View().OnOpenCollection();
-    QVERIFY(View().m_pSiteData != nullptr);
+    QVERIFY(Session().IsOpen());
     QCOMPARE(LevelsInFile(strPath), 0U);
     VERIFY_AS_SCRIPTED(Prompts());
   }
@@ -143,14 +145,14 @@ private slots:
   void openSurveyIsNotCreatedAgain() {
     const QString strPath = FilePath("open.tvd");
     CreateSurvey(strPath);
-    const CSiteData *pOpen = View().m_pSiteData.get();
+    const CSiteData *pOpen = Session().SiteData();
     AskForNew(strPath);
     Prompts().AnswerMessage(PROMPT_ANSWER_OK, QDir::toNativeSeparators(strPath) +
                                                   " is the survey open now. Choose another name for the new survey.");
     Prompts().AnswerFile({});
     Prompts().AnswerMessage(PROMPT_ANSWER_OK, NO_FILE);
     View().OnOpenCollection();
-    QCOMPARE(View().m_pSiteData.get(), pOpen);
+    QCOMPARE(Session().SiteData(), pOpen);
     QVERIFY(!pOpen->IsClosed());
     VERIFY_AS_SCRIPTED(Prompts());
   }
@@ -174,8 +176,7 @@ private slots:
       Prompts().AnswerMessage(PROMPT_ANSWER_OK);
       View().OnOpenCollection();
       QVERIFY(Prompts().Shown().back().message.strText.contains("in use by another program"));
-      QCOMPARE(View().m_pSiteData->m_strPath, strOpen.toStdString());
-      QVERIFY(!View().m_pSiteData->IsClosed());
+      QCOMPARE(OpenPath(), strOpen.toStdString());
     }
     QCOMPARE(Contents(strHeld), before);
     VERIFY_AS_SCRIPTED(Prompts());
@@ -193,16 +194,16 @@ private slots:
     QVERIFY2(strQuestion.startsWith(QDir::toNativeSeparators(strPath) + " was not closed properly: segment 2"),
              qPrintable(strQuestion));
     QVERIFY(strQuestion.contains(QDir::toNativeSeparators(strPath) + ".bak"));
-    QVERIFY(View().m_pSiteData == nullptr);
+    QVERIFY(!Session().IsOpen());
     QCOMPARE(Contents(strPath), before);
 
     AskForExisting(strPath);
     Prompts().AnswerMessage(PROMPT_ANSWER_YES, strQuestion);
     Prompts().AnswerMessage(PROMPT_ANSWER_OK, LOAD_PROJECTION);
     View().OnOpenCollection();
-    QVERIFY(View().m_pSiteData != nullptr);
-    QVERIFY(View().m_Run.m_bCollectionOpen);
-    QCOMPARE(View().m_pSiteData->m_nSegmentCount, 2);
+    QVERIFY(Session().IsOpen());
+    QVERIFY(Session().Run().m_bCollectionOpen);
+    QCOMPARE(Session().SiteData()->m_nSegmentCount, 2);
     QCOMPARE(Contents(strPath + ".bak"), before);
     // Segment 1: a record of 96 and one of 24 on each channel; segment 2: its two records of 96.
     QCOMPARE(LevelsInFile(strPath), 2U * (96 + 24) + 2U * 96);
@@ -219,7 +220,7 @@ private slots:
     AskForExisting(strPath);
     Prompts().AnswerMessage(PROMPT_ANSWER_OK, CreationFailure(strPath, CSiteData::modeOpenExisting));
     View().OnOpenCollection();
-    QVERIFY(View().m_pSiteData == nullptr);
+    QVERIFY(!Session().IsOpen());
     VERIFY_AS_SCRIPTED(Prompts());
   }
 
@@ -228,7 +229,7 @@ private slots:
   void openSurveyThatCannotBeClosed() {
     const QString strOld = FilePath("old.tvd");
     QVERIFY(CreateSurveyThatCannotBeClosed(strOld));
-    CSiteData &old = *View().m_pSiteData;
+    const CSiteData &old = *Session().SiteData();
 
     const QString strNew = FilePath("new.tvd");
     const int nCancel = PROMPT_ANSWER_CUSTOM + 3;
@@ -238,7 +239,7 @@ private slots:
     const _messageprompt &box = Prompts().Shown().back().message;
     QCOMPARE(box.customButtons, (QStringList{"Retry", "Save a Copy As…", "Discard the Levels", "Cancel"}));
     QVERIFY(box.strText.contains(QString::fromStdString(strOld.toStdString())));
-    QCOMPARE(View().m_pSiteData.get(), &old);
+    QCOMPARE(Session().SiteData(), &old);
     QVERIFY(!QFile::exists(strNew));
 
     const QString strCopy = FilePath("copy.tvd");
@@ -246,7 +247,7 @@ private slots:
     Prompts().AnswerMessage(PROMPT_ANSWER_CUSTOM);     // Retry: the disk is still full
     Prompts().AnswerMessage(PROMPT_ANSWER_CUSTOM + 1); // Save a Copy As…
     Prompts().AnswerFile(strCopy);
-    Prompts().AnswerMessage(PROMPT_ANSWER_OK, QString::fromUtf8(CSafeExit::TEXT_COPY_SAVED).arg(strCopy));
+    Prompts().AnswerMessage(PROMPT_ANSWER_OK, "A sound copy of the whole survey was saved as " + strCopy + ".");
     Prompts().AnswerMessage(PROMPT_ANSWER_OK, LOAD_PROJECTION);
     int nShown = 0;
     Prompts().fnWhileShown = [&nShown] {
@@ -256,7 +257,7 @@ private slots:
     };
     View().OnOpenCollection();
     QCOMPARE(LevelsInFile(strCopy), 6U);
-    QCOMPARE(View().m_pSiteData->m_strPath, strNew.toStdString());
+    QCOMPARE(OpenPath(), strNew.toStdString());
     VERIFY_AS_SCRIPTED(Prompts());
   }
 
@@ -267,16 +268,16 @@ private slots:
     const QString strOld = FilePath("old.tvd");
     CreateSurvey(strOld);
     const uint32_t nFrequency = 8500;
-    View().m_pSiteData->SetChannels(&nFrequency, 1);
-    CSegmentWalk &walk = *View().m_pWalk;
-    QVERIFY(walk.NewSegment() && walk.SetStartPoint({1, 1}) && walk.SetStopPoint({9, 1}) && walk.Begin());
+    Session().SiteData()->SetChannels(&nFrequency, 1);
+    QVERIFY(Session().NewSegment() && Session().SetStartPoint({1, 1}) && Session().SetStopPoint({9, 1}) &&
+            Session().Begin());
     const uint8_t levels[] = {7, 0, 8, 0, 9, 0, 0, 0, 0, 0, 0, 0};
-    View().m_pSiteData->AddLevels(1, levels, 6);
+    Session().SiteData()->AddLevels(1, levels, 6);
     CFileFaults::FailWritesAfter(0);
-    CSegmentDataDialog &dialog = View().m_SegmentDialog;
+    CSegmentDataDialog &dialog = ViewDialog<CSegmentDataDialog>(View());
     Prompts().AnswerMessage(PROMPT_ANSWER_OK); // why the segment is not saved
     dialog.OnBeginStop();                      // STOP
-    QCOMPARE(walk.GetState(), WalkState::notSaved);
+    QCOMPARE(Session().Walk()->GetState(), WalkState::notSaved);
     QCOMPARE(dialog.GetDlgItemText(IDC_BEGIN_STOP), QString::fromUtf8(CSegmentDataDialog::TEXT_RETRY));
     QVERIFY(!dialog.GetDlgItem(IDC_NOT_SAVED)->isHidden());
 
@@ -304,7 +305,7 @@ private slots:
   void discardingTheLevelsAsksFirst() {
     const QString strOld = FilePath("old.tvd");
     QVERIFY(CreateSurveyThatCannotBeClosed(strOld));
-    CSiteData &old = *View().m_pSiteData;
+    const CSiteData &old = *Session().SiteData();
     const int nDiscard = PROMPT_ANSWER_CUSTOM + 2;
     const QString strWarning = QString::fromUtf8(CSafeExit::TEXT_DISCARD).arg(QDir::toNativeSeparators(strOld));
 
@@ -315,7 +316,7 @@ private slots:
     Prompts().AnswerMessage(PROMPT_ANSWER_CUSTOM + 3); // Cancel
     View().OnOpenCollection();
     VERIFY_AS_SCRIPTED(Prompts());
-    QCOMPARE(View().m_pSiteData.get(), &old);
+    QCOMPARE(Session().SiteData(), &old);
     QVERIFY(!old.IsClosed());
     QVERIFY(old.GetWaitingRecordCount() > 0 || old.GetBufferedLevels(1) == 3);
     QVERIFY(!QFile::exists(strNew));
@@ -332,7 +333,7 @@ private slots:
     Prompts().AnswerMessage(PROMPT_ANSWER_OK, LOAD_PROJECTION);
     View().OnOpenCollection();
     VERIFY_AS_SCRIPTED(Prompts());
-    QCOMPARE(View().m_pSiteData->m_strPath, strNew.toStdString());
+    QCOMPARE(OpenPath(), strNew.toStdString());
   }
 };
 

@@ -2,6 +2,7 @@
 // the survey data it holds when it ends.
 #include "app/TarvexCollectorView.h"
 #include "survey/SurveyReader.h"
+#include "tests/app/ViewDialogs.h"
 
 #include <QImage>
 #include <QTemporaryDir>
@@ -17,14 +18,15 @@ private slots:
   void dialogsAreMadeHidden() {
     CTarvexCollectorView view;
     view.show();
-    const QList<QDialog *> dialogs = {&view.m_IntroDialog, &view.m_SegmentDialog, &view.m_DistanceDialog,
-                                      &view.m_ConnectionDialog};
+    const QList<QDialog *> dialogs = {&ViewDialog<CIntroDialog>(view), &ViewDialog<CSegmentDataDialog>(view),
+                                      &ViewDialog<CDistanceMeasurementDialog>(view),
+                                      &ViewDialog<CConnectionDialog>(view), &ViewDialog<CHelpDialog>(view)};
     for (QDialog *pDialog : dialogs) {
       QVERIFY(!pDialog->isVisible());
       QVERIFY(pDialog->isWindow());
       QCOMPARE(pDialog->parentWidget(), &view);
     }
-    QCOMPARE(view.m_SegmentDialog.m_pView, &view);
+    QCOMPARE(ViewDialog<CSegmentDataDialog>(view).m_pView, static_cast<CSegmentDialogHost *>(&view));
   }
 
   // Black, with "( SELECT A PROJECTION )" in white (its small font smoothed) in a band around the
@@ -55,21 +57,15 @@ private slots:
     QTemporaryDir dir;
     const std::string strPath = dir.filePath("walk.tvd").toStdString();
     auto pView = std::make_unique<CTarvexCollectorView>();
-    pView->m_pSiteData = std::make_unique<CSiteData>(strPath, CSiteData::modeCreateNew, pView->m_SitePlan);
-    CSiteData &data = *pView->m_pSiteData;
+    CSurveySession &session = pView->Session();
+    QVERIFY(session.Open(strPath, CSiteData::modeCreateNew));
     const uint32_t nFrequency = 8500;
-    data.SetChannels(&nFrequency, 1);
-    data.m_nSegmentCount = 1;
-    data.NewSegment(1);
-    data.m_ptLastPoint = {10, 20};
-    data.SetSegmentPoint(1);
-    data.m_ptLastPoint = {300, 20};
-    data.SetSegmentPoint(2);
-    data.StampSegmentTime(1);
-    data.WriteSegmentHeader(1);
+    session.SiteData()->SetChannels(&nFrequency, 1);
+    QVERIFY(session.NewSegment() && session.SetStartPoint({10, 20}) && session.SetStopPoint({300, 20}) &&
+            session.Begin());
     // One level message of three levels: each level is the first byte of a two-byte item.
     const uint8_t message[] = {5, 0, 6, 0, 7, 0, 0, 0, 0, 0, 0, 0};
-    data.AddLevels(1, message, 6);
+    session.SiteData()->AddLevels(1, message, 6);
     const auto LevelsInFile = [&strPath] {
       const auto bytes = LoadSurveyFile(strPath, CFile::shareDenyNone);
       return ParseSurvey(bytes.data(), bytes.size()).LevelCount();

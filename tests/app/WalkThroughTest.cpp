@@ -5,8 +5,9 @@
 #include "link/ReceiverMessages.h"
 #include "platform/SimulatedReceiver.h"
 #include "survey/SurveyReader.h"
+#include "tests/app/ViewDialogs.h"
+#include "tests/app/ViewRunSupport.h"
 #include "tests/app/ViewSetUp.h"
-#include "tests/support/ScriptedPrompts.h"
 
 #include <QAbstractButton>
 #include <QFile>
@@ -19,11 +20,11 @@
 
 namespace {
 
-// The receiver as the collection run meets it: its payloads are handed to the view's run in the
-// order it sent them.
+// A receiver of its own whose payloads are handed to the view's survey session in the order it
+// sent them, as the view hands over what the link delivers.
 class CReceiverFeed {
 public:
-  explicit CReceiverFeed(CCollectionRun &run) : m_run(run) {
+  explicit CReceiverFeed(CSurveySession &session) : m_session(session) {
     m_pReceiver->KeepLog(true);
     QCOMPARE(m_pReceiver->OpenPort(m_pPort), FT_OK);
   }
@@ -35,7 +36,7 @@ public:
     m_pReceiver->SetMeasurementMode(true);
     Pump();
   }
-  // Lets the receiver measure for nMilliseconds and hands everything it sent to the run.
+  // Lets the receiver measure for nMilliseconds and hands everything it sent to the session.
   void Measure(uint32_t nMilliseconds) {
     m_pReceiver->Advance(nMilliseconds);
     Pump();
@@ -58,13 +59,13 @@ private:
       if (payload[0] == MSG_CHANNEL1_LEVELS || payload[0] == MSG_CHANNEL2_LEVELS) {
         // n levels in 2n two-byte items, then a sequence byte
         const uint64_t nLevels = (payload.size() - 2) / 4;
-        (m_run.m_bWalking ? m_nLevelsInWalks : m_nLevelsBetween) += nLevels;
+        (m_session.IsWalking() ? m_nLevelsInWalks : m_nLevelsBetween) += nLevels;
       }
-      m_run.OnReceiverPacket(payload.data(), static_cast<uint32_t>(payload.size()));
+      QVERIFY(m_session.OnReceiverPacket(payload.data(), static_cast<uint32_t>(payload.size()), 0));
     }
   }
 
-  CCollectionRun &m_run;
+  CSurveySession &m_session;
   std::shared_ptr<CSimulatedReceiver> m_pReceiver = std::make_shared<CSimulatedReceiver>();
   std::unique_ptr<CD2xxDevice> m_pPort;
   size_t m_nHandled = 0;
@@ -72,11 +73,13 @@ private:
 
 struct _walkthrough {
   QTemporaryDir dir;
+  std::shared_ptr<CSimulatedReceiver> pLinked = EnableSimulatedUnit(); // the unit the view connects to
   CScriptedPrompts prompts;
   CTarvexCollectorView view;
-  CReceiverFeed receiver{view.m_Run};
+  CReceiverFeed receiver{view.Session()};
 
-  CSegmentDataDialog &Dialog() { return view.m_SegmentDialog; }
+  ~_walkthrough() { D2xxDisableAllBackends(); }
+  CSegmentDataDialog &Dialog() { return ViewDialog<CSegmentDataDialog>(view); }
   // A click on a button, or on a radio button's mark.
   void Press(int nId) {
     auto *pButton = Dialog().GetDlgItemAs<QAbstractButton>(nId);
@@ -86,24 +89,22 @@ struct _walkthrough {
   }
   // A click in the middle of the client pixels that show plan pixel (px, py).
   void ClickPlan(_pixelpoint pt) {
-    const _planrect &rcView = view.m_SitePlan.m_rcView;
+    const _planrect &rcView = view.Session().Plan().m_rcView;
     QVERIFY(pt.x >= rcView.left && pt.x < rcView.right && pt.y >= rcView.top && pt.y < rcView.bottom);
     QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, CentreOf(view, pt));
   }
   // The view shown at 700 x 520 with the golden files' projection (a plan of 64 x 48 pixels)
-  // fitted to it.
+  // fitted to it, and the receiver connected through the link.
   void LoadProjection() {
     view.resize(700, 520);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     const QString strProjection = dir.filePath(QStringLiteral("site.gpf"));
     QVERIFY(QFile::copy(QStringLiteral(TARVEX_TEST_DATA "/site.gpf"), strProjection));
-    view.m_Projection.Load(strProjection.toStdString());
-    const CSiteProjection &projection = view.m_Projection;
-    SetUpPlan(view, projection.m_nKind,
-              {projection.m_dA, projection.m_dB, projection.m_dC, projection.m_dD, projection.m_dE, projection.m_dF},
-              64, 48);
-    view.m_SitePlan.Fit();
+    prompts.AnswerMessage(PROMPT_ANSWER_OK, QStringLiteral("Please save the Collection File"));
+    QVERIFY(view.OpenProjectionFile(strProjection));
+    view.OnFitToDisplay();
+    QVERIFY(ConnectAndWaitForDescription(view, prompts));
   }
   // New Segment, the start point (clicked, or the previous stop point), the stop point, BEGIN,
   // nSeconds of walking, STOP.
@@ -148,28 +149,28 @@ private slots:
     walk.LoadProjection();
     const std::string strSurvey = walk.dir.filePath(QStringLiteral("Walk.tvd")).toStdString();
     SetUpSurvey(view, strSurvey);
-    view.m_bConnected = true;
     walk.receiver.Start();
-    QVERIFY(view.m_Run.m_bMeasurementModeOn);
-    QCOMPARE(view.m_pSiteData->GetChannelCount(), 2);
+    QVERIFY(view.Session().Run().m_bMeasurementModeOn);
+    QCOMPARE(view.Session().SiteData()->GetChannelCount(), 2);
     walk.Dialog().show();
 
     // Segment 1 with the plan fitted to the view (about 11 client pixels a plan pixel).
     const _pixelpoint a{6, 23};
     const _pixelpoint b{58, 23};
     walk.WalkSegment(&a, b, 3);
-    // Segment 2 from the previous stop point, zoomed in twice and scrolled.
-    view.m_SitePlan.ZoomIn();
-    view.m_SitePlan.ZoomIn();
-    view.m_SitePlan.ScrollRight(20);
-    view.m_SitePlan.ScrollDown(10);
+    // Segment 2 from the previous stop point, zoomed in twice and scrolled by the arrow keys (10
+    // plan pixels a press).
+    view.OnZoomIn();
+    view.OnZoomIn();
+    for (const Qt::Key key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Down}) {
+      QTest::keyClick(&view, key);
+    }
     const _pixelpoint c{50, 35};
     walk.receiver.Measure(2000);
     walk.WalkSegment(nullptr, c, 2);
     // Segment 3 after the window was made smaller, zoomed out once.
-    view.m_SitePlan.ZoomOut();
+    view.OnZoomOut();
     view.resize(520, 410);
-    view.m_SitePlan.Resize(ClientRect(view));
     const _pixelpoint d{45, 30};
     const _pixelpoint e{60, 40};
     walk.WalkSegment(&d, e, 4);
@@ -188,7 +189,7 @@ private slots:
       QCOMPARE(QPoint(header.nStartX, header.nStartY), QPoint(expected[i][0].x, expected[i][0].y));
       QCOMPARE(QPoint(header.nStopX, header.nStopY), QPoint(expected[i][1].x, expected[i][1].y));
       QCOMPARE(header.nCoordsFlag, uint8_t{1}); // geo-coded: the coordinates are stored
-      const _planpoint &start = view.m_SitePlan.m_Start[i];
+      const _planpoint &start = view.Session().Plan().m_Start[i];
       QCOMPARE(QPoint(start.nPlanX, start.nPlanY), QPoint(expected[i][0].x, expected[i][0].y));
     }
     // Every level sent during the walks, and none of those sent between them.
@@ -203,11 +204,10 @@ private slots:
     _walkthrough walk;
     CTarvexCollectorView &view = walk.view;
     walk.LoadProjection();
-    view.m_bConnected = true;
     walk.receiver.Start(); // measuring before the survey is opened
     SetUpSurvey(view, walk.dir.filePath(QStringLiteral("Late.tvd")).toStdString());
-    QVERIFY(view.m_Run.m_bMeasurementModeOn);
-    QCOMPARE(view.m_pSiteData->GetChannelCount(), 0);
+    QVERIFY(view.Session().Run().m_bMeasurementModeOn);
+    QCOMPARE(view.Session().SiteData()->GetChannelCount(), 0);
     const QString strNotMeasuring = QString::fromLatin1(CSegmentDataDialog::TEXT_NOT_MEASURING);
     walk.Press(IDC_NEW_SEGMENT);
     walk.Press(IDC_START_POINT);
@@ -228,7 +228,7 @@ private slots:
     walk.receiver.Unit().SelectChannel(1, 5); // out of both receivers' ranges
     walk.receiver.Unit().SelectChannel(2, 5);
     walk.receiver.Measure(0);
-    QVERIFY(!view.m_Run.IsChannelValid(1) && !view.m_Run.IsChannelValid(2));
+    QVERIFY(!view.Session().Run().IsChannelValid(1) && !view.Session().Run().IsChannelValid(2));
     walk.Press(IDC_NEW_SEGMENT);
     walk.Press(IDC_STOP_POINT);
     walk.ClickPlan({30, 30});

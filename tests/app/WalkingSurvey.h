@@ -1,12 +1,13 @@
 #pragma once
 
-// A survey being walked in a view, and the simulated unit's packets handed to the view, for the
-// tests of the receiver in view and of leaving safely.
+// A survey being walked in a view, and the simulated unit's packets handed to the view's survey
+// session, for the tests of the receiver in view and of leaving safely.
 #include "app/TarvexCollectorView.h"
 #include "link/ReceiverMessages.h"
 #include "platform/SimulatedReceiver.h"
 #include "survey/SurveyFiles.h"
 #include "survey/SurveyReader.h"
+#include "tests/app/ViewDialogs.h"
 
 #include <memory>
 #include <string>
@@ -62,32 +63,35 @@ inline void DescribeUnit(CCollectionRun &run, const _simidentity &identity = {})
   }
 }
 
-// A new survey at strPath on two channels, with a plan of 800 x 600 loaded, segment 1 announced
-// from (100, 100) to (500, 100), and its walk begun: levels are recorded from now on.
-inline void StartWalking(CTarvexCollectorView &view, const std::string &strPath) {
-  view.m_SitePlan.SetPlan(800, 600, {0, 0, 800, 600});
-  view.m_pSiteData = std::make_unique<CSiteData>(strPath, CSiteData::modeCreateNew, view.m_SitePlan, SurveyClock());
+// A new survey at strPath on two channels, on the ticking survey clock, with a plan of 800 x 600
+// loaded, segment 1 announced from (100, 100) to (500, 100), and its walk begun: levels are
+// recorded from now on. False when the survey could not be made or a step was refused.
+inline bool StartWalking(CTarvexCollectorView &view, const std::string &strPath) {
+  CSurveySession &session = view.Session();
+  session.Plan().SetPlan(800, 600, {0, 0, 800, 600});
+  session.UseClock(SurveyClock());
+  if (!session.Open(strPath, CSiteData::modeCreateNew)) {
+    return false;
+  }
   const uint32_t codes[] = {8500, 10000};
-  view.m_pSiteData->SetChannels(codes, 2);
-  view.m_pWalk =
-      std::make_unique<CSegmentWalk>(*view.m_pSiteData, view.m_SitePlan, view.m_Projection, &view.m_Run.m_bWalking);
-  view.m_Run.m_pSiteData = view.m_pSiteData.get();
-  view.m_Run.m_bCollectionOpen = true;
-  view.m_Run.m_bProjectionLoaded = true;
-  (void)view.m_pWalk->NewSegment();
-  (void)view.m_pWalk->SetStartPoint({100, 100});
-  (void)view.m_pWalk->SetStopPoint({500, 100});
-  (void)view.m_pWalk->Begin();
-  view.m_SegmentDialog.SetDlgItemText(IDC_BEGIN_STOP, QString::fromLatin1(CSegmentDataDialog::TEXT_STOP));
+  session.SiteData()->SetChannels(codes, 2);
+  session.Run().m_bProjectionLoaded = true;
+  if (!(session.NewSegment() && session.SetStartPoint({100, 100}) && session.SetStopPoint({500, 100}) &&
+        session.Begin())) {
+    return false;
+  }
+  ViewDialog<CSegmentDataDialog>(view).SetDlgItemText(IDC_BEGIN_STOP,
+                                                      QString::fromLatin1(CSegmentDataDialog::TEXT_STOP));
+  return true;
 }
 
-// The simulated unit, its time moved by hand, its packets handed to the view as its packet
-// handling takes them: the collection run first, then the receiver status.
+// The simulated unit, its time moved by hand, its packets handed to the view's survey session as
+// the view's packet handling hands them: the session decodes each, the receiver's pane hears it.
 class CUnitFeed {
 public:
   explicit CUnitFeed(CTarvexCollectorView &view) : m_view(view), m_pUnit(std::make_shared<CSimulatedReceiver>()) {
     m_pUnit->KeepLog(true);
-    DescribeUnit(view.m_Run, m_pUnit->GetIdentity());
+    DescribeUnit(view.Session().Run(), m_pUnit->GetIdentity());
   }
 
   CSimulatedReceiver &Unit() { return *m_pUnit; }
@@ -99,8 +103,7 @@ public:
     for (; m_nHanded < payloads.size(); ++m_nHanded) {
       const std::vector<uint8_t> &payload = payloads[m_nHanded];
       const auto nLength = static_cast<uint32_t>(payload.size());
-      m_view.m_Run.OnReceiverPacket(payload.data(), nLength);
-      m_view.m_ReceiverStatus.OnPacket(payload.data(), nLength);
+      (void)m_view.Session().OnReceiverPacket(payload.data(), nLength, 0);
       if (payload[0] == MSG_CHANNEL1_LEVELS || payload[0] == MSG_CHANNEL2_LEVELS) {
         m_nLevelsHanded += (nLength - 2) / 2 / 2;
       }

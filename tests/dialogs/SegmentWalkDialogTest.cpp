@@ -5,9 +5,8 @@
 #include "projection/DistanceUnits.h"
 #include "projection/ProjectionHeader.h"
 #include "projection/SiteProjection.h"
-#include "survey/SegmentWalk.h"
-#include "survey/SiteData.h"
 #include "survey/SurveyReader.h"
+#include "survey/SurveySession.h"
 #include "tests/support/ScriptedPrompts.h"
 
 #include <QAbstractButton>
@@ -15,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <array>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -31,56 +31,77 @@ _surveycontents ReadSurvey(const std::string &strPath) {
   return ParseSurvey(bytes.data(), bytes.size());
 }
 
-// A level message's data carrying n levels (the first byte of each of the first n items).
-std::vector<uint8_t> LevelData(int nLevels) {
-  std::vector<uint8_t> data(static_cast<size_t>(4 * nLevels), 0);
-  for (int i = 0; i < nLevels; ++i) {
-    data[static_cast<size_t>(2 * i)] = static_cast<uint8_t>(i - 20);
+void PutU32(std::vector<uint8_t> &payload, uint32_t n) {
+  for (int i = 0; i < 4; ++i) {
+    payload.push_back(static_cast<uint8_t>(n >> (8 * i)));
   }
-  return data;
 }
 
-// The view as the dialog sees it: a new survey on two channels in a temporary folder, on a plan
-// of 200 x 100 pixels shown 1:1, under a linear projection of one unit per pixel.
+// Both receivers described: 400 to 470 MHz in 12.5 kHz steps, and 400 to 600 MHz in 25 kHz.
+std::vector<uint8_t> Description() {
+  std::vector<uint8_t> payload{MSG_RECEIVER_INFO, 0x03};
+  for (const auto &[nMin, nMax, nStep] : {std::array<uint32_t, 3>{32000, 37600, 3200}, {16000, 24000, 6400}}) {
+    PutU32(payload, nMin);
+    PutU32(payload, nMax);
+    payload.insert(payload.end(), {static_cast<uint8_t>(nStep), static_cast<uint8_t>(nStep >> 8), 0, 0});
+  }
+  return payload;
+}
+
+// Channels 34000 and 20000: 425 and 500 MHz, codes 8500 and 10000.
+std::vector<uint8_t> Report() {
+  std::vector<uint8_t> payload{MSG_CHANNEL_REPORT};
+  PutU32(payload, 34000);
+  PutU32(payload, 20000);
+  return payload;
+}
+
+// A level message of channel nChannel with n levels (each with its gain byte, as many items again
+// that are not levels, and a sequence byte).
+std::vector<uint8_t> Levels(int nChannel, int nLevels) {
+  std::vector<uint8_t> payload{nChannel == 1 ? MSG_CHANNEL1_LEVELS : MSG_CHANNEL2_LEVELS};
+  for (int i = 0; i < nLevels; ++i) {
+    payload.insert(payload.end(), {static_cast<uint8_t>(i - 20), 0x21});
+  }
+  payload.resize(payload.size() + 2 * static_cast<size_t>(nLevels), 0x7F);
+  payload.push_back(0x42);
+  return payload;
+}
+
+// The view as the dialog sees it: a survey session with a new survey in a temporary folder, on a
+// plan of 200 x 100 pixels shown 1:1 under a linear projection of one unit per pixel, and a
+// receiver that has described itself and reported two valid channels; its connection the test
+// sets.
 class CFakeHost : public CSegmentDialogHost {
 public:
   explicit CFakeHost(const QString &strFolder) : m_strPath((strFolder + QStringLiteral("/Data.tvd")).toStdString()) {
-    m_plan.SetPlan(200, 100, {0, 0, 200, 100});
-    m_projection.m_nKind = PROJECTION_LINEAR;
-    SetProjectionTransform(m_projection, {1, 0, 0, 1, 0, 0});
-    m_pData = std::make_unique<CSiteData>(m_strPath, CSiteData::modeCreateNew, m_plan);
-    const uint32_t frequencies[] = {8500, 10000};
-    m_pData->SetChannels(frequencies, 2);
-    m_pWalk = std::make_unique<CSegmentWalk>(*m_pData, m_plan, m_projection, &m_bRunWalking);
+    m_session.Plan().SetPlan(200, 100, {0, 0, 200, 100});
+    m_session.Projection().m_nKind = PROJECTION_LINEAR;
+    SetProjectionTransform(m_session.Projection(), {1, 0, 0, 1, 0, 0});
+    m_session.Run().m_bProjectionLoaded = true;
+    (void)m_session.Open(m_strPath, CSiteData::modeCreateNew);
+    Feed(Description());
+    Feed(Report());
   }
 
-  CSegmentWalk *GetWalk() const override { return m_pWalk.get(); }
-  CSiteData *GetSiteData() const override { return m_pData.get(); }
+  CSurveySession *GetSession() override { return &m_session; }
   bool IsReceiverConnected() const override { return m_bConnected; }
   bool IsReceiverConnecting() const override { return m_bConnecting; }
   void ConnectReceiver() override { ++m_nConnects; }
-  bool IsMeasurementModeOn() const override { return m_bMeasuring; }
-  bool HasChannelsToRecord() const override { return m_bChannels; }
   void RedrawPlan() override { ++m_nRedraws; }
 
-  // Levels as the packet handling records them while walking.
-  void AddLevels(int nChannel, int nLevels) {
-    if (m_bRunWalking) {
-      const auto data = LevelData(nLevels);
-      m_pData->AddLevels(nChannel, data.data(), static_cast<uint32_t>(2 * nLevels));
-    }
+  // A packet of the receiver, handled as the view hands it to the session.
+  void Feed(const std::vector<uint8_t> &payload) {
+    (void)m_session.OnReceiverPacket(payload.data(), static_cast<uint32_t>(payload.size()), 0);
   }
+  // A level message: recorded while a segment is walked.
+  void AddLevels(int nChannel, int nLevels) { Feed(Levels(nChannel, nLevels)); }
+  const CSegmentWalk &Walk() const { return *m_session.Walk(); }
 
   std::string m_strPath;
-  CSitePlan m_plan;
-  CSiteProjection m_projection;
-  std::unique_ptr<CSiteData> m_pData;
-  std::unique_ptr<CSegmentWalk> m_pWalk;
-  bool m_bRunWalking = false; // the collection run's flag, kept by the walk
+  CSurveySession m_session; // before the dialog, which follows it
   bool m_bConnected = true;
   bool m_bConnecting = false;
-  bool m_bMeasuring = true;
-  bool m_bChannels = true;
   int m_nConnects = 0;
   int m_nRedraws = 0;
 };
@@ -92,15 +113,16 @@ struct _bench {
   CFakeHost host{dir.path()};
   CSegmentDataDialog dialog{nullptr, &host};
 
+  CSurveySession &Session() { return host.m_session; }
   QString Text(int nId) const { return dialog.GetDlgItemText(nId); }
   void Press(int nId) { QTest::mouseClick(dialog.GetDlgItemAs<QAbstractButton>(nId), Qt::LeftButton); }
   // New Segment, then the points as clicks on the plan set them, the Stop Point radio last.
   void Announce(_pixelpoint start, _pixelpoint stop) {
     Press(IDC_NEW_SEGMENT);
     dialog.m_nPointMode = CSegmentDataDialog::POINT_START;
-    QVERIFY(host.m_pWalk->SetStartPoint(start));
+    QVERIFY(Session().SetStartPoint(start));
     dialog.OnStopPoint();
-    QVERIFY(host.m_pWalk->SetStopPoint(stop));
+    QVERIFY(Session().SetStopPoint(stop));
   }
   // A whole segment: announced, begun, nTicks seconds with some levels, stopped.
   void WalkSegment(_pixelpoint start, _pixelpoint stop, int nTicks = 2) {
@@ -111,10 +133,6 @@ struct _bench {
       dialog.OnTimer();
     }
     Press(IDC_BEGIN_STOP);
-  }
-  bool WalkingAgrees() const {
-    return static_cast<bool>(dialog.m_bWalking) == host.m_bRunWalking &&
-           host.m_bRunWalking == host.m_pWalk->IsWalking();
   }
 };
 
@@ -161,8 +179,10 @@ private slots:
     bench.Announce({10, 10}, {50, 40});
     bench.host.m_bConnected = connected;
     bench.host.m_bConnecting = connecting;
-    bench.host.m_bMeasuring = measuring;
-    bench.host.m_bChannels = channels;
+    bench.Session().Run().m_bMeasurementModeOn = measuring;
+    if (!channels) {
+      bench.Session().SiteData()->SetChannels(nullptr, 0); // a survey opened after the last report
+    }
     bench.dialog.m_nPointMode = pointMode;
     if (!message.isEmpty()) {
       bench.prompts.AnswerMessage(PROMPT_ANSWER_OK, message);
@@ -174,7 +194,6 @@ private slots:
     QCOMPARE(bench.prompts.MessageTexts(), message.isEmpty() ? QStringList() : QStringList{message});
     QVERIFY(bench.prompts.Problems().isEmpty());
     QCOMPARE(static_cast<bool>(bench.dialog.m_bWalking), walking);
-    QVERIFY(bench.WalkingAgrees());
     QCOMPARE(bench.dialog.WalkTimer().isActive(), walking);
     QCOMPARE(bench.Text(IDC_BEGIN_STOP), QString::fromLatin1(walking ? "STOP !" : "BEGIN !"));
     QCOMPARE(bench.dialog.IsDlgItemEnabled(IDC_NEW_SEGMENT), !walking);
@@ -196,8 +215,8 @@ private slots:
     bench.host.m_bConnected = false;
     bench.Press(IDC_BEGIN_STOP);
     QCOMPARE(bench.host.m_nConnects, 0);
-    QVERIFY(!bench.dialog.m_bWalking && bench.WalkingAgrees());
-    QCOMPARE(bench.host.m_pWalk->GetState(), WalkState::walked);
+    QVERIFY(!bench.dialog.m_bWalking);
+    QCOMPARE(bench.host.Walk().GetState(), WalkState::walked);
   }
 
   void newSegmentAnnounces() {
@@ -216,13 +235,13 @@ private slots:
       QCOMPARE(bench.Text(nId), QStringLiteral("NA"));
     }
     QCOMPARE(bench.host.m_nRedraws, 1);
-    QCOMPARE(bench.host.m_plan.m_nSegmentCount, 1);
+    QCOMPARE(bench.Session().Plan().m_nSegmentCount, 1);
 
     // Pressed again before BEGIN: the same segment, counted once in the file.
     bench.Press(IDC_NEW_SEGMENT);
     QCOMPARE(bench.Text(IDC_SEGMENT_NUMBER), QStringLiteral("1"));
     QCOMPARE(bench.dialog.m_nSegments, 1);
-    QCOMPARE(bench.host.m_pData->m_nSegmentCount, 1);
+    QCOMPARE(bench.Session().SiteData()->m_nSegmentCount, 1);
     QCOMPARE(ReadSurvey(bench.host.m_strPath).nSegmentCount, 1U);
     QVERIFY(bench.prompts.Shown().isEmpty());
   }
@@ -253,7 +272,7 @@ private slots:
     const _segmentheader &third = survey.segments[2].header;
     QVERIFY(third.nStartX == 10 && third.nStartY == 10 && third.nStopX == 50 && third.nStopY == 10);
     // Its markers were not placed: no point was clicked for it.
-    QCOMPARE(bench.host.m_plan.m_Start[2].bPlaced, uint8_t{0});
+    QCOMPARE(bench.Session().Plan().m_Start[2].bPlaced, uint8_t{0});
   }
 
   void reuseQuestion_data() {
@@ -271,9 +290,9 @@ private slots:
     bench.Press(IDC_START_POINT);
     QCOMPARE(bench.dialog.m_nPointMode, CSegmentDataDialog::POINT_START);
     QVERIFY(bench.prompts.Shown().isEmpty());
-    QVERIFY(bench.host.m_pWalk->SetStartPoint({10, 10}));
+    QVERIFY(bench.Session().SetStartPoint({10, 10}));
     bench.dialog.OnStopPoint();
-    QVERIFY(bench.host.m_pWalk->SetStopPoint({60, 30}));
+    QVERIFY(bench.Session().SetStopPoint({60, 30}));
     bench.Press(IDC_BEGIN_STOP);
     bench.Press(IDC_BEGIN_STOP);
 
@@ -284,12 +303,12 @@ private slots:
     QVERIFY(bench.prompts.Problems().isEmpty());
     QCOMPARE(bench.prompts.Shown().size(), 1);
     QCOMPARE(bench.prompts.Shown()[0].message.nButtons, PROMPT_YESNO);
-    const _planpoint &start = bench.host.m_plan.m_Start[1];
+    const _planpoint &start = bench.Session().Plan().m_Start[1];
     if (answer == PROMPT_ANSWER_YES) {
       QVERIFY(start.bPlaced == 1 && start.nPlanX == 60 && start.nPlanY == 30);
       QCOMPARE(start.nScreenX, 60); // the plan is shown 1:1
       QCOMPARE(bench.host.m_nRedraws, nRedraws + 1);
-      QCOMPARE(bench.host.m_pData->m_segment.nStartX, uint16_t{60});
+      QCOMPARE(bench.Session().SiteData()->m_segment.nStartX, uint16_t{60});
     } else {
       QCOMPARE(start.bPlaced, uint8_t{0});
       QCOMPARE(bench.host.m_nRedraws, nRedraws);
@@ -321,9 +340,9 @@ private slots:
 
     // Set up, begun and stopped while segment 1 is shown: segment 3 is written.
     bench.dialog.m_nPointMode = CSegmentDataDialog::POINT_START;
-    QVERIFY(bench.host.m_pWalk->SetStartPoint({50, 60}));
+    QVERIFY(bench.Session().SetStartPoint({50, 60}));
     bench.dialog.OnStopPoint();
-    QVERIFY(bench.host.m_pWalk->SetStopPoint({150, 60}));
+    QVERIFY(bench.Session().SetStopPoint({150, 60}));
     bench.Press(IDC_BEGIN_STOP);
     QCOMPARE(bench.dialog.m_nSegment, 3); // BEGIN shows the segment walked
     bench.Press(IDC_PREV_SEGMENT);
@@ -337,7 +356,7 @@ private slots:
     QVERIFY(survey.IsSound());
     QCOMPARE(survey.segments.size(), size_t{3});
     QCOMPARE(survey.segments[2].header.nStopX, uint16_t{150});
-    QCOMPARE(bench.host.m_plan.m_Stop[0].nPlanX, 50); // segment 1's markers untouched
+    QCOMPARE(bench.Session().Plan().m_Stop[0].nPlanX, 50); // segment 1's markers untouched
   }
 
   void speedAndSeconds_data() {
@@ -438,7 +457,7 @@ private slots:
   // A survey of 500 segments is full: New Segment says so and changes nothing.
   void newSegmentAtTheLimit() {
     _bench bench;
-    CSegmentWalk &walk = *bench.host.m_pWalk;
+    CSurveySession &walk = bench.Session();
     for (int i = 0; i < 500; ++i) {
       QVERIFY(walk.NewSegment());
       QVERIFY(walk.Begin());
@@ -457,7 +476,7 @@ private slots:
     QCOMPARE(bench.dialog.m_nSegments, 9);
     QCOMPARE(bench.Text(IDC_SEGMENT_NUMBER), QStringLiteral("9"));
     QCOMPARE(FileBytes(bench.host.m_strPath), before);
-    QCOMPARE(bench.host.m_plan.m_nSegmentCount, 500);
+    QCOMPARE(bench.Session().Plan().m_nSegmentCount, 500);
   }
 
   // STOP writes the levels still buffered as the walked segment's own records.
@@ -502,8 +521,8 @@ private slots:
     QVERIFY2(strWhy.contains(diskFull ? QStringLiteral("Data.tvd") : QStringLiteral("New Segment")),
              qPrintable(strWhy));
     QCOMPARE(bench.prompts.Shown()[0].message.nIcon, diskFull ? PROMPT_ICON_WARNING : PROMPT_ICON_NONE);
-    QVERIFY(!bench.dialog.m_bWalking && bench.WalkingAgrees());
-    QCOMPARE(bench.host.m_pWalk->GetState(), diskFull ? WalkState::announced : WalkState::none);
+    QVERIFY(!bench.dialog.m_bWalking);
+    QCOMPARE(bench.host.Walk().GetState(), diskFull ? WalkState::announced : WalkState::none);
     QCOMPARE(bench.Text(IDC_BEGIN_STOP), QStringLiteral("BEGIN !"));
     QVERIFY(!bench.dialog.WalkTimer().isActive());
     QVERIFY(bench.dialog.IsDlgItemEnabled(IDC_NEW_SEGMENT) && bench.dialog.IsDlgItemEnabled(IDC_STOP_POINT));
@@ -528,9 +547,9 @@ private slots:
     bench.Press(IDC_BEGIN_STOP);
     QCOMPARE(bench.prompts.Shown().last().message.nIcon, PROMPT_ICON_WARNING);
     QVERIFY(bench.prompts.MessageTexts().last().contains(QStringLiteral("Data.tvd")));
-    QVERIFY(!bench.dialog.m_bWalking && bench.WalkingAgrees());
+    QVERIFY(!bench.dialog.m_bWalking);
     QVERIFY(!bench.dialog.WalkTimer().isActive());
-    QCOMPARE(bench.host.m_pWalk->GetState(), WalkState::notSaved);
+    QCOMPARE(bench.host.Walk().GetState(), WalkState::notSaved);
     QVERIFY(bench.dialog.GetDlgItem(IDC_NOT_SAVED)->isVisibleTo(&bench.dialog));
     QVERIFY(bench.dialog.GetDlgItem(IDC_SAVE_COPY)->isVisibleTo(&bench.dialog));
     QCOMPARE(bench.Text(IDC_BEGIN_STOP), QStringLiteral("Retry"));
@@ -559,11 +578,11 @@ private slots:
     const _surveycontents copy = ReadSurvey(strCopy.toStdString());
     QVERIFY(copy.IsSound());
     QCOMPARE(copy.LevelCount(), 5U);
-    QCOMPARE(bench.host.m_pWalk->GetState(), WalkState::notSaved); // the survey itself still waits
+    QCOMPARE(bench.host.Walk().GetState(), WalkState::notSaved); // the survey itself still waits
 
     // Retry, with room again: saved, and the dialog as after a STOP.
     bench.Press(IDC_BEGIN_STOP);
-    QCOMPARE(bench.host.m_pWalk->GetState(), WalkState::walked);
+    QCOMPARE(bench.host.Walk().GetState(), WalkState::walked);
     QVERIFY(!bench.dialog.GetDlgItem(IDC_NOT_SAVED)->isVisibleTo(&bench.dialog));
     QVERIFY(!bench.dialog.GetDlgItem(IDC_SAVE_COPY)->isVisibleTo(&bench.dialog));
     QCOMPARE(bench.Text(IDC_BEGIN_STOP), QStringLiteral("BEGIN !"));

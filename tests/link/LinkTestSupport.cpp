@@ -9,9 +9,12 @@ void CPacketLink::TakeWaiting() {
     if (item.nKind == LinkItemKind::packet) {
       m_packets.push_back(std::move(item.payload));
       m_strKinds += 'p';
-    } else {
+    } else if (item.nKind == LinkItemKind::lost) {
       m_lost.push_back(std::move(item.strReason));
       m_strKinds += 'L';
+    } else {
+      m_failed.push_back(std::move(item.strReason));
+      m_strKinds += 'F';
     }
   }
 }
@@ -41,6 +44,15 @@ bool CPacketLink::WaitUntil(const std::function<bool(const std::vector<std::vect
 
 bool CPacketLink::WaitForLost(size_t nCount, uint32_t nMilliseconds) {
   return WaitFor([&] { return m_lost.size() >= nCount; }, nMilliseconds);
+}
+
+bool CPacketLink::WaitForFailed(size_t nCount, uint32_t nMilliseconds) {
+  return WaitFor([&] { return m_failed.size() >= nCount; }, nMilliseconds);
+}
+
+std::vector<std::string> CPacketLink::FailedCommands() {
+  TakeWaiting();
+  return m_failed;
 }
 
 std::vector<std::vector<uint8_t>> CPacketLink::Packets() {

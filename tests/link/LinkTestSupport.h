@@ -28,10 +28,15 @@ public:
                  uint32_t nMilliseconds = LONG_WAIT_MS);
   // Waits until the link has reported the receiver lost at least nCount times.
   bool WaitForLost(size_t nCount = 1, uint32_t nMilliseconds = LONG_WAIT_MS);
+  // Waits until at least nCount queued commands have come back failed.
+  bool WaitForFailed(size_t nCount, uint32_t nMilliseconds = LONG_WAIT_MS);
   // Everything that has come so far, in order.
   std::vector<std::vector<uint8_t>> Packets();
   std::vector<std::string> LostReasons();
-  // Kinds of everything taken so far, in order: 'p' a packet, 'L' the lost report.
+  // The reasons of the queued commands that came back failed, in order.
+  std::vector<std::string> FailedCommands();
+  // Kinds of everything taken so far, in order: 'p' a packet, 'L' the lost report, 'F' a queued
+  // command that failed.
   std::string Kinds();
 
   CEvent *RxEvent() { return &m_hRxEvent; }
@@ -49,6 +54,7 @@ private:
 
   std::vector<std::vector<uint8_t>> m_packets;
   std::vector<std::string> m_lost;
+  std::vector<std::string> m_failed;
   std::string m_strKinds;
 };
 

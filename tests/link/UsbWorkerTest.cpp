@@ -392,6 +392,38 @@ TEST_F(UsbWorkerTest, CommandFromTheWorkerThreadFailsAtOnce) {
   EXPECT_TRUE(m_pLink->SendCommandByte(0x1C));
 }
 
+// A queued command never waits for the worker: with the worker held inside a write that does not
+// return (a device that stopped answering), the owner's thread queues more at once. Once the
+// device answers, the commands are carried out in the order they came; a write that fails, and a
+// command queued while no worker runs, come back through the queue with their reasons, in order
+// with the packets. Had anything waited, it would wait for ever: the clock does not move.
+TEST_F(UsbWorkerTest, QueuedCommandsNeverWaitAndTheirFailuresComeBack) {
+  m_pLink->QueueCommandByte(0x01);
+  ASSERT_TRUE(m_pLink->WaitForFailed(1));
+  m_pLink->StartWorker();
+  ASSERT_TRUE(m_pLink->Open("TVX00001", 38400));
+  m_pBackend->Arrive({0xAA, 0x01, 0x00, 0x42});
+  ASSERT_TRUE(m_pLink->WaitForPackets(1));
+  m_pBackend->m_writeGate.Close();
+  m_pLink->QueueCommandByte(0x1C);
+  ASSERT_TRUE(m_pBackend->m_writeGate.WaitReached());
+  m_pLink->QueueCommandByte(0x01);
+  m_pLink->QueueCommand({USB_CLOSE, 0, nullptr});
+  EXPECT_EQ(m_pBackend->CountCalls("Close"), 0);
+
+  m_pBackend->m_writeGate.Open();
+  m_pLink->WaitUntilArrivalHandled(); // a mailbox command: served after the queued ones
+  EXPECT_EQ(m_pBackend->Written(), (std::vector<uint8_t>{0xAA, 0x02, 0x00, 0x1C, 0x1C, 0xAA, 0x02, 0x00, 0x01, 0x01}));
+  EXPECT_EQ(m_pBackend->CountCalls("Close"), 1);
+  m_pLink->QueueCommandByte(0x30); // no device any more
+  ASSERT_TRUE(m_pLink->WaitForFailed(2));
+  EXPECT_EQ(m_pLink->FailedCommands(),
+            (std::vector<std::string>{"the command 0x01 to the receiver failed: " + std::string(USB_WHY_NO_WORKER),
+                                      "the command 0x30 to the receiver failed: " + std::string(USB_WHY_NO_DEVICE)}));
+  EXPECT_EQ(m_pLink->Packets(), (std::vector<std::vector<uint8_t>>{{0x42}}));
+  EXPECT_EQ(m_pLink->Kinds(), "FpF");
+}
+
 // The data of a command that timed out stays valid while the worker still uses it, and its late
 // completion is not taken for the result of the next command.
 TEST_F(UsbWorkerTest, TimedOutCommandKeepsItsDataAndItsLateCompletionIsIgnored) {

@@ -120,7 +120,8 @@ protected:
     m_pRun->m_pSiteData = m_pData.get();
     m_pRun->m_bCollectionOpen = true;
     m_pRun->m_bProjectionLoaded = true;
-    m_pRunWalk = std::make_unique<CSegmentWalk>(*m_pData, *m_plan, m_projection, &m_pRun->m_bWalking);
+    m_pRunWalk = std::make_unique<CSegmentWalk>(*m_pData, *m_plan, m_projection);
+    m_pRun->m_pWalk = m_pRunWalk.get();
     Done(m_pRunWalk->NewSegment());
     EXPECT_FALSE(m_pRun->m_bWalking);
     Done(m_pRunWalk->Begin());
@@ -222,7 +223,7 @@ TEST_F(CollectionRunTest, LevelsAreRecordedOnlyWhileWalkingWithASurveyAndAProjec
 
   // Every condition but one: dropped, and only the channel's flag tells that they came.
   for (int nMissing = 0; nMissing < 4; ++nMissing) {
-    m_pRun->m_bWalking = nMissing != 0;
+    m_pRun->m_pWalk = nMissing != 0 ? m_pRunWalk.get() : nullptr;
     m_pRun->m_bCollectionOpen = nMissing != 1;
     m_pRun->m_bProjectionLoaded = nMissing != 2;
     m_pRun->m_pSiteData = nMissing != 3 ? m_pData.get() : nullptr;
@@ -234,7 +235,7 @@ TEST_F(CollectionRunTest, LevelsAreRecordedOnlyWhileWalkingWithASurveyAndAProjec
   EXPECT_EQ(m_pRun->GetLevelsReceived(2), 12U);
   EXPECT_EQ(m_pRun->GetLevelsRecorded(2), 0U);
 
-  m_pRun->m_bWalking = true;
+  m_pRun->m_pWalk = m_pRunWalk.get();
   m_pRun->m_bCollectionOpen = true;
   m_pRun->m_bProjectionLoaded = true;
   m_pRun->m_pSiteData = m_pData.get();

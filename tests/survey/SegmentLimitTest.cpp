@@ -1,9 +1,9 @@
 // The most records a segment can hold: the walk ends there, the segment's count never wraps, and
 // files whose count wrapped in earlier writers are read whole.
-#include "survey/CollectionRun.h"
 #include "survey/SurveyContinue.h"
 #include "survey/SurveyReader.h"
 #include "survey/SurveyRepair.h"
+#include "survey/SurveySession.h"
 #include "tests/survey/SurveyBuilder.h"
 #include "tests/survey/SurveyTestSupport.h"
 
@@ -43,24 +43,23 @@ std::vector<uint8_t> OneLevel(int nChannel, int8_t nLevel) {
 class SegmentLimit : public SurveyTest {
 protected:
   void Handle(const std::vector<uint8_t> &payload) {
-    m_pRun->OnReceiverPacket(payload.data(), static_cast<uint32_t>(payload.size()));
+    ASSERT_TRUE(m_pSession->OnReceiverPacket(payload.data(), static_cast<uint32_t>(payload.size()), 0));
   }
 
-  // A new survey held by a collection run with both channels valid, segment 1 begun.
+  // A new survey in a session with both channels valid, segment 1 begun; the walks' ends heard.
   void StartWalking() {
-    _collectioncallbacks callbacks;
-    callbacks.pfnSegmentFull = [this] { ++m_nFull; };
-    m_pRun = std::make_unique<CCollectionRun>(std::move(callbacks));
-    m_pData = Create();
-    m_pRun->m_pSiteData = m_pData.get();
-    m_pRun->m_bCollectionOpen = true;
-    m_pRun->m_bProjectionLoaded = true;
+    m_pSession = std::make_unique<CSurveySession>(_collectioncallbacks{}, m_clock);
+    _sessionlistener listener;
+    listener.pfnStopped = [this](const _sessionlistener::_stopped &stopped) { m_stops.push_back(stopped); };
+    m_pSession->AddListener(listener);
+    m_pSession->Run().m_bProjectionLoaded = true;
+    ASSERT_TRUE(m_pSession->Open(Path(), CSiteData::modeCreateNew));
+    m_pData = m_pSession->SiteData();
     Handle(Description());
     Handle(Report());
     ASSERT_EQ(m_pData->GetChannelCount(), 2);
-    m_pRunWalk = std::make_unique<CSegmentWalk>(*m_pData, *m_plan, m_projection, &m_pRun->m_bWalking);
-    Done(m_pRunWalk->NewSegment());
-    Done(m_pRunWalk->Begin());
+    Done(m_pSession->NewSegment());
+    Done(m_pSession->Begin());
   }
 
   // 65533 records written; channel 1 buffers 1 level and channel 2 99: a segment of 65535 records
@@ -77,49 +76,39 @@ protected:
     EXPECT_FALSE(m_pData->IsSegmentFull());
   }
 
-  int m_nFull = 0; // calls of pfnSegmentFull
-  std::unique_ptr<CCollectionRun> m_pRun;
-  std::unique_ptr<CSiteData> m_pData;
-  std::unique_ptr<CSegmentWalk> m_pRunWalk;
+  std::unique_ptr<CSurveySession> m_pSession;
+  CSiteData *m_pData = nullptr;
+  std::vector<_sessionlistener::_stopped> m_stops;
 };
 
 TEST_F(SegmentLimit, TheWalkEndsAtTheLimitAndTheCountNeverWraps) {
   StartWalking();
   FillToTheLimit();
-  // A level more for channel 2 would make its full buffer a record and start another: refused,
-  // and so is everything after it, even a level that fits into channel 1's buffer.
-  const auto before = Bytes(Path());
-  const uint64_t nRecorded = m_pRun->GetLevelsRecorded(1) + m_pRun->GetLevelsRecorded(2);
+  // A level more for channel 2 would make its full buffer a record and start another: refused, and
+  // the session ends the walk there as STOP ends it, saving all the segment took and telling why.
+  const CCollectionRun &run = m_pSession->Run();
+  const uint64_t nRecorded = run.GetLevelsRecorded(1) + run.GetLevelsRecorded(2);
   Handle(OneLevel(2, -4));
-  EXPECT_EQ(m_nFull, 1);
+  ASSERT_EQ(m_stops.size(), 1U);
+  EXPECT_EQ(m_stops[0].nCause, StopCause::recordLimit);
+  EXPECT_TRUE(m_stops[0].bSaved);
+  EXPECT_EQ(m_stops[0].strNote, RecordLimitText(1));
+  EXPECT_NE(m_stops[0].strNote.find("Segment 1 holds 65535 records"), std::string::npos) << m_stops[0].strNote;
+  EXPECT_FALSE(run.m_bWalking);
   EXPECT_TRUE(m_pData->IsSegmentFull());
-  Handle(OneLevel(1, -5));
-  EXPECT_EQ(m_nFull, 2);
-  EXPECT_EQ(m_pRun->GetLevelsRecorded(1) + m_pRun->GetLevelsRecorded(2), nRecorded)
-      << "refused levels are not recorded";
-  EXPECT_EQ(m_pRun->GetLevelsReceived(2), 2U);
-  EXPECT_EQ(m_pData->GetBufferedLevels(1), 1U);
-  EXPECT_EQ(m_pData->GetBufferedLevels(2), 99U);
-  EXPECT_EQ(Bytes(Path()), before);
-  EXPECT_TRUE(m_pRun->m_bWalking) << "the owner ends the walk";
+  Handle(OneLevel(1, -5)); // after the walk: dropped as always
+  EXPECT_EQ(run.GetLevelsRecorded(1) + run.GetLevelsRecorded(2), nRecorded) << "refused levels are not recorded";
+  EXPECT_EQ(run.GetLevelsReceived(2), 2U);
+  EXPECT_EQ(m_stops.size(), 1U);
 
-  // The owner's STOP: the segment is saved with all it took, and the operator is told why.
-  const _walkresult stopped = m_pRunWalk->Stop();
-  Done(stopped);
-  EXPECT_EQ(stopped.strNote, RecordLimitText(1));
-  EXPECT_NE(stopped.strNote.find("Segment 1 holds 65535 records"), std::string::npos) << stopped.strNote;
-  EXPECT_FALSE(m_pRun->m_bWalking);
-  Handle(OneLevel(1, -6)); // after the walk: dropped as always, no more calls
-  EXPECT_EQ(m_nFull, 2);
-
-  Done(m_pRunWalk->NewSegment());
+  Done(m_pSession->NewSegment());
   EXPECT_FALSE(m_pData->IsSegmentFull());
-  Done(m_pRunWalk->Begin());
+  Done(m_pSession->Begin());
   Handle(OneLevel(1, -7));
-  const _walkresult next = m_pRunWalk->Stop();
+  const _walkresult next = m_pSession->Stop();
   Done(next);
   EXPECT_TRUE(next.strNote.empty()) << next.strNote;
-  m_pData->Close();
+  ASSERT_TRUE(m_pSession->Close());
 
   const auto bytes = Bytes(Path());
   const auto contents = ParseSurvey(bytes.data(), bytes.size(), false);

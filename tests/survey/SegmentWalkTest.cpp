@@ -45,12 +45,12 @@ protected:
     SetProjectionTransform(m_projection, {80, 0, 0, 80, 0, 0});
   }
 
-  // A new survey on two channels, with a walk that keeps m_bWalking.
+  // A new survey on two channels, with its walk.
   std::unique_ptr<CSiteData> Start() {
     auto data = Create();
     const uint32_t frequencies[] = {8500, 9000};
     data->SetChannels(frequencies, 2);
-    m_pWalk = std::make_unique<CSegmentWalk>(*data, *m_plan, m_projection, &m_bWalking);
+    m_pWalk = std::make_unique<CSegmentWalk>(*data, *m_plan, m_projection);
     return data;
   }
 
@@ -144,7 +144,8 @@ protected:
     Add(data, 1, Ramp(4));
   }
 
-  bool m_bWalking = true; // the walk clears it when it is made
+  // The flag as its holders read it: it follows the walk, which is its one owner.
+  CWalkingFlag m_bWalking{[this] { return m_pWalk.get(); }};
 };
 
 TEST_F(SegmentWalk, ASegmentIsWalkedInTheOrderOfTheCollector) {
@@ -289,7 +290,7 @@ TEST_F(SegmentWalk, AFullSurveyRefusesASegmentMore) {
   }
   WriteBytes(Path(), bytes);
   auto data = Open();
-  m_pWalk = std::make_unique<CSegmentWalk>(*data, *m_plan, m_projection, &m_bWalking);
+  m_pWalk = std::make_unique<CSegmentWalk>(*data, *m_plan, m_projection);
   const _snapshot before = Snapshot(*data);
   const _walkresult result = m_pWalk->NewSegment();
   EXPECT_FALSE(result.bDone);
@@ -307,7 +308,7 @@ TEST_F(SegmentWalk, OnlyTheAnnouncedSegmentIsEverWrittenOrMoved) {
   auto data = Open();
   const auto before = Bytes(Path());
   const std::vector<_planpoint> markers(m_plan->m_Start, m_plan->m_Start + 2);
-  m_pWalk = std::make_unique<CSegmentWalk>(*data, *m_plan, m_projection, &m_bWalking);
+  m_pWalk = std::make_unique<CSegmentWalk>(*data, *m_plan, m_projection);
   // A survey just opened: whatever segment a dialog shows, BEGIN and points have nothing to act on.
   EXPECT_FALSE(m_pWalk->Begin().bDone);
   EXPECT_FALSE(m_pWalk->SetStartPoint({9, 9}).bDone);

@@ -10,11 +10,9 @@
 #include "projection/ProjectionHeader.h"
 #include "projection/SitePlan.h"
 #include "projection/SiteProjection.h"
-#include "survey/CollectionRun.h"
-#include "survey/SegmentWalk.h"
-#include "survey/SiteData.h"
 #include "survey/SurveyFiles.h"
 #include "survey/SurveyReader.h"
+#include "survey/SurveySession.h"
 #include "tools/tvdtool/Commands.h"
 #include "tools/tvdtool/DeviceBackends.h"
 #include "tools/tvdtool/SimulateRoute.h"
@@ -165,14 +163,17 @@ public:
 
 private:
   void Prepare();
+  // The session, which the survey, the walk and the receiver's packets go through.
+  void MakeSession();
+  void OpenSurvey();
   void Connect();
   void WalkSegment(const _pixelpoint &start, const _pixelpoint &stop, int nRouteSegment);
   // Lets the walk's time pass, silencing the channels the pauses name when their time comes.
   // Returns what the segment's line says of them.
   std::string WalkWithPauses(int nRouteSegment);
-  // The survey data refused levels: the walked segment holds the most records a segment can. The
-  // walk ends there as STOP ends it, and the operator's note is printed.
-  void OnSegmentFull();
+  // A walk ended; at the record limit the session ended it as STOP ends it: the operator's note
+  // is printed.
+  void OnStopped(const _sessionlistener::_stopped &stopped);
   std::array<uint64_t, 2> LevelsRecorded() const;
   // Lets simulated time pass in steps, handling the packets as they come.
   void Advance(double dSeconds);
@@ -189,14 +190,11 @@ private:
   std::ostream &m_out;
   std::ostream &m_err;
 
-  CSiteProjection m_projection;
   int32_t m_nWidth = 0;
   int32_t m_nHeight = 0;
   std::vector<_pixelpoint> m_route;
-  CSitePlan m_plan;
   std::shared_ptr<CSimulatedReceiver> m_pSimulator;
   std::unique_ptr<CSimulatedClock> m_pClock;
-  std::unique_ptr<CSiteData> m_pSiteData;
   int32_t m_nFirstSegment = 1;
   std::array<uint64_t, 2> m_nSentBefore{};
   std::array<uint64_t, 2> m_nSentDuringWalks{};
@@ -207,8 +205,7 @@ private:
 
   std::unique_ptr<CDeviceBackends> m_pBackends;
   std::unique_ptr<CUSB> m_pLink; // stops its worker itself as it goes
-  std::unique_ptr<CCollectionRun> m_pRun;
-  std::unique_ptr<CSegmentWalk> m_pWalk;
+  std::unique_ptr<CSurveySession> m_pSession;
 };
 
 // A step of the walk that the walk refused ends the run with its reason.
@@ -237,11 +234,16 @@ void CSimulation::Prepare() {
   }
   CheckOutput(m_options);
   CheckTransform(m_options.strProjection);
-  m_projection.Load(m_options.strProjection);
-  if (m_projection.m_nKind != PROJECTION_GEO && m_projection.m_nKind != PROJECTION_LINEAR) {
+  m_pSimulator = m_options.pSimulator ? m_options.pSimulator : std::make_shared<CSimulatedReceiver>();
+  const int64_t nStart = m_options.nStartTime >= 0 ? m_options.nStartTime : static_cast<int64_t>(std::time(nullptr));
+  m_pClock = std::make_unique<CSimulatedClock>(*m_pSimulator, nStart);
+  MakeSession();
+  CSiteProjection &projection = m_pSession->Projection();
+  projection.Load(m_options.strProjection);
+  if (projection.m_nKind != PROJECTION_GEO && projection.m_nKind != PROJECTION_LINEAR) {
     throw std::runtime_error("\"" + m_options.strProjection + "\" is not a projection file.");
   }
-  PlanSize(m_projection, m_nWidth, m_nHeight);
+  PlanSize(projection, m_nWidth, m_nHeight);
   m_route = m_options.strRoute.empty() ? DefaultRoute(m_nWidth, m_nHeight)
                                        : LoadRoute(m_options.strRoute, m_nWidth, m_nHeight);
   for (const _simpause &pause : m_options.pauses) {
@@ -250,32 +252,52 @@ void CSimulation::Prepare() {
                                std::to_string(m_route.size() - 1) + " segments.");
     }
   }
-  m_plan.SetPlan(m_nWidth, m_nHeight, {0, 0, m_nWidth, m_nHeight});
+  m_pSession->Plan().SetPlan(m_nWidth, m_nHeight, {0, 0, m_nWidth, m_nHeight});
+  m_pSession->Run().m_bProjectionLoaded = true;
+  OpenSurvey();
+}
 
-  m_pSimulator = m_options.pSimulator ? m_options.pSimulator : std::make_shared<CSimulatedReceiver>();
-  const int64_t nStart = m_options.nStartTime >= 0 ? m_options.nStartTime : static_cast<int64_t>(std::time(nullptr));
-  m_pClock = std::make_unique<CSimulatedClock>(*m_pSimulator, nStart);
-
-  const bool bContinue = m_options.bAppend && std::filesystem::exists(m_options.strOutput);
-  try {
-    m_pSiteData = std::make_unique<CSiteData>(
-        m_options.strOutput, bContinue ? CSiteData::modeOpenExisting : CSiteData::modeCreateNew, m_plan, *m_pClock);
-  } catch (const CFileException &e) {
-    if (e.m_cause == CFileException::sharingViolation) {
-      throw CRefusal(e.what()); // another program writes it: nothing was written
+void CSimulation::MakeSession() {
+  _collectioncallbacks callbacks;
+  callbacks.pfnSendCommand = [this](uint8_t nCode) { return m_pLink->SendCommandByte(nCode); };
+  callbacks.pfnAlert = [this](const std::string &strText, const std::string &strCaption) {
+    m_err << "tvdtool: " << strCaption << ": " << strText << '\n';
+    m_alerts.push_back(strText);
+  };
+  callbacks.pfnShowChannelFrequencies = [this](const uint32_t *pCodes, int nCount) {
+    m_nChannelCount = nCount;
+    for (int i = 0; i < 2; ++i) {
+      m_nChannelCodes[static_cast<size_t>(i)] = i < nCount ? pCodes[i] : 0;
     }
-    throw;
+  };
+  m_pSession = std::make_unique<CSurveySession>(std::move(callbacks), *m_pClock);
+  _sessionlistener listener;
+  listener.pfnStopped = [this](const _sessionlistener::_stopped &stopped) { OnStopped(stopped); };
+  m_pSession->AddListener(std::move(listener));
+  m_pSession->AddListener(m_options.listener);
+}
+
+void CSimulation::OpenSurvey() {
+  const bool bContinue = m_options.bAppend && std::filesystem::exists(m_options.strOutput);
+  const _sessionresult opened =
+      m_pSession->Open(m_options.strOutput, bContinue ? CSiteData::modeOpenExisting : CSiteData::modeCreateNew);
+  if (opened.nOutcome == _sessionresult::refused) {
+    throw CRefusal(opened.strSentence); // another program writes it: nothing was written
   }
-  m_nFirstSegment = m_pSiteData->m_nSegmentCount + 1;
+  if (!opened) {
+    throw std::runtime_error(opened.strSentence);
+  }
+  const CSiteData &survey = *m_pSession->SiteData();
+  m_nFirstSegment = survey.m_nSegmentCount + 1;
   const auto nSegments = static_cast<int32_t>(m_route.size() - 1);
-  if (m_pSiteData->m_nSegmentCount + nSegments > SURVEY_MAX_SEGMENTS) {
-    throw std::runtime_error("\"" + m_options.strOutput + "\" holds " + std::to_string(m_pSiteData->m_nSegmentCount) +
+  if (survey.m_nSegmentCount + nSegments > SURVEY_MAX_SEGMENTS) {
+    throw std::runtime_error("\"" + m_options.strOutput + "\" holds " + std::to_string(survey.m_nSegmentCount) +
                              " segments; " + std::to_string(nSegments) + " more would pass the " +
                              std::to_string(SURVEY_MAX_SEGMENTS) + " a survey can hold.");
   }
   m_out << "projection " << m_options.strProjection << ": "
-        << (m_projection.m_nKind == PROJECTION_GEO ? "geo-coded" : "linear") << ", plan " << m_nWidth << " x "
-        << m_nHeight << " pixels\n";
+        << (m_pSession->Projection().m_nKind == PROJECTION_GEO ? "geo-coded" : "linear") << ", plan " << m_nWidth
+        << " x " << m_nHeight << " pixels\n";
   m_out << (bContinue ? "continuing survey " : "new survey ") << m_options.strOutput << " at segment "
         << m_nFirstSegment << '\n';
 }
@@ -290,24 +312,6 @@ void CSimulation::Connect() {
   m_nSentBefore = LevelsSent();
 
   m_pLink = std::make_unique<CUSB>();
-  _collectioncallbacks callbacks;
-  callbacks.pfnSendCommand = [this](uint8_t nCode) { return m_pLink->SendCommandByte(nCode); };
-  callbacks.pfnAlert = [this](const std::string &strText, const std::string &strCaption) {
-    m_err << "tvdtool: " << strCaption << ": " << strText << '\n';
-    m_alerts.push_back(strText);
-  };
-  callbacks.pfnSegmentFull = [this] { OnSegmentFull(); };
-  callbacks.pfnShowChannelFrequencies = [this](const uint32_t *pCodes, int nCount) {
-    m_nChannelCount = nCount;
-    for (int i = 0; i < 2; ++i) {
-      m_nChannelCodes[static_cast<size_t>(i)] = i < nCount ? pCodes[i] : 0;
-    }
-  };
-  m_pRun = std::make_unique<CCollectionRun>(std::move(callbacks));
-  m_pRun->m_pSiteData = m_pSiteData.get();
-  m_pRun->m_bCollectionOpen = true;
-  m_pRun->m_bProjectionLoaded = true;
-
   const std::string strSerial = m_pBackends->PreferredSerialNumber();
   m_pLink->StartWorker();
   std::string strWhy;
@@ -318,11 +322,11 @@ void CSimulation::Connect() {
     throw std::runtime_error("the serial number command could not be sent to the simulated receiver: " + strWhy + ".");
   }
   // The serial number's answer asks for the description.
-  HandleUntil([this] { return m_pRun->GetDescriptionCount() > 0; }, "its description");
+  HandleUntil([this] { return m_pSession->Run().GetDescriptionCount() > 0; }, "its description");
   // As the operator would on the unit's panel.
   m_pSimulator->SetMeasurementMode(true);
-  HandleUntil([this] { return m_pRun->GetChannelReportCount() > 0; }, "its channel report");
-  if (m_pSiteData->GetChannelCount() == 0) {
+  HandleUntil([this] { return m_pSession->Run().GetChannelReportCount() > 0; }, "its channel report");
+  if (m_pSession->SiteData()->GetChannelCount() == 0) {
     throw std::runtime_error("the simulated receiver reported no channel that can be recorded.");
   }
   m_out << "receiver " << m_pSimulator->GetIdentity().strSerialNumber << " measuring " << m_nChannelCount
@@ -340,16 +344,18 @@ std::array<uint64_t, 2> CSimulation::LevelsSent() const {
 }
 
 std::array<uint64_t, 2> CSimulation::LevelsRecorded() const {
-  return {m_pRun->GetLevelsRecorded(1), m_pRun->GetLevelsRecorded(2)};
+  return {m_pSession->Run().GetLevelsRecorded(1), m_pSession->Run().GetLevelsRecorded(2)};
 }
 
-void CSimulation::OnSegmentFull() {
-  if (!m_pWalk || !m_pWalk->IsWalking()) {
+void CSimulation::OnStopped(const _sessionlistener::_stopped &stopped) {
+  if (stopped.nCause != StopCause::recordLimit) {
     return;
   }
   m_nRecordedAtLimit = LevelsRecorded();
-  const _walkresult result = m_pWalk->Stop();
-  m_err << "tvdtool: " << result.strNote << '\n';
+  if (!stopped.bSaved) {
+    throw std::runtime_error(stopped.strFailure);
+  }
+  m_err << "tvdtool: " << stopped.strNote << '\n';
 }
 
 void CSimulation::HandleWaiting() {
@@ -357,7 +363,11 @@ void CSimulation::HandleWaiting() {
     if (item.nKind == LinkItemKind::lost) {
       throw std::runtime_error("the simulated receiver was lost: " + item.strReason + ".");
     }
-    m_pRun->OnReceiverPacket(item.payload.data(), static_cast<uint32_t>(item.payload.size()));
+    const _sessionresult handled = m_pSession->OnReceiverPacket(
+        item.payload.data(), static_cast<uint32_t>(item.payload.size()), m_pSession->ArrivalMs(item.arrived));
+    if (!handled) {
+      throw std::runtime_error(handled.strSentence);
+    }
   }
 }
 
@@ -380,8 +390,9 @@ void CSimulation::HandleEverythingSent() {
   HandleUntil(
       [this] {
         const auto sent = LevelsSent();
-        return m_pRun->GetLevelsReceived(1) == sent[0] - m_nSentBefore[0] &&
-               m_pRun->GetLevelsReceived(2) == sent[1] - m_nSentBefore[1];
+        const CCollectionRun &run = m_pSession->Run();
+        return run.GetLevelsReceived(1) == sent[0] - m_nSentBefore[0] &&
+               run.GetLevelsReceived(2) == sent[1] - m_nSentBefore[1];
       },
       "levels");
 }
@@ -411,22 +422,23 @@ std::string CSimulation::WalkWithPauses(int nRouteSegment) {
 }
 
 void CSimulation::WalkSegment(const _pixelpoint &start, const _pixelpoint &stop, int nRouteSegment) {
-  Check(m_pWalk->NewSegment());
-  const int32_t n = m_pWalk->GetSegment();
+  CSurveySession &session = *m_pSession;
+  Check(session.NewSegment());
+  const int32_t n = session.Walk()->GetSegment();
   // The start and stop points, chosen while the receiver goes on measuring.
-  Check(m_pWalk->SetStartPoint(start));
-  Check(m_pWalk->SetStopPoint(stop));
+  Check(session.SetStartPoint(start));
+  Check(session.SetStopPoint(stop));
   Advance(m_options.dSetupSeconds);
   HandleEverythingSent(); // what came before BEGIN is not part of the walk
 
-  Check(m_pWalk->Begin()); // the walk sets the run's m_bWalking
+  Check(session.Begin()); // levels are recorded from here on
   const auto sentAtBegin = LevelsSent();
   const auto recordedAtBegin = LevelsRecorded();
   const std::string strPauses = WalkWithPauses(nRouteSegment);
   HandleEverythingSent(); // every level sent during the walk is the walk's
-  if (m_pWalk->IsWalking()) {
+  if (session.IsWalking()) {
     const auto sentAtStop = LevelsSent();
-    Check(m_pWalk->Stop());
+    Check(session.Stop());
     for (size_t k = 0; k < 2; ++k) {
       m_nSentDuringWalks[k] += sentAtStop[k] - sentAtBegin[k];
     }
@@ -436,9 +448,10 @@ void CSimulation::WalkSegment(const _pixelpoint &start, const _pixelpoint &stop,
       m_nSentDuringWalks[k] += m_nRecordedAtLimit[k] - recordedAtBegin[k];
     }
   }
+  const int32_t nRecords = session.SiteData()->m_nRecordCount;
   m_out << "segment " << n << ": " << Point(start) << " -> " << Point(stop) << ", "
-        << Seconds(m_options.dSecondsPerSegment) << ", " << m_pSiteData->m_nRecordCount
-        << (m_pSiteData->m_nRecordCount == 1 ? " record" : " records") << strPauses << '\n';
+        << Seconds(m_options.dSecondsPerSegment) << ", " << nRecords << (nRecords == 1 ? " record" : " records")
+        << strPauses << '\n';
 }
 
 int CSimulation::Summarise(_simulatesummary &summary) {
@@ -479,16 +492,15 @@ int CSimulation::Summarise(_simulatesummary &summary) {
 int CSimulation::Run(_simulatesummary &summary) {
   Prepare();
   Connect();
-  m_pWalk = std::make_unique<CSegmentWalk>(*m_pSiteData, m_plan, m_projection, &m_pRun->m_bWalking);
   for (size_t i = 0; i + 1 < m_route.size(); ++i) {
     WalkSegment(m_route[i], m_route[i + 1], static_cast<int>(i + 1));
   }
   m_pLink->PostCommand({USB_CLOSE, 0, nullptr});
   m_pLink->StopWorker();
-  m_pRun->m_pSiteData = nullptr;
-  m_pWalk.reset();
-  m_pSiteData->Close(); // a last write that fails is reported, not dropped
-  m_pSiteData.reset();
+  // A last write that fails is reported, not dropped.
+  if (const _sessionresult closed = m_pSession->Close(); !closed) {
+    throw std::runtime_error(closed.strSentence);
+  }
   return Summarise(summary);
 }
 

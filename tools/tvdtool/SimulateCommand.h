@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/SimulatedReceiver.h"
+#include "survey/SurveySession.h"
 
 #include <array>
 #include <cstdint>
@@ -34,6 +35,7 @@ struct _simulateoptions {
   uint32_t nLinkWaitMs = 5000;                    // real time the link gets to hand on what the receiver sent
   std::vector<_simpause> pauses;                  // channels silenced during the walks
   std::shared_ptr<CSimulatedReceiver> pSimulator; // the unit to walk with; empty: a default one
+  _sessionlistener listener;                      // hears the run's survey session (tests)
 };
 
 // What a run collected.
