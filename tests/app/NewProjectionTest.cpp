@@ -169,8 +169,8 @@ void CNewProjectionTest::MakeInWindow(const QString &strPlan, const std::functio
     QVERIFY(!bPageChosen);
   }
   // Opened at once, as a file named on the command line is.
-  QVERIFY(frame.GetView()->m_Run.m_bProjectionLoaded);
-  QCOMPARE(QString::fromStdString(frame.GetView()->m_Projection.m_strPath), strSaved);
+  QVERIFY(frame.GetView()->Session().Run().m_bProjectionLoaded);
+  QCOMPARE(QString::fromStdString(frame.GetView()->Session().Projection().m_strPath), strSaved);
   QCOMPARE(frame.RecentFiles().Files().value(0), strSaved);
 }
 
@@ -290,7 +290,7 @@ void CNewProjectionTest::planTooLargeIsRefusedBeforeItIsRead() {
   QVERIFY2(strText.startsWith(QStringLiteral("The floor plan %1 could not be read.").arg(Path("huge.png"))) &&
                strText.contains(QStringLiteral("it is 30000 x 30000 pixels, which would take 3433 MB in memory")),
            qPrintable(strText));
-  QVERIFY(!frame.GetView()->m_Run.m_bProjectionLoaded);
+  QVERIFY(!frame.GetView()->Session().Run().m_bProjectionLoaded);
 }
 
 QTEST_MAIN(CNewProjectionTest)

@@ -151,7 +151,7 @@ TEST_F(RefusalsTest, UnknownWordsAreNamedWithTheCommands) {
   } cases[] = {
       {{"bogus"},
        "tvdtool: \"bogus\" is not a command of tvdtool. Its commands are: frames, survey, projection, devices, "
-       "monitor, simulate ('tvdtool --help' says what each does).\n"},
+       "monitor, simulate, coverage ('tvdtool --help' says what each does).\n"},
       {{"survey", "veriffy", "walk.tvd"},
        "tvdtool: \"veriffy\" is not a command of tvdtool survey. Its commands are: dump, verify, continue, repair, "
        "check, export ('tvdtool survey --help' says what each does).\n"},

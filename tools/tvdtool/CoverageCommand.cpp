@@ -5,10 +5,10 @@
 #include "platform/FileIdentity.h"
 #include "platform/ReplacingFile.h"
 #include "render/CoveragePicture.h"
+#include "tools/planimage/PlanImage.h"
 #include "tools/tvdtool/Commands.h"
 #include "tools/tvdtool/CoverageGeoTiff.h"
 #include "tools/tvdtool/CoveragePlan.h"
-#include "tools/tvdtool/PlanImage.h"
 #include "tools/tvdtool/StandardOutput.h"
 #include "tools/tvdtool/SurveyCommand.h"
 
