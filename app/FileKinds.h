@@ -15,3 +15,8 @@ FileKind FileKindOf(const QString &strPath);
 
 // The sentence that refuses a file of no known kind, naming it.
 QString FileKindRefusal(const QString &strPath);
+
+// The sentence that refuses what is at strPath when something is there but it is no regular file
+// (a folder, a pipe or FIFO, a device, a socket), naming it, saying what it is and why it cannot
+// be opened; empty for a regular file and for nothing at all. Nothing is opened to find out.
+QString NotAFileRefusal(const QString &strPath);

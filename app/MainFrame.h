@@ -69,6 +69,9 @@ protected:
   // Asks before a walk is stopped and closes the survey (CSafeExit); ignored when the operator
   // stays.
   void closeEvent(QCloseEvent *pEvent) override;
+  // The first time the window shows: what an unattended close of the last run kept for the
+  // surveyor is shown once (RescueNote.h).
+  void showEvent(QShowEvent *pEvent) override;
   void dragEnterEvent(QDragEnterEvent *pEvent) override;
   void dropEvent(QDropEvent *pEvent) override;
 
@@ -95,5 +98,6 @@ private:
   // Leaving safely.
   bool m_bUnattendedClose = false; // the next close asks nobody
   bool m_bInClose = false;         // the close steps are under way
+  bool m_bShown = false;           // the window has been shown
   int m_nCloseAttempts = 0;        // CloseUnattended's tries while prompts were open
 };

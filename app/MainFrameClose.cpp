@@ -1,11 +1,13 @@
 #include "app/MainFrame.h"
 
+#include "app/RescueNote.h"
 #include "app/SafeExit.h"
 #include "app/TarvexCollectorView.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QShowEvent>
 #include <QTimer>
 
 namespace {
@@ -50,4 +52,13 @@ void CMainFrame::CloseUnattended() {
     return;
   }
   close();
+}
+
+void CMainFrame::showEvent(QShowEvent *pEvent) {
+  QMainWindow::showEvent(pEvent);
+  if (!m_bShown) {
+    m_bShown = true;
+    // Once the window is on the screen, over it.
+    QTimer::singleShot(0, this, [this] { ShowRescueNote(this); });
+  }
 }

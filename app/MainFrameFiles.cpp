@@ -24,14 +24,16 @@ const char *const TEXT_NOT_FOUND = "%1 could not be found.";
 // The recent-file list's place in the File menu while it is empty.
 const char *const TEXT_NO_RECENT_FILE = "Recent File";
 
-// The local files of a drag, of a kind the collector opens, in order.
+// The local files of a drag, in order: those of a kind the collector opens, and folders, pipes
+// and devices, which are told why they cannot be opened.
 QStringList OpenableFiles(const QMimeData *pMime) {
   QStringList files;
   if (pMime == nullptr) {
     return files;
   }
   for (const QUrl &url : pMime->urls()) {
-    if (url.isLocalFile() && FileKindOf(url.toLocalFile()) != FILE_KIND_NONE) {
+    if (url.isLocalFile() &&
+        (FileKindOf(url.toLocalFile()) != FILE_KIND_NONE || !NotAFileRefusal(url.toLocalFile()).isEmpty())) {
       files.append(url.toLocalFile());
     }
   }
@@ -42,10 +44,10 @@ QStringList OpenableFiles(const QMimeData *pMime) {
 
 bool CMainFrame::OpenFileByKind(const QString &strPath) {
   const FileKind nKind = FileKindOf(strPath);
-  QString strRefusal;
-  if (nKind == FILE_KIND_NONE) {
+  QString strRefusal = NotAFileRefusal(strPath); // a folder or a pipe is no file, whatever it is called
+  if (strRefusal.isEmpty() && nKind == FILE_KIND_NONE) {
     strRefusal = FileKindRefusal(strPath);
-  } else if (!QFileInfo(strPath).isFile()) {
+  } else if (strRefusal.isEmpty() && !QFileInfo(strPath).isFile()) {
     strRefusal = QString::fromUtf8(TEXT_NOT_FOUND).arg(QDir::toNativeSeparators(strPath));
   }
   if (!strRefusal.isEmpty()) {

@@ -1,5 +1,6 @@
 #include "app/SafeExit.h"
 
+#include "app/RescueNote.h"
 #include "dialogs/Prompts.h"
 #include "dialogs/SurveyPrompts.h"
 #include "survey/SurveySession.h"
@@ -54,6 +55,7 @@ bool CSafeExit::CloseSurvey(Mode nMode) {
     const _sessionresult rescue = m_session.Rescue(RescueFolder().toStdString());
     if (!rescue.strSentence.empty()) {
       SayOnStandardError(QString::fromStdString(rescue.strSentence));
+      KeepRescueNote(QString::fromStdString(rescue.strSentence)); // shown at the next start
     }
     return true;
   }

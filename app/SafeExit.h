@@ -17,7 +17,7 @@ class QWidget;
 //     quit anyway after a warning, or stay.
 // Unattended (SIGTERM, SIGINT), nobody is asked: the walk is stopped, and the session's rescue
 // closes the survey or saves a sound copy among the program's data (RescueFolder), named on
-// standard error.
+// standard error and, once, in the window at the program's next start (RescueNote.h).
 // The view's CloseSurvey, before another survey is opened, runs steps 2 and 3 through CloseSurvey
 // for the purpose replacing: its choices are the same, with "Discard the Levels" (after a warning)
 // in place of quitting and Cancel keeping the survey open.

@@ -49,6 +49,9 @@ bool IsQtOption(const QString &strName) {
 }
 
 QString CheckStartFile(const QString &strPath) {
+  if (QString strNotAFile = NotAFileRefusal(strPath); !strNotAFile.isEmpty()) {
+    return strNotAFile;
+  }
   if (FileKindOf(strPath) == FILE_KIND_NONE) {
     return FileKindRefusal(strPath);
   }

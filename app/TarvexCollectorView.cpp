@@ -3,6 +3,7 @@
 #include "app/Brackwell.h"
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
+#include "quality/QualityFile.h"
 
 namespace {
 
@@ -35,7 +36,8 @@ CTarvexCollectorView::CTarvexCollectorView(QWidget *pParent)
   connect(&m_ConnectTimer, &QTimer::timeout, this, &CTarvexCollectorView::OnConnectWaitOver);
   SetUpReceiverStatus(); // the receiver in view: ViewReceiver.cpp
   ListenToSession();
-  viewport()->setMouseTracking(true); // the status bar follows the pointer without a button held
+  m_Session.AddNameRule(QualityFileNameProblem); // a new survey never takes a quality side file's name
+  viewport()->setMouseTracking(true);            // the status bar follows the pointer without a button held
 }
 
 // The link posts nothing more to the view from here on (a wake being posted is waited for), and

@@ -322,8 +322,8 @@ public:
   void UpdateMapCommands();
 
 protected:
-  // A resize keeps the plan's scale and its centre (CSitePlan::Resize): the markers stay on their
-  // plan pixels.
+  // A resize keeps the plan's scale and its top-left corner (CSitePlan::Resize), so the scroll
+  // bars that come after a load do not shift the plan: the markers stay on their plan pixels.
   void resizeEvent(QResizeEvent *pEvent) override;
   // The arrow keys scroll by 10 plan pixels; the scroll bar of that direction follows.
   void keyPressEvent(QKeyEvent *pEvent) override;

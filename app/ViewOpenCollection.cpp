@@ -27,9 +27,8 @@ const char *const TEXT_RESEND_FAILED =
     "Single Channel Measurement Mode and then try again";
 const char *const CAPTION_RESEND_FAILED = "Tarvex Info Alert !";
 
-// Creating a survey never replaces a file unasked, nor the survey open now.
+// Creating a survey never replaces a file unasked, nor a file the session works with.
 const char *const TEXT_REPLACE = "%1 already exists.\nDo you want to replace it?";
-const char *const TEXT_OPEN_NOW = "%1 is the survey open now. Choose another name for the new survey.";
 // A survey whose last walk was cut off.
 const char *const TEXT_CONTINUE =
     "%1 was not closed properly: %2.\n\nRepair it and continue the survey? The file as it is now is kept as %3.";
@@ -72,8 +71,9 @@ void CTarvexCollectorView::WarnIfMeasuring() {
   }
 }
 
-// The new survey's name. A file that exists is replaced only when the operator says so, and the
-// survey open now never; either way the dialog comes again. Empty when cancelled.
+// The new survey's name. A file that exists is replaced only when the operator says so, and a
+// file the session works with (the open survey, the projection and its side files, a backup, a
+// quality side file) never; either way the dialog comes again. Empty when cancelled.
 QString CTarvexCollectorView::ChooseNewSurvey() {
   _fileprompt prompt = SurveyFilePrompt(_fileprompt::save);
   for (;;) {
@@ -83,9 +83,8 @@ QString CTarvexCollectorView::ChooseNewSurvey() {
     }
     prompt.strFolder = QFileInfo(strPath).absolutePath();
     prompt.strFileName = QFileInfo(strPath).fileName();
-    if (m_Session.IsOpenSurvey(strPath.toStdString())) {
-      PromptMessage(this, QString::fromUtf8(TEXT_OPEN_NOW).arg(Native(strPath)), QString::fromUtf8(APP_TITLE),
-                    PROMPT_OK, PROMPT_ICON_WARNING);
+    if (const _sessionresult name = m_Session.CheckNewSurveyName(strPath.toStdString()); !name) {
+      ShowFailure(this, name);
       continue;
     }
     if (QFileInfo::exists(strPath) &&

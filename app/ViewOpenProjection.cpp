@@ -6,6 +6,8 @@
 #include "app/MainFrame.h"
 #include "dialogs/Prompts.h"
 #include "dialogs/WarningDialog.h"
+#include "projection/ProjectionHeader.h"
+#include "projection/TransformCheck.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -29,6 +31,9 @@ const char *const CAPTION_IMPORTANT = "IMPORTANT";
 const char *const TEXT_NOT_LOADED = "The projection %1 could not be loaded.\n\n%2";
 const char *const TEXT_PLAN_NOT_MADE = "The floor plan of the projection %1 could not be read from %2: %3.";
 const char *const TEXT_PLAN_IN_CACHE = "The folder of %1 cannot be written to: its floor plan is kept in %2.";
+const char *const TEXT_NO_COORDINATES =
+    "%1: %2. Coordinates and distances on its plan would be meaningless, and a walk would store them. Make the "
+    "projection again (File > New Projection from Image) or choose another.";
 // The side files of projections in folders that cannot be written to, under the user's cache.
 const char *const SIDE_FILE_CACHE = "projections";
 // The largest decoded floor plan Qt is allowed to read, in megabytes: an 8000 x 6000 plan takes
@@ -110,6 +115,15 @@ bool CTarvexCollectorView::OpenProjectionFile(const QString &strPath) {
 QString CTarvexCollectorView::LoadPlan(const QString &strPath) {
   const std::string strFile = strPath.toStdString();
   try {
+    // A transform that gives no coordinates is refused before anything is loaded or written.
+    CSiteProjection header;
+    LoadProjectionTransform(strFile, header);
+    const _transform transform{header.m_dA, header.m_dB, header.m_dC, header.m_dD, header.m_dE, header.m_dF};
+    if (const std::string problem = TransformProblem(header.m_nKind, transform); !problem.empty()) {
+      return QString::fromUtf8(TEXT_NOT_LOADED)
+          .arg(Native(strPath),
+               QString::fromUtf8(TEXT_NO_COORDINATES).arg(Native(strPath), QString::fromStdString(problem)));
+    }
     m_Projection.SetSideFileFolder({});
     try {
       m_Projection.Load(strFile);

@@ -42,7 +42,7 @@ std::unique_ptr<CSiteData> BegunSurvey(const std::string &path, CSitePlan &plan,
   data->SetChannels(frequencies, 2);
   CSiteProjection projection;
   CSegmentWalk walk(*data, plan, projection);
-  if (!walk.NewSegment() || !walk.Begin()) {
+  if (!walk.NewSegment() || !walk.SetStartPoint({10, 10}) || !walk.SetStopPoint({500, 10}) || !walk.Begin()) {
     throw std::runtime_error("the benchmark's segment could not be begun");
   }
   return data;

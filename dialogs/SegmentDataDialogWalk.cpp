@@ -144,6 +144,12 @@ bool CSegmentDataDialog::CanBegin() {
     Tell(QString::fromLatin1(TEXT_NO_STOP_POINT));
     return false;
   }
+  // The walk begins only with both points placed since New Segment: said before the receiver's
+  // state, which the operator may have to change next.
+  if (const CSegmentWalk *pWalk = Walk(); pWalk != nullptr && !pWalk->WhyNoBegin().empty()) {
+    Tell(QString::fromStdString(pWalk->WhyNoBegin()));
+    return false;
+  }
   // Without a channel report, or with a survey that has no channel to record, the walk would
   // record nothing.
   if (!m_pSession->Run().m_bMeasurementModeOn || !m_pSession->HasChannelsToRecord()) {

@@ -28,15 +28,15 @@ _planscale Reduced(int64_t nPlan, int64_t nClient) {
   return nDivisor > 0 ? _planscale{nPlan / nDivisor, nClient / nDivisor} : _planscale{};
 }
 
-// The window along one axis for a client area of nClient pixels at the given scale, centred on
-// nCentre: round(scale x nClient) plan pixels, kept between the smallest and the largest window.
-void ResizeAxis(int32_t &nLow, int32_t &nHigh, int32_t nCentre, const _planscale &scale, int32_t nClient) {
+// The window along one axis for a client area of nClient pixels at the given scale, from its
+// first plan pixel nLow on: round(scale x nClient) plan pixels, kept between the smallest and the
+// largest window.
+void ResizeAxis(int32_t &nLow, int32_t &nHigh, const _planscale &scale, int32_t nClient) {
   int64_t nSize = PLAN_MAX_WINDOW;
   if (nClient == 0 || scale.nPlan <= std::numeric_limits<int64_t>::max() / 2 / nClient) {
     nSize = (2 * scale.nPlan * nClient + scale.nClient) / (2 * scale.nClient);
   }
   nSize = std::clamp<int64_t>(nSize, PLAN_MIN_WINDOW, PLAN_MAX_WINDOW);
-  nLow = Saturated(int64_t{nCentre} - nSize / 2);
   nHigh = Saturated(int64_t{nLow} + nSize);
 }
 
@@ -65,10 +65,12 @@ void CSitePlan::Resize(const _pixelrect &client) {
   const int32_t nWidth = m_rcScreen.right - m_rcScreen.left;
   const int32_t nHeight = m_rcScreen.bottom - m_rcScreen.top;
   if (nWidth != rcOld.right - rcOld.left) {
-    ResizeAxis(m_rcView.left, m_rcView.right, m_ptCentre.x, m_scaleX, nWidth);
+    ResizeAxis(m_rcView.left, m_rcView.right, m_scaleX, nWidth);
+    m_ptCentre.x = Saturated((int64_t{m_rcView.left} + m_rcView.right) / 2);
   }
   if (nHeight != rcOld.bottom - rcOld.top) {
-    ResizeAxis(m_rcView.top, m_rcView.bottom, m_ptCentre.y, m_scaleY, nHeight);
+    ResizeAxis(m_rcView.top, m_rcView.bottom, m_scaleY, nHeight);
+    m_ptCentre.y = Saturated((int64_t{m_rcView.top} + m_rcView.bottom) / 2);
   }
   UpdateScreenPositions();
 }
@@ -174,6 +176,16 @@ void CSitePlan::Fit() {
   if (nPlanHeight > 0 && nClientHeight > 0) {
     m_scaleY = Reduced(nPlanHeight, nClientHeight);
   }
+  // An axis without client pixels shows nothing: its window is the one a resize to that size
+  // gives, so that resizing away and back restores it.
+  if (nClientWidth == 0 && m_scaleX.nClient > 0) {
+    ResizeAxis(m_rcView.left, m_rcView.right, m_scaleX, 0);
+  }
+  if (nClientHeight == 0 && m_scaleY.nClient > 0) {
+    ResizeAxis(m_rcView.top, m_rcView.bottom, m_scaleY, 0);
+  }
+  m_ptCentre = {Saturated((int64_t{m_rcView.left} + m_rcView.right) / 2),
+                Saturated((int64_t{m_rcView.top} + m_rcView.bottom) / 2)};
   UpdateScreenPositions();
 }
 

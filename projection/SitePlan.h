@@ -64,9 +64,12 @@ public:
   void SetPlan(int32_t nWidth, int32_t nHeight, const _pixelrect &client);
 
   // The client area now has the size of the given rectangle (the window was resized, maximised
-  // or rotated). Each axis keeps its scale, plan pixels per client pixel, and the window keeps
-  // its centre: the window becomes round(scale x new client size) plan pixels wide and high
-  // (at least PLAN_MIN_WINDOW, at most PLAN_MAX_WINDOW), from centre - size / 2. The scale is the
+  // or rotated, or its scroll bars came or went). Each axis keeps its scale, plan pixels per
+  // client pixel, and the window keeps its top-left corner, as picture viewers do: what shows at
+  // the client area's top-left stays there, and a plan shown from its corner at load is still
+  // shown from its corner once the scroll bars have taken their room. The window becomes
+  // round(scale x new client size) plan pixels wide and high (at least PLAN_MIN_WINDOW, at most
+  // PLAN_MAX_WINDOW) from its left and top, and its centre follows. The scale is the
   // one the last SetPlan (1:1), Fit (extent to client) or zoom (x 2, / 2) set, so resizing to a
   // tiny or empty area and back restores the window. An axis whose client size did not change
   // keeps its window as it is. m_rcScreen becomes the rectangle, and the markers' screen points

@@ -29,6 +29,16 @@ std::string WalkingText(int32_t n, const std::string &strWhat) {
 std::string WalkedText(int32_t n, const std::string &strWhat) {
   return Segment(n) + " has been walked: press New Segment " + strWhat + ".";
 }
+// BEGIN before the announced segment's points were placed.
+constexpr const char *WALK_TEXT_NO_START_POINT =
+    "Start Point for the segment has not been set.\n  Please set the Start Point and Click \"Begin\" to Collect "
+    "Segment Data";
+constexpr const char *WALK_TEXT_NO_STOP_POINT =
+    "Stop Point for the segment has not been set.\n  Please set the Stop Point and Click \"Begin\" to Collect "
+    "Segment Data";
+constexpr const char *WALK_TEXT_NO_POINTS =
+    "Start Point and Stop Point for the segment have not been set.\n  Please set both points and Click \"Begin\" to "
+    "Collect Segment Data";
 std::string NotSavedText(int32_t n, const std::string &strFile) {
   return Segment(n) + " is not saved: its last levels or its final header could not be written to \"" + strFile +
          "\". Retry saving it, or save a copy of the survey, before going on.";
@@ -81,6 +91,8 @@ _walkresult CSegmentWalk::NewSegment() {
   m_plan.m_Stop[n - 1] = _planpoint{};
   m_nSegment = n;
   m_ptPreviousStop = ptPreviousStop;
+  m_bStartPlaced = false;
+  m_bStopPlaced = false;
   m_state = WalkState::announced;
   return Done();
 }
@@ -116,11 +128,13 @@ void CSegmentWalk::PlacePoint(int nKind, const _pixelpoint &ptPlan) {
     m_plan.PlaceStop(nIndex, ptPlan.x, ptPlan.y);
     m_projection.m_FirstPoint = {c1, c2};
     m_projection.m_SecondPoint = {0.0, 0.0};
+    m_bStartPlaced = true;
   } else {
     m_plan.m_Stop[nIndex].nPlanX = ptPlan.x;
     m_plan.m_Stop[nIndex].nPlanY = ptPlan.y;
     m_plan.PlaceStop(nIndex, ptPlan.x, ptPlan.y);
     m_projection.m_SecondPoint = {c1, c2};
+    m_bStopPlaced = true;
   }
   m_data.SetSegmentPoint(nKind);
   if (m_projection.m_nKind == PROJECTION_GEO) {
@@ -168,21 +182,38 @@ _walkresult CSegmentWalk::StartAtPreviousStop() {
   m_plan.m_Start[nIndex].nPlanX = pt.x;
   m_plan.m_Start[nIndex].nPlanY = pt.y;
   m_plan.PlaceStart(nIndex, pt.x, pt.y);
+  m_bStartPlaced = true;
   return Done();
 }
 
-_walkresult CSegmentWalk::Begin() {
+std::string CSegmentWalk::WhyNoBegin() const {
   switch (m_state) {
   case WalkState::none:
-    return Refused(NothingAnnouncedText("BEGIN !"));
+    return NothingAnnouncedText("BEGIN !");
   case WalkState::walking:
-    return Refused(WalkingText(m_nSegment, "press STOP ! on arrival at its stop point"));
+    return WalkingText(m_nSegment, "press STOP ! on arrival at its stop point");
   case WalkState::walked:
-    return Refused(WalkedText(m_nSegment, "to walk the next segment"));
+    return WalkedText(m_nSegment, "to walk the next segment");
   case WalkState::notSaved:
-    return Refused(NotSavedText(m_nSegment, m_data.m_strFileName));
+    return NotSavedText(m_nSegment, m_data.m_strFileName);
   case WalkState::announced:
     break;
+  }
+  if (!m_bStartPlaced && !m_bStopPlaced) {
+    return WALK_TEXT_NO_POINTS;
+  }
+  if (!m_bStartPlaced) {
+    return WALK_TEXT_NO_START_POINT;
+  }
+  if (!m_bStopPlaced) {
+    return WALK_TEXT_NO_STOP_POINT;
+  }
+  return {};
+}
+
+_walkresult CSegmentWalk::Begin() {
+  if (std::string why = WhyNoBegin(); !why.empty()) {
+    return Refused(std::move(why));
   }
   const _segmentheader before = m_data.m_segment;
   m_data.StampSegmentTime(1);

@@ -102,8 +102,14 @@ public:
   bool CanStartAtPreviousStop() const;
 
   // BEGIN: the start date and time, then the header appended to the file; the walk starts once
-  // it is written. Refused unless a segment is announced and not yet begun.
+  // it is written. Refused unless a segment is announced and not yet begun, and unless both of
+  // its points have been placed since the New Segment that announced it: the start point by
+  // SetStartPoint or StartAtPreviousStop, the stop point by SetStopPoint. A header whose points
+  // were never chosen would put the walk's levels on a line to the plan's corner or to another
+  // segment's stop.
   _walkresult Begin();
+  // Why Begin would be refused now, in the operator's words; empty when it would be done.
+  std::string WhyNoBegin() const;
   // STOP: the levels still buffered written as the segment's records, the stop time and record
   // count, the final header; the walk ends. Refused unless walking. When the segment is full
   // (CSiteData::IsSegmentFull), the result's note is RecordLimitText.
@@ -133,6 +139,8 @@ private:
   WalkState m_state = WalkState::none;
   int32_t m_nSegment = 0;
   _pixelpoint m_ptPreviousStop; // the stop point the header held when the segment was announced
+  bool m_bStartPlaced = false;  // the announced segment's start point has been placed
+  bool m_bStopPlaced = false;   // and its stop point
 };
 
 // "A segment is being walked" (BEGIN until STOP) as the walk it reads says it: false while there

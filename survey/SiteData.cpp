@@ -46,6 +46,7 @@ CSiteData::~CSiteData() {
     try {
       FinishSegment();
       SyncRecords(true);
+      UncountUnbegunSegment();
     } catch (...) {
       // Nothing is left to report to: the levels that could not be written are lost with the
       // object. Close reports this; the destructor is only the last resort.
@@ -60,8 +61,27 @@ void CSiteData::Close() {
   }
   FinishSegment();
   SyncRecords(true);
+  UncountUnbegunSegment();
   m_bClosed = true;
   m_lock.Release();
+}
+
+void CSiteData::UncountUnbegunSegment() {
+  if (m_nOpenSegment == 0 || m_bHeaderInFile) {
+    return;
+  }
+  // Announced and never begun: the file would count a segment it does not hold. Everything
+  // waiting has been written by now (which writes the header first), so nothing belongs to it.
+  const int32_t n = m_nOpenSegment - 1;
+  uint8_t count[4];
+  WriteUInt32LE(count, static_cast<uint32_t>(n));
+  WriteAt(SURVEY_COUNT_OFFSET, count, sizeof count,
+          "writing the segment count " + std::to_string(n) + " (segment " + std::to_string(m_nOpenSegment) +
+              " was announced but never begun)",
+          true);
+  m_nSegmentCount = n;
+  m_nSegmentsInFile = n;
+  m_nOpenSegment = 0;
 }
 
 void CSiteData::CreateSurvey() {

@@ -100,7 +100,9 @@ public:
 
   // Ends the work on the file: writes every level still buffered or waiting behind the open
   // segment and brings that segment's header in the file up to date (its record count; after a
-  // STOP whose header could not be written, its stop time too). Raises CFileException naming
+  // STOP whose header could not be written, its stop time too). A segment announced and never
+  // begun is taken out of the segment count again, so that the file counts the segments it holds
+  // (the next segment announced when it is opened again takes that number). Raises CFileException naming
   // the file and what failed; everything then stays waiting in memory, so that Close can be
   // called again (Retry) or SaveCopyAs can write it elsewhere, and the header in the file counts
   // the records that reached it. After a successful Close nothing more is written (writing
@@ -163,6 +165,9 @@ private:
   // Brings the open segment's header in the file (when it is there) up to date: the records
   // written and the header being built.
   void UpdateHeaderInFile();
+  // Closing: a segment announced by this object whose header never reached the file is taken out
+  // of the count at offset 29.
+  void UncountUnbegunSegment();
   // The bytes of the copy SaveCopyAs writes.
   std::vector<uint8_t> SoundCopy() const;
   [[noreturn]] void Refuse(const std::string &text) const;

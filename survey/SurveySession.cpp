@@ -3,6 +3,7 @@
 #include "survey/SurveySession.h"
 
 #include "platform/FileException.h"
+#include "platform/FileIdentity.h"
 #include "survey/SurveyContinue.h"
 #include "survey/SurveyFiles.h"
 #include "survey/SurveyReader.h"
@@ -16,6 +17,12 @@ namespace {
 
 // The operator's sentences of the survey's life.
 constexpr const char *SESSION_TEXT_OPEN_NOW = " is the survey open now. Choose another name for the new survey.";
+constexpr const char *SESSION_TEXT_IS_PROJECTION = " is the projection loaded now";
+constexpr const char *SESSION_TEXT_IS_SIDE_FILE = " is a side file of the projection loaded now, ";
+constexpr const char *SESSION_TEXT_IS_BACKUP = " is a backup of the open survey ";
+constexpr const char *SESSION_TEXT_WOULD_OVERWRITE =
+    ": the new survey would overwrite it. Choose another name for the new survey.";
+constexpr const char *SESSION_BACKUP_SUFFIX = ".bak";
 constexpr const char *SESSION_TEXT_REPAIRED = " was repaired: ";
 constexpr const char *SESSION_TEXT_NOTHING_OPEN = "No survey is open: there is nothing to copy.";
 constexpr const char *SESSION_TEXT_COPY_SAVED = "A sound copy of the whole survey was saved as ";
@@ -40,6 +47,29 @@ std::string Stamp(const CSurveyClock &clock) {
   std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d", local.nYear, local.nMonth, local.nDay, local.nHour,
                 local.nMinute, local.nSecond);
   return text;
+}
+
+std::string Quoted(const std::string &path) { return "\"" + path + "\""; }
+
+// Whether strPath names one of the backups FreeBackupName gives the survey at strSurvey: its
+// path + ".bak", + ".2.bak", + ".3.bak", ...
+bool IsBackupOf(const std::string &strPath, const std::string &strSurvey) {
+  const std::string strFile = ResolvedPath(strPath);
+  const std::string strOf = ResolvedPath(strSurvey);
+  if (strFile.size() <= strOf.size() || strFile.compare(0, strOf.size(), strOf) != 0) {
+    return false;
+  }
+  const std::string strRest = strFile.substr(strOf.size()); // ".bak", or "." NUMBER ".bak"
+  const std::string strSuffix = SESSION_BACKUP_SUFFIX;
+  if (strRest == strSuffix) {
+    return true;
+  }
+  if (strRest.size() < strSuffix.size() + 2 || strRest.front() != '.' ||
+      strRest.compare(strRest.size() - strSuffix.size(), strSuffix.size(), strSuffix) != 0) {
+    return false;
+  }
+  const std::string strNumber = strRest.substr(1, strRest.size() - 1 - strSuffix.size());
+  return std::all_of(strNumber.begin(), strNumber.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 } // namespace
@@ -82,11 +112,41 @@ _sessionresult CSurveySession::CheckFree(const std::string &path) const {
   return Result(_sessionresult::refused, failure.GetErrorMessage());
 }
 
-_sessionresult CSurveySession::Open(const std::string &path, int nMode) {
-  const bool bOpenNow = IsOpenSurvey(path);
-  if (bOpenNow && nMode == CSiteData::modeCreateNew) {
+_sessionresult CSurveySession::CheckNewSurveyName(const std::string &path) const {
+  if (IsOpenSurvey(path)) {
     return Result(_sessionresult::refused, path + SESSION_TEXT_OPEN_NOW);
   }
+  if (const std::string &strProjection = m_Projection.m_strPath; !strProjection.empty()) {
+    if (IsSameFile(path, strProjection)) {
+      return Result(_sessionresult::refused, Quoted(path) + SESSION_TEXT_IS_PROJECTION + SESSION_TEXT_WOULD_OVERWRITE);
+    }
+    const std::vector<std::string> sideFiles = {strProjection + "c", strProjection + "b",
+                                                m_Projection.SideFilePath(strProjection, 'c'),
+                                                m_Projection.SideFilePath(strProjection, 'b')};
+    if (FindSameFile(path, sideFiles)) {
+      return Result(_sessionresult::refused,
+                    Quoted(path) + SESSION_TEXT_IS_SIDE_FILE + Quoted(strProjection) + SESSION_TEXT_WOULD_OVERWRITE);
+    }
+  }
+  if (m_pSiteData != nullptr && IsBackupOf(path, m_pSiteData->m_strPath)) {
+    return Result(_sessionresult::refused, Quoted(path) + SESSION_TEXT_IS_BACKUP + Quoted(m_pSiteData->m_strPath) +
+                                               SESSION_TEXT_WOULD_OVERWRITE);
+  }
+  for (const auto &pfnRule : m_nameRules) {
+    if (const std::string problem = pfnRule(path); !problem.empty()) {
+      return Result(_sessionresult::refused, problem + ".");
+    }
+  }
+  return Result(_sessionresult::done);
+}
+
+_sessionresult CSurveySession::Open(const std::string &path, int nMode) {
+  if (nMode == CSiteData::modeCreateNew) {
+    if (_sessionresult name = CheckNewSurveyName(path); !name) {
+      return name;
+    }
+  }
+  const bool bOpenNow = IsOpenSurvey(path);
   // A survey that another program holds is refused before the open one is given up for it.
   if (!bOpenNow) {
     if (_sessionresult free = CheckFree(path); !free) {

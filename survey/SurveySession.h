@@ -147,13 +147,24 @@ public:
   // ---- The survey's life (SurveySession.cpp) ----
   // Refused, saying why, when another program writes the survey at path; done otherwise.
   _sessionresult CheckFree(const std::string &path) const;
+  // Refused, saying why, when a new survey at path would overwrite a file the session works with:
+  // the survey open now, the projection loaded, that projection's side files (its path + "c" and
+  // + "b", wherever they are kept), a backup of the open survey (its path + ".bak", ".2.bak", ...),
+  // or a name a rule added with AddNameRule refuses. However path is spelt (a link, "..") it is
+  // compared as the file it names. Done otherwise.
+  _sessionresult CheckNewSurveyName(const std::string &path) const;
+  // A rule for the names of new surveys beyond the session's own (the quality side files of the
+  // window's surveys): returns why no survey may be created at path and what to do, without a
+  // full stop, or empty.
+  void AddNameRule(std::function<std::string(const std::string &path)> pfnRule) {
+    m_nameRules.push_back(std::move(pfnRule));
+  }
   // Opens the survey at path (nMode CSiteData::modeOpenExisting) or creates it anew
   // (modeCreateNew), putting it in place of the open one: a survey another program writes is
   // refused before the open one is given up, the open one is closed with its reporting close
-  // (failed, and left open, when that fails), and a new survey is never created over the open
-  // one. An existing survey whose last walk was cut off comes back continuable; other failures
-  // name the file and the reason. Once open, its markers show on the plan and the listeners hear
-  // of it.
+  // (failed, and left open, when that fails), and a new survey is never created where
+  // CheckNewSurveyName refuses it. An existing survey whose last walk was cut off comes back continuable; other
+  // failures name the file and the reason. Once open, its markers show on the plan and the listeners hear of it.
   _sessionresult Open(const std::string &path, int nMode);
   // Repairs the survey at path in place (its walk cut off), keeping the file as it was beside it,
   // and opens it; the sentence says what was repaired.
@@ -237,5 +248,6 @@ private:
   std::unique_ptr<CSegmentWalk> m_pWalk;  // its walk; goes before it
   _walktotals m_totals;
   DecodeFunction m_pfnDecode;
+  std::vector<std::function<std::string(const std::string &)>> m_nameRules;
   int64_t m_nArrivalMs = 0; // of the packet being handled
 };

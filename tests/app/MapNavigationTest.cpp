@@ -228,8 +228,8 @@ private slots:
     QCOMPARE(WindowOf(*pView).nTop, nTop + nStep / 2);
   }
 
-  // Resizing keeps the scale and the centre: every marker stays on its plan pixel, and the plan
-  // pixel under a marker's screen point is still its own.
+  // Resizing keeps the scale and the top-left corner: every marker stays on its plan pixel, and
+  // the plan pixel under a marker's screen point is still its own.
   void resizeKeepsMarkersOnTheirPixels() {
     auto pView = MakeView(600, 400);
     QVERIFY(pView);

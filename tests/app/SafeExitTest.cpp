@@ -182,7 +182,7 @@ private slots:
 
   // Unattended, with a survey that can no longer be written (its permissions changed under the
   // collector): the close is retried once, then a sound copy of the whole survey goes to the
-  // rescue folder.
+  // rescue folder. The window's next start names the copy, once.
   void unattendedCloseRescuesACopy() {
     const uint64_t nRecorded = Walk();
     CScriptedPrompts prompts;
@@ -193,7 +193,21 @@ private slots:
     QVERIFY(prompts.Shown().isEmpty());
     const QStringList copies = QDir(CSafeExit::RescueFolder()).entryList({"walk-*.tvd"}, QDir::Files);
     QCOMPARE(copies.size(), 1);
-    ExpectFinished(QDir(CSafeExit::RescueFolder()).filePath(copies[0]).toStdString(), nRecorded);
+    const QString strCopy = QDir(CSafeExit::RescueFolder()).filePath(copies[0]);
+    ExpectFinished(strCopy.toStdString(), nRecorded);
+
+    prompts.AnswerMessage(PROMPT_ANSWER_OK);
+    for (int nStart = 1; nStart <= 2; ++nStart) {
+      CMainFrame next;
+      next.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&next));
+      QTest::qWait(1);
+      QCOMPARE(prompts.Shown().size(), 1); // the second start says nothing more
+    }
+    const QString strShown = prompts.MessageTexts().value(0);
+    QVERIFY2(strShown.contains("A sound copy of the whole survey was saved as " + strCopy + "."), qPrintable(strShown));
+    QVERIFY2(strShown.contains("SIGTERM"), qPrintable(strShown));
+    QVERIFY2(prompts.Problems().isEmpty(), qPrintable(prompts.Problems().join('\n')));
   }
 
   // SIGTERM and SIGINT in-process: the handler only wakes the window, which then closes without

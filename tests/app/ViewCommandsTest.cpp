@@ -312,6 +312,36 @@ private slots:
     VERIFY_AS_SCRIPTED(Prompts());
   }
 
+  // A projection whose transform gives no coordinates (all zeros, or numbers that are not numbers)
+  // is refused on loading with the reason, before its plan is shown or its side files written.
+  void projectionWithoutCoordinatesIsRefused_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<char>("fill"); // every byte of the transform's matrix
+    QTest::newRow("geo-coded, all zeros") << "site.gpf" << '\0';
+    QTest::newRow("linear, not a number") << "site.lpf" << '\xff';
+  }
+  void projectionWithoutCoordinatesIsRefused() {
+    QFETCH(QString, file);
+    QFETCH(char, fill);
+    const QString strPlan = CopyTestData(file, m_pDir->path());
+    QFile plan(strPlan);
+    QVERIFY(plan.open(QIODevice::ReadWrite) && plan.seek(13)); // the matrix: 16 doubles
+    QCOMPARE(plan.write(QByteArray(128, fill)), qint64{128});
+    plan.close();
+    Prompts().AnswerFile(strPlan);
+    Prompts().AnswerMessage(PROMPT_ANSWER_OK);
+    Frame().Action(ID_FILE_OPENPROJECTION)->trigger();
+    const QString strShown = Prompts().Shown().back().message.strText;
+    const QString strNative = QDir::toNativeSeparators(strPlan);
+    QVERIFY2(strShown.startsWith("The projection " + strNative + " could not be loaded.\n\n" + strNative +
+                                 ": its transform cannot be inverted"),
+             qPrintable(strShown));
+    QVERIFY2(strShown.contains("a walk would store them"), qPrintable(strShown));
+    QVERIFY(!Session().Run().m_bProjectionLoaded);
+    QVERIFY(!QFile::exists(strPlan + "c") && !QFile::exists(strPlan + "b"));
+    VERIFY_AS_SCRIPTED(Prompts());
+  }
+
   // A projection in a folder that cannot be written to opens all the same: its side files go to
   // the user's cache, and the status bar says so.
   void readOnlyFolderKeepsThePlanInTheCache() {

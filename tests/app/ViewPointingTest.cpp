@@ -127,18 +127,47 @@ private slots:
     QVERIFY(bench.prompts.Shown().isEmpty());
   }
 
+  // Right after a plan is shown its scroll bars appear and take their room from the client area:
+  // the plan is still shown 1:1 from its top-left corner, so the first clicks land on the plan
+  // pixels under them, and a later resize keeps that corner.
+  void firstClicksAfterLoadingLandUnderThePointer() {
+    QTemporaryDir dir;
+    CScriptedPrompts prompts;
+    CTarvexCollectorView view;
+    view.resize(640, 480);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    SetUpPlan(view, PROJECTION_LINEAR, LINEAR_1, 2000, 1500);
+    QTRY_VERIFY(view.horizontalScrollBar()->isVisible() && view.verticalScrollBar()->isVisible());
+    QVERIFY(view.viewport()->width() < 640);
+    QVERIFY(SetUpSurvey(view, dir.filePath(QStringLiteral("Data.tvd")).toStdString()));
+    CSegmentDataDialog &dialog = ViewDialog<CSegmentDataDialog>(view);
+    dialog.GetDlgItemAs<QAbstractButton>(IDC_NEW_SEGMENT)->click();
+    dialog.GetDlgItemAs<QAbstractButton>(IDC_START_POINT)->click();
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(200, 150));
+    dialog.GetDlgItemAs<QAbstractButton>(IDC_STOP_POINT)->click();
+    view.resize(500, 400);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 80));
+    const _segmentheader &header = view.Session().SiteData()->m_segment;
+    QCOMPARE(QPoint(header.nStartX, header.nStartY), QPoint(200, 150));
+    QCOMPARE(QPoint(header.nStopX, header.nStopY), QPoint(100, 80));
+    QCOMPARE(view.horizontalScrollBar()->value(), 0);
+    QCOMPARE(view.verticalScrollBar()->value(), 0);
+    QVERIFY(prompts.Shown().isEmpty());
+  }
+
   // The point belongs to the segment announced, whatever segment the dialog shows.
   void pointsGoToTheAnnouncedSegment() {
     _planview bench;
     CSurveySession &session = bench.view.Session();
-    QVERIFY(session.Begin() && session.Stop());
+    QVERIFY(session.SetStartPoint({1, 1}) && session.SetStopPoint({2, 2}) && session.Begin() && session.Stop());
     bench.Press(IDC_NEW_SEGMENT);
     bench.Press(IDC_PREV_SEGMENT); // browsed back to segment 1
     QCOMPARE(bench.Dialog().m_nSegment, 1);
     bench.Dialog().m_nPointMode = CSegmentDataDialog::POINT_START;
     bench.Click({30, 40});
     QCOMPARE(bench.Plan().m_Start[1].nPlanX, 30);
-    QCOMPARE(bench.Plan().m_Start[0].bPlaced, uint8_t{0});
+    QCOMPARE(bench.Plan().m_Start[0].nPlanX, 1); // segment 1's own start point
     QCOMPARE(bench.Dialog().m_nSegment, 2);
   }
 
@@ -157,16 +186,19 @@ private slots:
     QFETCH(bool, measuring);
     _planview bench;
     if (walking) {
-      QVERIFY(bench.view.Session().Begin());
+      CSurveySession &session = bench.view.Session();
+      QVERIFY(session.SetStartPoint({1, 1}) && session.SetStopPoint({2, 2}) && session.Begin());
     }
     if (measuring) {
       bench.view.OnMeasureDistance();
     }
     bench.Dialog().m_nPointMode = mode;
     const _segmentheader before = bench.view.Session().SiteData()->m_segment;
+    const QPoint ptStart(bench.Plan().m_Start[0].nPlanX, bench.Plan().m_Start[0].nPlanY);
+    const QPoint ptStop(bench.Plan().m_Stop[0].nPlanX, bench.Plan().m_Stop[0].nPlanY);
     bench.Click({30, 40});
-    QCOMPARE(bench.Plan().m_Start[0].bPlaced, uint8_t{0});
-    QCOMPARE(bench.Plan().m_Stop[0].bPlaced, uint8_t{0});
+    QCOMPARE(QPoint(bench.Plan().m_Start[0].nPlanX, bench.Plan().m_Start[0].nPlanY), ptStart);
+    QCOMPARE(QPoint(bench.Plan().m_Stop[0].nPlanX, bench.Plan().m_Stop[0].nPlanY), ptStop);
     QCOMPARE(EncodeSegmentHeader(bench.view.Session().SiteData()->m_segment), EncodeSegmentHeader(before));
     QVERIFY(bench.prompts.Shown().isEmpty());
   }

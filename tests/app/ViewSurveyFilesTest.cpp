@@ -1,6 +1,7 @@
 // Open Collection and the files it touches: a survey that cannot be created, a file that exists,
-// the survey open now, a survey another program holds, a survey whose last walk was cut off, a
-// file that is no survey, and the open survey that cannot be closed.
+// the files the session works with, a segment announced but never begun, a survey another program
+// holds, a survey whose last walk was cut off, a file that is no survey, and the open survey that
+// cannot be closed.
 #include "app/SafeExit.h"
 #include "platform/FileFaults.h"
 #include "survey/SurveyFiles.h"
@@ -141,19 +142,89 @@ private slots:
     VERIFY_AS_SCRIPTED(Prompts());
   }
 
-  // The survey open now is never created anew over itself.
-  void openSurveyIsNotCreatedAgain() {
-    const QString strPath = FilePath("open.tvd");
-    CreateSurvey(strPath);
+  // A new survey never takes the place of a file the session works with: the survey open now,
+  // the projection loaded (however its name is spelt), its side files, a backup of the open survey
+  // or a quality side file. The operator is told why and asked again; the file stays as it was.
+  void newSurveyNeverOverwritesTheSessionsFiles_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("why"); // with {name} chosen, the {projection} and the open {survey}
+    const QString strOverwrite = ": the new survey would overwrite it. Choose another name for the new survey.";
+    QTest::newRow("the survey open now") << "open.tvd"
+                                         << "{name} is the survey open now. Choose another name for the new survey.";
+    QTest::newRow("the projection") << "site.gpf"
+                                    << "\"{name}\" is the projection loaded now" + strOverwrite;
+    QTest::newRow("a link to the projection") << "link.gpf"
+                                              << "\"{name}\" is the projection loaded now" + strOverwrite;
+    QTest::newRow("its plan") << "site.gpfb"
+                              << "\"{name}\" is a side file of the projection loaded now, \"{projection}\"" +
+                                     strOverwrite;
+    QTest::newRow("its compressed plan") << "site.gpfc"
+                                         << "\"{name}\" is a side file of the projection loaded now, \"{projection}\"" +
+                                                strOverwrite;
+    QTest::newRow("a backup of the open survey")
+        << "open.tvd.2.bak"
+        << "\"{name}\" is a backup of the open survey \"{survey}\"" + strOverwrite;
+    QTest::newRow("a quality side file")
+        << "open.tvd.quality.json"
+        << "\"{name}\" has the name of a survey's quality side file (SURVEY.quality.json), which the collector reads "
+           "beside the survey; choose another name.";
+  }
+  void newSurveyNeverOverwritesTheSessionsFiles() {
+    QFETCH(QString, name);
+    QFETCH(QString, why);
+    const QString strProjection = CopyTestData("site.gpf", m_pDir->path());
+    Session().Projection().Load(strProjection.toStdString()); // its side files beside it
+    QVERIFY(QFile::link(strProjection, FilePath("link.gpf")));
+    const QString strOpen = FilePath("open.tvd");
+    CreateSurvey(strOpen);
     const CSiteData *pOpen = Session().SiteData();
+    const QString strPath = FilePath(name);
+    const QByteArray before = Contents(strPath);
     AskForNew(strPath);
-    Prompts().AnswerMessage(PROMPT_ANSWER_OK, QDir::toNativeSeparators(strPath) +
-                                                  " is the survey open now. Choose another name for the new survey.");
+    why.replace("{name}", strPath).replace("{projection}", strProjection).replace("{survey}", strOpen);
+    Prompts().AnswerMessage(PROMPT_ANSWER_OK, why);
     Prompts().AnswerFile({});
     Prompts().AnswerMessage(PROMPT_ANSWER_OK, NO_FILE);
     View().OnOpenCollection();
     QCOMPARE(Session().SiteData(), pOpen);
     QVERIFY(!pOpen->IsClosed());
+    QCOMPARE(Contents(strPath), before);
+    VERIFY_AS_SCRIPTED(Prompts());
+  }
+
+  // A segment announced and never begun is not counted once the survey is closed, however it is
+  // closed: the file reads back sound, and opened again the survey goes on at that number.
+  void announcedSegmentIsNotCounted_data() {
+    QTest::addColumn<int>("close");
+    QTest::newRow("another survey opened") << 0;
+    QTest::newRow("exit") << 1;
+    QTest::newRow("ended from outside") << 2;
+  }
+  void announcedSegmentIsNotCounted() {
+    QFETCH(int, close);
+    const QString strPath = FilePath("walk.tvd");
+    CreateSurvey(strPath);
+    const uint32_t nFrequency = 8500;
+    Session().SiteData()->SetChannels(&nFrequency, 1);
+    QVERIFY(Session().NewSegment() && Session().SetStartPoint({1, 1}) && Session().SetStopPoint({9, 1}) &&
+            Session().Begin() && Session().Stop());
+    QVERIFY(Session().NewSegment());
+    QCOMPARE(Session().Walk()->GetSegment(), 2);
+    if (close == 0) {
+      CreateSurvey(FilePath("other.tvd"));
+    } else {
+      QVERIFY(CSafeExit(Session(), &View()).MayClose(close == 1 ? CSafeExit::askOperator : CSafeExit::unattended));
+    }
+    const auto bytes = LoadSurveyFile(strPath.toStdString(), CFile::shareDenyNone);
+    const _surveycontents contents = ParseSurvey(bytes.data(), bytes.size());
+    QVERIFY2(contents.IsSound(), contents.IsSound() ? "" : contents.errors.front().strText.c_str());
+    QCOMPARE(contents.nSegmentCount, 1U);
+
+    AskForExisting(strPath);
+    Prompts().AnswerMessage(PROMPT_ANSWER_OK, LOAD_PROJECTION);
+    View().OnOpenCollection();
+    QVERIFY(Session().NewSegment());
+    QCOMPARE(Session().Walk()->GetSegment(), 2);
     VERIFY_AS_SCRIPTED(Prompts());
   }
 

@@ -93,8 +93,8 @@ struct _walkthrough {
     QVERIFY(pt.x >= rcView.left && pt.x < rcView.right && pt.y >= rcView.top && pt.y < rcView.bottom);
     QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, CentreOf(view, pt));
   }
-  // The view shown at 700 x 520 with the golden files' projection (a plan of 64 x 48 pixels)
-  // fitted to it, and the receiver connected through the link.
+  // The view shown at 700 x 520 with the receiver connected through the link and the golden
+  // files' projection (a plan of 64 x 48 pixels) fitted to it.
   void LoadProjection() {
     view.resize(700, 520);
     view.show();
@@ -103,8 +103,8 @@ struct _walkthrough {
     QVERIFY(QFile::copy(QStringLiteral(TARVEX_TEST_DATA "/site.gpf"), strProjection));
     prompts.AnswerMessage(PROMPT_ANSWER_OK, QStringLiteral("Please save the Collection File"));
     QVERIFY(view.OpenProjectionFile(strProjection));
-    view.OnFitToDisplay();
     QVERIFY(ConnectAndWaitForDescription(view, prompts));
+    view.OnFitToDisplay(); // once the client area has its final size: the whole plan shows
   }
   // New Segment, the start point (clicked, or the previous stop point), the stop point, BEGIN,
   // nSeconds of walking, STOP.
@@ -168,11 +168,12 @@ private slots:
     const _pixelpoint c{50, 35};
     walk.receiver.Measure(2000);
     walk.WalkSegment(nullptr, c, 2);
-    // Segment 3 after the window was made smaller, zoomed out once.
+    // Segment 3 zoomed out once (window (36, 68, 22, 46)), after the window was made smaller: it
+    // keeps its top-left corner and shows about (36, 59, 22, 39).
     view.OnZoomOut();
     view.resize(520, 410);
     const _pixelpoint d{45, 30};
-    const _pixelpoint e{60, 40};
+    const _pixelpoint e{55, 35};
     walk.WalkSegment(&d, e, 4);
 
     QVERIFY2(walk.prompts.Problems().isEmpty(), qPrintable(walk.prompts.Problems().join('\n')));
@@ -230,6 +231,8 @@ private slots:
     walk.receiver.Measure(0);
     QVERIFY(!view.Session().Run().IsChannelValid(1) && !view.Session().Run().IsChannelValid(2));
     walk.Press(IDC_NEW_SEGMENT);
+    walk.prompts.AnswerMessage(PROMPT_ANSWER_YES, QString::fromLatin1(CSegmentDataDialog::TEXT_REUSE_STOP_POINT));
+    walk.Press(IDC_START_POINT);
     walk.Press(IDC_STOP_POINT);
     walk.ClickPlan({30, 30});
     walk.prompts.AnswerMessage(PROMPT_ANSWER_OK, strNotMeasuring);

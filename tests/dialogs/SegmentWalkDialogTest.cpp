@@ -246,33 +246,75 @@ private slots:
     QVERIFY(bench.prompts.Shown().isEmpty());
   }
 
-  // With the Stop Point radio chosen but no stop point clicked, BEGIN ! writes the points the
-  // header being built still holds: in a new file its initial (0, 0) and (0, 0), later those of
-  // the previous segment. The length shown is that of the points written.
-  void beginWithoutClickingUsesTheHeadersPoints() {
+  // BEGIN ! walks only with both points placed since New Segment: the start by a click or by Yes
+  // to the previous stop point, the stop by a click. Otherwise it says which is missing, writes
+  // nothing, and the walk waits; the header's points of an earlier segment never stand in.
+  void beginNeedsBothPointsSinceNewSegment_data() {
+    QTest::addColumn<bool>("second");   // segment 2, after segment 1 from (10, 10) to (50, 10)
+    QTest::addColumn<QString>("start"); // "", "click" or "previous"
+    QTest::addColumn<bool>("stop");     // the stop point clicked
+    QTest::addColumn<bool>("again");    // New Segment pressed once more before BEGIN
+    QTest::addColumn<QString>("message");
+    const QString strBoth = "Start Point and Stop Point for the segment have not been set.\n  Please set both points "
+                            "and Click \"Begin\" to Collect Segment Data";
+    const QString strStart = "Start Point for the segment has not been set.\n  Please set the Start Point and Click "
+                             "\"Begin\" to Collect Segment Data";
+    const QString strStop = QString::fromLatin1(CSegmentDataDialog::TEXT_NO_STOP_POINT);
+    QTest::newRow("nothing placed") << false << "" << false << false << strBoth;
+    QTest::newRow("the stop tap missed the plan") << false << "click" << false << false << strStop;
+    QTest::newRow("stop only") << false << "" << true << false << strStart;
+    QTest::newRow("both clicked") << false << "click" << true << false << QString();
+    QTest::newRow("both, New Segment again") << false << "click" << true << true << QString();
+    QTest::newRow("segment 2, nothing placed") << true << "" << false << false << strBoth;
+    QTest::newRow("segment 2, only the previous stop") << true << "previous" << false << false << strStop;
+    QTest::newRow("segment 2 from the previous stop") << true << "previous" << true << false << QString();
+  }
+  void beginNeedsBothPointsSinceNewSegment() {
+    QFETCH(bool, second);
+    QFETCH(QString, start);
+    QFETCH(bool, stop);
+    QFETCH(bool, again);
+    QFETCH(QString, message);
     _bench bench;
+    if (second) {
+      bench.WalkSegment({10, 10}, {50, 10});
+    }
     bench.Press(IDC_NEW_SEGMENT);
+    if (start == "click") {
+      bench.dialog.m_nPointMode = CSegmentDataDialog::POINT_START;
+      QVERIFY(bench.Session().SetStartPoint({20, 30}));
+    } else if (start == "previous") {
+      bench.prompts.AnswerMessage(PROMPT_ANSWER_YES, QString::fromLatin1(CSegmentDataDialog::TEXT_REUSE_STOP_POINT));
+      bench.Press(IDC_START_POINT);
+    }
     bench.dialog.OnStopPoint();
+    if (stop) {
+      QVERIFY(bench.Session().SetStopPoint({90, 70}));
+    }
+    if (again) {
+      bench.Press(IDC_NEW_SEGMENT);
+    }
+    if (!message.isEmpty()) {
+      bench.prompts.AnswerMessage(PROMPT_ANSWER_OK, message);
+    }
+    const auto before = FileBytes(bench.host.m_strPath);
     bench.Press(IDC_BEGIN_STOP);
-    QVERIFY(bench.dialog.m_bWalking);
-    QCOMPARE(bench.Text(IDC_SEGMENT_LENGTH), QStringLiteral("0.00"));
-    bench.Press(IDC_BEGIN_STOP);
-
-    bench.WalkSegment({10, 10}, {50, 10});
-    bench.Press(IDC_NEW_SEGMENT);
-    bench.dialog.OnStopPoint();
-    bench.Press(IDC_BEGIN_STOP);
-    QCOMPARE(bench.Text(IDC_SEGMENT_LENGTH), QStringLiteral("40.00"));
+    QVERIFY2(bench.prompts.Problems().isEmpty(), qPrintable(bench.prompts.Problems().join('\n')));
+    QCOMPARE(bench.prompts.Unused(), 0);
+    QCOMPARE(static_cast<bool>(bench.dialog.m_bWalking), message.isEmpty());
+    if (!message.isEmpty()) {
+      QCOMPARE(FileBytes(bench.host.m_strPath), before); // BEGIN wrote nothing
+      QCOMPARE(bench.Text(IDC_BEGIN_STOP), QStringLiteral("BEGIN !"));
+      return;
+    }
     bench.Press(IDC_BEGIN_STOP);
     const _surveycontents survey = ReadSurvey(bench.host.m_strPath);
     QVERIFY(survey.IsSound());
-    QCOMPARE(survey.segments.size(), size_t{3});
-    const _segmentheader &first = survey.segments[0].header;
-    QVERIFY(first.nStartX == 0 && first.nStartY == 0 && first.nStopX == 0 && first.nStopY == 0);
-    const _segmentheader &third = survey.segments[2].header;
-    QVERIFY(third.nStartX == 10 && third.nStartY == 10 && third.nStopX == 50 && third.nStopY == 10);
-    // Its markers were not placed: no point was clicked for it.
-    QCOMPARE(bench.Session().Plan().m_Start[2].bPlaced, uint8_t{0});
+    QCOMPARE(survey.segments.size(), size_t{second ? 2U : 1U});
+    const _segmentheader &header = survey.segments.back().header;
+    const QPoint ptStart = start == "previous" ? QPoint(50, 10) : QPoint(20, 30);
+    QCOMPARE(QPoint(header.nStartX, header.nStartY), ptStart);
+    QCOMPARE(QPoint(header.nStopX, header.nStopY), QPoint(90, 70));
   }
 
   void reuseQuestion_data() {
@@ -459,7 +501,7 @@ private slots:
     _bench bench;
     CSurveySession &walk = bench.Session();
     for (int i = 0; i < 500; ++i) {
-      QVERIFY(walk.NewSegment());
+      QVERIFY(walk.NewSegment() && walk.SetStartPoint({1, 1}) && walk.SetStopPoint({2, 2}));
       QVERIFY(walk.Begin());
       QVERIFY(walk.Stop());
     }

@@ -304,8 +304,9 @@ TEST(SitePlan, PlanToClientIsThePlacementOfTheMarkers) {
   EXPECT_EQ(pt.x, 5);
 }
 
-// Resizing keeps plan pixels per client pixel on each axis and the centre of the window.
-TEST(SitePlan, ResizeKeepsTheScaleAndTheCentre) {
+// Resizing keeps plan pixels per client pixel on each axis and the top-left corner of the window,
+// so that a plan shown from its corner stays so when the scroll bars take their room.
+TEST(SitePlan, ResizeKeepsTheScaleAndTheTopLeft) {
   struct _case {
     const char *pszName;
     bool bFit;
@@ -314,17 +315,17 @@ TEST(SitePlan, ResizeKeepsTheScaleAndTheCentre) {
     _planrect view;
   };
   const _case cases[] = {
-      // 1:1 after the load, centre (400, 300): the window grows and shrinks around it.
-      {"wider and lower at 1:1", false, 0, {0, 0, 1000, 500}, {-100, 900, 50, 550}},
-      {"smaller at 1:1", false, 0, {0, 0, 401, 301}, {200, 601, 150, 451}},
-      // Fitted: 2000 plan pixels in 800 client pixels (5/2), 1500 in 600 (5/2), centre (1000, 750).
-      {"half the size fitted", true, 0, {0, 0, 400, 300}, {500, 1500, 375, 1125}},
-      {"odd size fitted", true, 0, {0, 0, 333, 3}, {584, 1417, 746, 754}}, // 832.5 -> 833, 7.5 -> 8
-      // Zoomed in twice from the load: 1 plan pixel per 4 client pixels, centre (400, 300).
-      {"zoomed in, larger", false, 2, {0, 0, 1600, 1200}, {200, 600, 150, 450}},
+      // 1:1 after the load: the window grows and shrinks from the plan's corner.
+      {"wider and lower at 1:1", false, 0, {0, 0, 1000, 500}, {0, 1000, 0, 500}},
+      {"smaller at 1:1 (scroll bars shown)", false, 0, {0, 0, 786, 586}, {0, 786, 0, 586}},
+      // Fitted: 2000 plan pixels in 800 client pixels (5/2), 1500 in 600 (5/2).
+      {"half the size fitted", true, 0, {0, 0, 400, 300}, {0, 1000, 0, 750}},
+      {"odd size fitted", true, 0, {0, 0, 333, 3}, {0, 833, 0, 8}}, // 832.5 -> 833, 7.5 -> 8
+      // Zoomed in twice from the load: 1 plan pixel per 4 client pixels, from (300, 225).
+      {"zoomed in, larger", false, 2, {0, 0, 1600, 1200}, {300, 700, 225, 525}},
       // Too small to keep its scale: the window keeps its smallest size.
-      {"zoomed in, tiny", false, 2, {0, 0, 3, 1}, {399, 401, 299, 301}},
-      {"zoomed in, empty", false, 2, {0, 0, 0, 0}, {399, 401, 299, 301}},
+      {"zoomed in, tiny", false, 2, {0, 0, 3, 1}, {300, 302, 225, 227}},
+      {"zoomed in, empty", false, 2, {0, 0, 0, 0}, {300, 302, 225, 227}},
       // Where the client area sits does not matter, only its size.
       {"moved, same size", false, 0, {50, 70, 850, 670}, {0, 800, 0, 600}},
   };
@@ -337,16 +338,18 @@ TEST(SitePlan, ResizeKeepsTheScaleAndTheCentre) {
     for (int i = 0; i < c.nZoomIns; ++i) {
       plan->ZoomIn();
     }
-    const _pixelpoint centre = plan->m_ptCentre;
     const int16_t nZoom = plan->m_nZoom;
     plan->Resize(c.client);
     ExpectView(*plan, c.view.left, c.view.right, c.view.top, c.view.bottom);
-    EXPECT_EQ(plan->m_ptCentre.x, centre.x);
-    EXPECT_EQ(plan->m_ptCentre.y, centre.y);
     EXPECT_EQ(plan->m_nZoom, nZoom);
     EXPECT_EQ(plan->m_rcScreen.left, c.client.left);
     EXPECT_EQ(plan->m_rcScreen.bottom, c.client.bottom);
   }
+  // A zoom after a resize zooms around the middle of the window shown, not of an earlier one.
+  auto plan = LoadedPlan();
+  plan->Resize({0, 0, 400, 200}); // (0, 400, 0, 200)
+  plan->ZoomIn();
+  ExpectView(*plan, 100, 300, 50, 150);
 }
 
 TEST(SitePlan, ResizingAwayAndBackRestoresTheWindow) {
@@ -377,17 +380,18 @@ TEST(SitePlan, ResizeMovesTheMarkersAndTheClientPoints) {
   plan->m_Start[0].nPlanY = 300;
   plan->m_Stop[0].nPlanX = 900;
   plan->m_Stop[0].nPlanY = 50;
-  plan->UpdateScreenPositions();
-  plan->Resize({0, 0, 1000, 500}); // window (-100, 900, 50, 550)
-  EXPECT_EQ(plan->m_Start[0].nScreenX, 500);
-  EXPECT_EQ(plan->m_Start[0].nScreenY, 250);
-  EXPECT_EQ(plan->m_Stop[0].nScreenX, 1000);
-  EXPECT_EQ(plan->m_Stop[0].nScreenY, 0);
+  plan->ZoomIn();                  // window (200, 600, 150, 450): 2 client pixels a plan pixel
+  plan->Resize({0, 0, 1000, 500}); // window (200, 700, 150, 400)
+  EXPECT_EQ(plan->m_Start[0].nScreenX, 400);
+  EXPECT_EQ(plan->m_Start[0].nScreenY, 300);
+  EXPECT_EQ(plan->m_Stop[0].nScreenX, 1400);
+  EXPECT_EQ(plan->m_Stop[0].nScreenY, -200);
   // A point placed after the resize uses the new client rectangle too.
   ASSERT_TRUE(plan->PlaceStart(1, 0, 0));
-  EXPECT_EQ(plan->m_Start[1].nScreenX, 100);
-  EXPECT_EQ(plan->m_Start[1].nScreenY, -50);
-  EXPECT_EQ(ToPlan(*plan, 500, 250, plan->m_rcScreen).x, 400);
+  EXPECT_EQ(plan->m_Start[1].nScreenX, -400);
+  EXPECT_EQ(plan->m_Start[1].nScreenY, -300);
+  EXPECT_EQ(ToPlan(*plan, 400, 300, plan->m_rcScreen).x, 400);
+  EXPECT_EQ(ToPlan(*plan, 400, 300, plan->m_rcScreen).y, 300);
 }
 
 TEST(SitePlan, ResizeBeforeAnyPlanOnlyNotesTheClientArea) {
@@ -435,27 +439,46 @@ TEST(SitePlan, VisibleDestinationIsWhereTheSourceShows) {
     const char *pszName;
     int32_t nWidth, nHeight; // the plan
     _pixelrect client;
-    _pixelrect resize; // empty: no resize
+    void (*pfnMove)(CSitePlan &plan); // what is done after the load, or null
     _pixelrect source;
     _pixelrect destination;
   };
   const _case cases[] = {
       // Within the extent: stretched over the whole client area, as before.
-      {"window inside the plan", 2000, 1500, CLIENT, {}, {0, 0, 800, 600}, {0, 0, 800, 600}},
+      {"window inside the plan", 2000, 1500, CLIENT, nullptr, {0, 0, 800, 600}, {0, 0, 800, 600}},
       // The small plan at 1:1 covers only its own 500 x 400 pixels, not the whole area.
-      {"plan smaller than the window", 500, 400, CLIENT, {}, {0, 0, 500, 400}, {0, 0, 500, 400}},
-      // Widened around the centre (400, 300): the plan starts 100 client pixels in.
-      {"window past the left edge", 2000, 1500, CLIENT, {0, 0, 1000, 500}, {0, 50, 900, 550}, {100, 0, 1000, 500}},
-      // Centre (600, 300) of a 1200 wide area over a 500 wide plan, narrowed to 100: (550, 650).
-      {"window beside the plan", 500, 400, {0, 0, 1200, 600}, {0, 0, 100, 600}, {550, 0, 550, 400}, {0, 0, 0, 0}},
-      {"no window", 500, 400, {0, 0, 0, 600}, {}, {0, 0, 0, 400}, {0, 0, 0, 0}},
+      {"plan smaller than the window", 500, 400, CLIENT, nullptr, {0, 0, 500, 400}, {0, 0, 500, 400}},
+      // Zoomed in, scrolled to the corner and zoomed out again: window (-200, 600, -150, 450), so
+      // the plan starts 200 client pixels across and 150 down.
+      {"window past the left edge",
+       2000,
+       1500,
+       CLIENT,
+       [](CSitePlan &plan) {
+         plan.ZoomIn();
+         plan.ScrollLeft(1000);
+         plan.ScrollUp(1000);
+         plan.ZoomOut();
+       },
+       {0, 0, 600, 450},
+       {200, 150, 800, 600}},
+      {"window beside the plan",
+       500,
+       400,
+       {0, 0, 100, 600},
+       [](CSitePlan &plan) {
+         plan.m_rcView = {550, 650, 0, 600};
+       },
+       {550, 0, 550, 400},
+       {0, 0, 0, 0}},
+      {"no window", 500, 400, {0, 0, 0, 600}, nullptr, {0, 0, 0, 400}, {0, 0, 0, 0}},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.pszName);
     auto plan = std::make_unique<CSitePlan>();
     plan->SetPlan(c.nWidth, c.nHeight, c.client);
-    if (c.resize.right > 0) {
-      plan->Resize(c.resize);
+    if (c.pfnMove != nullptr) {
+      c.pfnMove(*plan);
     }
     const _pixelrect source = plan->VisibleSource();
     EXPECT_EQ(source.left, c.source.left);

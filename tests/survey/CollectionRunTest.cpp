@@ -123,6 +123,8 @@ protected:
     m_pRunWalk = std::make_unique<CSegmentWalk>(*m_pData, *m_plan, m_projection);
     m_pRun->m_pWalk = m_pRunWalk.get();
     Done(m_pRunWalk->NewSegment());
+    Done(m_pRunWalk->SetStartPoint({1, 1}));
+    Done(m_pRunWalk->SetStopPoint({2, 2}));
     EXPECT_FALSE(m_pRun->m_bWalking);
     Done(m_pRunWalk->Begin());
     EXPECT_TRUE(m_pRun->m_bWalking);

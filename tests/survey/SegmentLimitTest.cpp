@@ -59,6 +59,8 @@ protected:
     Handle(Report());
     ASSERT_EQ(m_pData->GetChannelCount(), 2);
     Done(m_pSession->NewSegment());
+    Done(m_pSession->SetStartPoint({1, 1}));
+    Done(m_pSession->SetStopPoint({2, 2}));
     Done(m_pSession->Begin());
   }
 
@@ -103,6 +105,8 @@ TEST_F(SegmentLimit, TheWalkEndsAtTheLimitAndTheCountNeverWraps) {
 
   Done(m_pSession->NewSegment());
   EXPECT_FALSE(m_pData->IsSegmentFull());
+  Done(m_pSession->SetStartPoint({1, 1}));
+  Done(m_pSession->SetStopPoint({2, 2}));
   Done(m_pSession->Begin());
   Handle(OneLevel(1, -7));
   const _walkresult next = m_pSession->Stop();

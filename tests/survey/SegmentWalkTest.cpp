@@ -132,11 +132,12 @@ protected:
     EXPECT_EQ(h.nStopMinute, 9);
   }
 
-  // Two of the states a refused operation is tried in: a segment announced with its start point,
-  // and one being walked with levels taken (the third, a segment walked to STOP, is WalkOne's).
+  // Two of the states a refused operation is tried in: a segment announced with its points, and
+  // one being walked with levels taken (the third, a segment walked to STOP, is WalkOne's).
   void Announce(CSiteData &) {
     Done(m_pWalk->NewSegment());
     Done(m_pWalk->SetStartPoint({10, 10}));
+    Done(m_pWalk->SetStopPoint({20, 10}));
   }
   void BeginWalking(CSiteData &data) {
     Announce(data);
@@ -231,8 +232,32 @@ TEST_F(SegmentWalk, RefusalsSayWhyAndChangeNothing) {
   const auto walking = [this](CSiteData &data) { BeginWalking(data); };
   const auto walked = [this](CSiteData &data) { WalkOne(data, {1, 1}, {2, 2}, Ramp(3)); };
   const auto nothing = [](CSiteData &) {};
+  const auto begin = [](CSegmentWalk &w) { return w.Begin(); };
+  // Announced with only some of its points placed since New Segment.
+  const auto placed = [this](bool bStart, bool bStop, bool bAfterAWalk) {
+    return [this, bStart, bStop, bAfterAWalk](CSiteData &data) {
+      if (bAfterAWalk) {
+        WalkOne(data, {1, 1}, {2, 2}, Ramp(3));
+      }
+      Done(m_pWalk->NewSegment());
+      if (bStart) {
+        Done(m_pWalk->SetStartPoint({10, 10}));
+      }
+      if (bStop) {
+        Done(m_pWalk->SetStopPoint({20, 10}));
+      }
+    };
+  };
   const Case cases[] = {
-      {"BEGIN before New Segment", nothing, [](CSegmentWalk &w) { return w.Begin(); }, "press New Segment"},
+      {"BEGIN before New Segment", nothing, begin, "press New Segment"},
+      {"BEGIN with no point placed", placed(false, false, false), begin,
+       "Start Point and Stop Point for the segment have not been set"},
+      {"BEGIN without the stop point", placed(true, false, false), begin,
+       "Stop Point for the segment has not been set"},
+      {"BEGIN without the start point", placed(false, true, false), begin,
+       "Start Point for the segment has not been set"},
+      {"BEGIN of the next segment with the last one's points", placed(false, false, true), begin,
+       "Start Point and Stop Point for the segment have not been set"},
       {"STOP before New Segment", nothing, [](CSegmentWalk &w) { return w.Stop(); }, "No segment is being walked"},
       {"a point before New Segment", nothing,
        [](CSegmentWalk &w) {
@@ -335,6 +360,7 @@ TEST_F(SegmentWalk, NewSegmentAgainBeforeBeginKeepsTheSegment) {
   auto data = Start();
   WalkOne(*data, {1, 1}, {2, 2}, Ramp(2));
   Done(m_pWalk->NewSegment());
+  Done(m_pWalk->SetStartPoint({30, 30}));
   Done(m_pWalk->SetStopPoint({40, 50}));
   const auto before = Bytes(Path());
   Done(m_pWalk->NewSegment());
@@ -362,6 +388,7 @@ TEST_F(SegmentWalk, FailuresAtNewSegmentAndBeginLeaveTheWalkWhereItWas) {
 
   Done(m_pWalk->NewSegment());
   Done(m_pWalk->SetStartPoint({3, 3}));
+  Done(m_pWalk->SetStopPoint({4, 4}));
   const auto header = EncodeSegmentHeader(data->m_segment);
   const auto before = Bytes(Path());
   m_clock.m_local.nHour = 16;
@@ -379,6 +406,8 @@ TEST_F(SegmentWalk, FailuresAtNewSegmentAndBeginLeaveTheWalkWhereItWas) {
 TEST_F(SegmentWalk, AStopThatCannotBeWrittenWaitsForRetry) {
   auto data = Start();
   Done(m_pWalk->NewSegment());
+  Done(m_pWalk->SetStartPoint({1, 1}));
+  Done(m_pWalk->SetStopPoint({2, 2}));
   Done(m_pWalk->Begin());
   Add(*data, 1, Ramp(60));
   Add(*data, 2, Ramp(30));
@@ -414,6 +443,8 @@ TEST_F(SegmentWalk, AStopThatCannotBeWrittenWaitsForRetry) {
 TEST_F(SegmentWalk, AStopWhoseHeaderFailsIsSavedByClosingTheSurvey) {
   auto data = Start();
   Done(m_pWalk->NewSegment());
+  Done(m_pWalk->SetStartPoint({1, 1}));
+  Done(m_pWalk->SetStopPoint({2, 2}));
   Done(m_pWalk->Begin());
   Add(*data, 1, Ramp(7));
   m_clock.m_local.nMinute = 20;
@@ -431,6 +462,8 @@ TEST_F(SegmentWalk, AStopWhoseHeaderFailsIsSavedByClosingTheSurvey) {
 TEST_F(SegmentWalk, AStopOnAFullDiskLeavesASoundFileAndKeepsTheRestForRetry) {
   auto data = Start();
   Done(m_pWalk->NewSegment());
+  Done(m_pWalk->SetStartPoint({1, 1}));
+  Done(m_pWalk->SetStopPoint({2, 2}));
   Done(m_pWalk->Begin());
   Add(*data, 1, Ramp(60));
   Add(*data, 2, Ramp(30));

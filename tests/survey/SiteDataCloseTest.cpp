@@ -111,6 +111,7 @@ TEST_F(SiteDataClose, ACopyOfAWalkWhoseHeaderNeverReachedTheFileCarriesTheHeader
   CFileFaults::FailWritesAfter(4); // the count of New Segment, not the header of BEGIN
   CSegmentWalk &walk = WalkOf(*data);
   Done(walk.NewSegment());
+  Done(walk.SetStartPoint({5, 6}));
   Done(walk.SetStopPoint({7, 8}));
   EXPECT_THROW((void)walk.Begin(), CFileException);
   CFileFaults::Reset();

@@ -287,6 +287,8 @@ protected:
     CSegmentWalk walk(*data, *m_plan, m_projection);
     Done(walk.NewSegment());
     EXPECT_EQ(walk.GetSegment(), static_cast<int32_t>(nNextSegment));
+    Done(walk.SetStartPoint({1, 1}));
+    Done(walk.SetStopPoint({2, 2}));
     Done(walk.Begin());
     Add(*data, 1, Ramp(33));
     Done(walk.Stop());

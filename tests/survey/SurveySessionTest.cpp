@@ -163,6 +163,8 @@ void SurveySession::FullDisk(CSurveySession &session, const std::string &strDir)
   Feed(session, Description());
   Feed(session, Report());
   Done(session.NewSegment());
+  Done(session.SetStartPoint({1, 1}));
+  Done(session.SetStopPoint({2, 2}));
   Done(session.Begin());
   Feed(session, Levels(1, {-40}));
   CFileFaults::FailWritesAfter(0);

@@ -19,6 +19,12 @@
 
 namespace {
 
+// The bytes of the file at path, as a program killed now would leave them.
+std::string FileAsLeft(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 namespace fs = std::filesystem;
 
 class CFixedClock : public CSurveyClock {
@@ -54,9 +60,15 @@ protected:
     out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
 
-  // Two walked segments (the first geo-coded, with both channels) and a third only announced.
+  // Two walked segments (the first geo-coded, with both channels) and a third only announced, as
+  // a collector killed before BEGIN leaves them: the third is counted and not in the file.
   std::string MakeSurvey(const std::string &name = "site.tvd") {
     const std::string path = Path(name);
+    const std::string strKilled = MakeWalkedSurvey(path);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << strKilled;
+    return path;
+  }
+  std::string MakeWalkedSurvey(const std::string &path) {
     auto plan = std::make_unique<CSitePlan>();
     CSiteData data(path, CSiteData::modeCreateNew, *plan, m_clock);
     const uint32_t frequencies[] = {8500, 9000};
@@ -85,7 +97,7 @@ protected:
       EXPECT_TRUE(walk.Stop());
     }
     EXPECT_TRUE(walk.NewSegment());
-    return path;
+    return FileAsLeft(path); // closing would take segment 3 out of the count
   }
 
   fs::path m_dir;

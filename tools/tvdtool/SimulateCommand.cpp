@@ -10,6 +10,7 @@
 #include "projection/ProjectionHeader.h"
 #include "projection/SitePlan.h"
 #include "projection/SiteProjection.h"
+#include "projection/TransformCheck.h"
 #include "survey/SurveyFiles.h"
 #include "survey/SurveyReader.h"
 #include "survey/SurveySession.h"
@@ -93,11 +94,9 @@ void CheckOutput(const _simulateoptions &options) {
 void CheckTransform(const std::string &strProjection) {
   CSiteProjection projection;
   LoadProjectionTransform(strProjection, projection); // its header only: nothing is written
-  const double numbers[] = {projection.m_dA, projection.m_dB, projection.m_dC,
-                            projection.m_dD, projection.m_dE, projection.m_dF};
-  const double dDet = projection.m_nKind == PROJECTION_LINEAR ? projection.m_dA * projection.m_dD : projection.m_dDet;
-  if (!std::all_of(std::begin(numbers), std::end(numbers), [](double d) { return std::isfinite(d); }) ||
-      !std::isfinite(dDet) || dDet == 0.0) {
+  const _transform transform{projection.m_dA, projection.m_dB, projection.m_dC,
+                             projection.m_dD, projection.m_dE, projection.m_dF};
+  if (!TransformProblem(projection.m_nKind, transform).empty()) {
     throw CRefusal(Quoted(strProjection) + SIMULATE_TEXT_NOT_INVERTIBLE);
   }
 }
