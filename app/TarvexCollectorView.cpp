@@ -35,6 +35,12 @@ CTarvexCollectorView::CTarvexCollectorView(QWidget *pParent)
   connect(&m_ConnectTimer, &QTimer::timeout, this, &CTarvexCollectorView::OnConnectWaitOver);
   SetUpReceiverStatus(); // the receiver in view: ViewReceiver.cpp
   ListenToSession();
+  // The coverage over the plan: repainted as it grows, what it notes in the status bar.
+  connect(&m_Coverage, &CCoverageOverlay::Changed, this, [this] {
+    viewport()->update();
+    UpdateCoverageCommands();
+  });
+  connect(&m_Coverage, &CCoverageOverlay::Note, this, [this](const QString &strText) { ShowStatus(strText); });
   viewport()->setMouseTracking(true); // the status bar follows the pointer without a button held
 }
 
