@@ -186,10 +186,14 @@ private slots:
       QVERIFY(session.ClickPlan(start));
       session.Press(IDC_STOP_POINT);
       QVERIFY(session.ClickPlan(stop));
+      // Beside the start point, off the marker and the line: coloured in the view once levels come.
+      const QImage bare = view.RenderView();
+      const QPoint ptBeside = ClientOf(view, start.x + 10, start.y + 60) * bare.devicePixelRatio();
       session.Press(IDC_BEGIN_STOP);
       QVERIFY(session.Dialog().m_bWalking);
       QTRY_VERIFY(!std::isnan(LevelAt(view, 1, start.x + 10, start.y)));
       QVERIFY(std::isnan(LevelAt(view, 1, stop.x - 10, stop.y)));
+      QTRY_VERIFY(view.RenderView().pixel(ptBeside) != bare.pixel(ptBeside));
       session.Trigger(ID_COVERAGE_OFF);
       session.Trigger(ID_COVERAGE_CHANNEL1);
       QVERIFY(!std::isnan(LevelAt(view, 1, start.x + 10, start.y)));
