@@ -33,6 +33,12 @@ constexpr int ID_EDIT_PASTE = 57637;
 // View menu: show or hide the two bars. The bars themselves carry the same numbers.
 constexpr int ID_VIEW_TOOLBAR = 59392;
 constexpr int ID_VIEW_STATUS_BAR = 59393;
+// View > Coverage: the submenu, the channel shown over the plan (one of three) and the settings.
+constexpr int ID_VIEW_COVERAGE = 32840;
+constexpr int ID_COVERAGE_OFF = 32841;
+constexpr int ID_COVERAGE_CHANNEL1 = 32842;
+constexpr int ID_COVERAGE_CHANNEL2 = 32843;
+constexpr int ID_COVERAGE_SETTINGS = 32844;
 
 // Help menu.
 constexpr int ID_APP_ABOUT = 57664;        // the receiver information panel
@@ -58,4 +64,5 @@ constexpr int ID_INDICATOR_Y = 1055;
 constexpr int ID_INDICATOR_PROJECTION = 1056;
 constexpr int ID_INDICATOR_RECEIVER = 1057; // the receiver's state, levels and rates (CReceiverStatus)
 constexpr int ID_INDICATOR_ZOOM = 1070;     // the scale of the plan on the screen
+constexpr int ID_INDICATOR_COVERAGE = 1071; // the coverage's level under the pointer
 constexpr int ID_SEPARATOR = 0;             // the message pane: "Ready" and the command prompts

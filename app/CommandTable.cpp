@@ -27,6 +27,10 @@ const _commanddef COMMANDS[] = {
   {ID_EDIT_PASTE, "&Paste\tCtrl+V", nullptr, "Ctrl+V; Shift+Ins"},
   {ID_VIEW_TOOLBAR, "&Toolbar", "Show or hide the toolbar \n Toggle Toolbar", nullptr, true},
   {ID_VIEW_STATUS_BAR, "&Status Bar", "Show or hide the status bar \n Toggle Status Bar", nullptr, true},
+  {ID_COVERAGE_OFF, "&Off", "Show no coverage on the plan \n Coverage Off", nullptr, true},
+  {ID_COVERAGE_CHANNEL1, "Channel &1", "Show the coverage of channel 1 on the plan \n Coverage of Channel 1", nullptr, true},
+  {ID_COVERAGE_CHANNEL2, "Channel &2", "Show the coverage of channel 2 on the plan \n Coverage of Channel 2", nullptr, true},
+  {ID_COVERAGE_SETTINGS, "&Settings...", "Change how the coverage is computed and coloured \n Coverage Settings"},
   {ID_APP_ABOUT, "&About Tarvex Collector...", "About Tarvex Collector \n About Tarvex Collector"},
   {ID_MEASURE_DISTANCE, "Measure Distance", "Measure Distance \n Measure Distance", nullptr, true},
   {ID_ZOOM_IN, nullptr, "Zoom into a region \n Zoom into a region"},
@@ -75,7 +79,7 @@ std::span<const _menudef> MenuTable() {
        {ID_FILE_NEWPROJECTION, ID_FILE_OPENPROJECTION, ID_FILE_OPENCOLLECTION, ID_SEPARATOR, ID_FILE_RECENT1,
         ID_SEPARATOR, ID_APP_EXIT, ID_CONNECT}},
       {"&Edit", {ID_EDIT_UNDO, ID_SEPARATOR, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE}},
-      {"&View", {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR}},
+      {"&View", {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_SEPARATOR, ID_VIEW_COVERAGE}},
       {"&Help", {ID_APP_ABOUT, ID_MEASURE_DISTANCE}},
   }};
   return menus;
@@ -83,8 +87,19 @@ std::span<const _menudef> MenuTable() {
 
 std::span<const int> ToolbarTable() { return TOOLBAR; }
 
+const _submenudef *FindSubmenu(int nId) {
+  static const std::array<_submenudef, 1> submenus{{
+      {ID_VIEW_COVERAGE,
+       "&Coverage",
+       {ID_COVERAGE_OFF, ID_COVERAGE_CHANNEL1, ID_COVERAGE_CHANNEL2, ID_SEPARATOR, ID_COVERAGE_SETTINGS}},
+  }};
+  const auto *pFound =
+      std::find_if(submenus.begin(), submenus.end(), [nId](const _submenudef &s) { return s.nId == nId; });
+  return pFound == submenus.end() ? nullptr : pFound;
+}
+
 std::span<const _panedef> PaneTable() {
-  static const std::array<_panedef, 7> panes{{
+  static const std::array<_panedef, 8> panes{{
       {ID_INDICATOR_LATITUDE, QStringLiteral("Latitude =  NA") + Blanks(22)},
       {ID_INDICATOR_LONGITUDE, QStringLiteral("Longitude =  NA") + Blanks(21)},
       {ID_INDICATOR_X, QStringLiteral("X =  NA") + Blanks(7)},
@@ -94,6 +109,8 @@ std::span<const _panedef> PaneTable() {
       {ID_INDICATOR_RECEIVER, QStringLiteral("Receiver not connected") + Blanks(19)},
       // Room for "Zoom: 0.24x / 0.18x".
       {ID_INDICATOR_ZOOM, QStringLiteral("Zoom: NA") + Blanks(14)},
+      // Room for "Level: -100.0".
+      {ID_INDICATOR_COVERAGE, QStringLiteral("Level: NA") + Blanks(4)},
   }};
   return panes;
 }

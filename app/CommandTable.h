@@ -30,6 +30,14 @@ struct _menudef {
   std::vector<int> items;
 };
 
+// A submenu: its id stands among the items of the menu that holds it. Its checkable items are
+// one choice: checking one unchecks the others.
+struct _submenudef {
+  int nId = 0;
+  const char *szTitle = nullptr;
+  std::vector<int> items;
+};
+
 // One status-bar pane: its id and the text it shows until someone sets its text. The text's
 // width in the status bar's font is the pane's width, trailing blanks included.
 struct _panedef {
@@ -42,6 +50,8 @@ std::span<const _commanddef> CommandTable();
 const _commanddef *FindCommand(int nId);
 std::span<const _menudef> MenuTable();
 std::span<const int> ToolbarTable();
+// The submenu with id nId, or null.
+const _submenudef *FindSubmenu(int nId);
 // The indicator panes, left to right; the message pane, which shows "Ready" and the command
 // prompts, is not among them.
 std::span<const _panedef> PaneTable();

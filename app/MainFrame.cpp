@@ -7,6 +7,7 @@
 #include "resources/pictures/Pictures.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QFontMetrics>
 #include <QIcon>
 #include <QKeySequence>
@@ -96,12 +97,31 @@ void CMainFrame::CreateMenus() {
     for (const int nId : menuDef.items) {
       if (nId == ID_SEPARATOR) {
         pMenu->addSeparator();
+      } else if (const _submenudef *pSubmenu = FindSubmenu(nId)) {
+        AddSubmenu(*pMenu, *pSubmenu);
       } else if (nId == ID_FILE_RECENT1) {
         m_pRecentMenu = pMenu; // its entries are put in by UpdateRecentFileMenu
         m_nRecentIndex = static_cast<int>(pMenu->actions().size());
       } else {
         pMenu->addAction(Action(nId));
       }
+    }
+  }
+}
+
+void CMainFrame::AddSubmenu(QMenu &menu, const _submenudef &submenu) {
+  QMenu *pSubmenu = menu.addMenu(QString::fromUtf8(submenu.szTitle));
+  pSubmenu->menuAction()->setData(submenu.nId);
+  auto *pChoice = new QActionGroup(pSubmenu);
+  for (const int nId : submenu.items) {
+    if (nId == ID_SEPARATOR) {
+      pSubmenu->addSeparator();
+      continue;
+    }
+    QAction *pAction = Action(nId);
+    pSubmenu->addAction(pAction);
+    if (pAction->isCheckable()) {
+      pChoice->addAction(pAction);
     }
   }
 }

@@ -10,6 +10,7 @@
 #include <functional>
 
 class CTarvexCollectorView;
+struct _submenudef;
 class QAction;
 class QLabel;
 class QMenu;
@@ -78,6 +79,7 @@ protected:
 private:
   void CreateActions();
   void CreateMenus();
+  void AddSubmenu(QMenu &menu, const _submenudef &submenu);
   void CreateToolBar();
   void CreateStatusBar();
   void RouteFrameCommands();

@@ -132,6 +132,7 @@ private:
   bool OpenCollection();
   bool Measure();
   bool WalkSegments();
+  bool ShootCoverage();
   bool Fail(const char *szStep, const QString &strWhy);
   bool Shoot(const char *szFile, QWidget *pOver = nullptr, bool bCentred = false);
   bool ShootAlone(const char *szFile, QWidget &window);
@@ -344,7 +345,19 @@ bool CFirstSurveyTour::WalkSegments() {
       return Fail("STOP !", m_strProblem);
     }
   }
-  return ShootAlone("survey-6-segment-data.png", dialog);
+  if (!ShootAlone("survey-6-segment-data.png", dialog)) {
+    return false;
+  }
+  return ShootCoverage();
+}
+
+// View > Coverage > Channel 1 over the two walks, then Off again, as the operator had it.
+bool CFirstSurveyTour::ShootCoverage() {
+  m_view.OnCoverageChannel1();
+  Spend(300);
+  const bool bShot = Shoot("survey-7-coverage.png");
+  m_view.OnCoverageOff();
+  return bShot;
 }
 
 bool CFirstSurveyTour::Fail(const char *szStep, const QString &strWhy) {

@@ -5,6 +5,7 @@
 #include "app/TarvexCollectorApp.h"
 #include "dialogs/ConnectionDialog.h"
 #include "dialogs/ConnectionTerminationDialog.h"
+#include "dialogs/CoverageSettingsDialog.h"
 #include "dialogs/DialogShowcase.h"
 #include "dialogs/DistanceMeasurementDialog.h"
 #include "dialogs/HelpDialog.h"
@@ -53,6 +54,11 @@ std::unique_ptr<QDialog> MakeSimulatedReceiverPanel(QWidget *pParent) {
   return std::make_unique<CSimulatedReceiverPanel>(pReceiver, pParent);
 }
 
+// The coverage settings with the program's own settings.
+std::unique_ptr<QDialog> MakeCoverageSettings(QWidget *pParent) {
+  return std::make_unique<CCoverageSettingsDialog>(_coveragesettings{}, nullptr, pParent);
+}
+
 // Every dialog of the program, named by its template number. The connection dialog searches for
 // receivers as it opens: with --simulate it shows the simulated one.
 const _dialogshot DIALOG_SHOTS[] = {
@@ -64,6 +70,7 @@ const _dialogshot DIALOG_SHOTS[] = {
     {"148-distance.png", MakeShowcased<CDistanceMeasurementDialog, ShowcaseDistanceDialog>},
     {"150-terminate-connection.png", Make<CConnectionTerminationDialog>},
     {"190-simulated-receiver.png", MakeSimulatedReceiverPanel},
+    {"201-coverage-settings.png", MakeCoverageSettings},
 };
 
 QString Save(QWidget &window, const QString &strPath) {

@@ -37,7 +37,13 @@ CTarvexCollectorView::CTarvexCollectorView(QWidget *pParent)
   SetUpReceiverStatus(); // the receiver in view: ViewReceiver.cpp
   ListenToSession();
   m_Session.AddNameRule(QualityFileNameProblem); // a new survey never takes a quality side file's name
-  viewport()->setMouseTracking(true);            // the status bar follows the pointer without a button held
+  // The coverage over the plan: repainted as it grows, what it notes in the status bar.
+  connect(&m_Coverage, &CCoverageOverlay::Changed, this, [this] {
+    viewport()->update();
+    UpdateCoverageCommands();
+  });
+  connect(&m_Coverage, &CCoverageOverlay::Note, this, [this](const QString &strText) { ShowStatus(strText); });
+  viewport()->setMouseTracking(true); // the status bar follows the pointer without a button held
 }
 
 // The link posts nothing more to the view from here on (a wake being posted is waited for), and

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CoverageOverlay.h"
 #include "app/ReceiverStatus.h"
 #include "dialogs/ConnectionDialog.h"
 #include "dialogs/DistanceMeasurementDialog.h"
@@ -15,7 +16,9 @@
 
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <QPageLayout>
 #include <QPoint>
+#include <QSizeF>
 #include <QString>
 #include <QTimer>
 
@@ -49,6 +52,8 @@ class QPrinter;
 //   ViewOpenCollection.cpp   Open Collection, and closing the survey it replaces
 //   ViewPackets.cpp          the receiver's packets, taken from the link and handed to the session
 //   ViewPainting.cpp         paintEvent
+//   ViewCoverage.cpp         View > Coverage: the coverage over the plan (CCoverageOverlay) and
+//                            its settings
 // and, as they come: ViewPointing.cpp (the mouse on the plan), ViewScrolling.cpp (zoom, fit,
 // scroll bars, arrow keys) and ViewSnapshot.cpp (snapshot and printing).
 //
@@ -310,9 +315,13 @@ public:
   // The view as it is drawn: the client area rendered by the painting code into an image of its
   // device pixels (the device pixel ratio is the image's). Null for an empty client area.
   QImage RenderView();
-  // Prints the view on one page of printer under PrintTitle of today. False, with a message naming
-  // the printer or the file, when the printer cannot be painted on.
+  // Prints the view, cut to the part that shows the plan, on one page of printer under PrintTitle
+  // of today, as large as the page allows without distortion. False, with a message naming the
+  // printer or the file, when the printer cannot be painted on.
   bool PrintView(QPrinter &printer);
+  // The orientation of the page that the printed plan fills best: landscape for a plan shown wider
+  // than high. Print and Print Preview offer it.
+  QPageLayout::Orientation PrintOrientation();
   // The title line of a printed view: the projection's and the survey's file names and the date.
   QString PrintTitle(const QDate &date) const;
   // The text of the zoom pane: the scale of the plan on the screen, client pixels per plan pixel.
@@ -320,6 +329,19 @@ public:
   // Enables Measure Distance while a projection is loaded, sets its check mark, and shows the
   // zoom in its pane. UpdateScrollBars calls it; so does a change of the loaded projection.
   void UpdateMapCommands();
+
+  // View > Coverage (ViewCoverage.cpp): no coverage, or that of channel 1 or 2, over the plan under
+  // the markers with its legend; the choice is kept with the program's settings. Settings runs
+  // the coverage settings dialog.
+  void OnCoverageOff();
+  void OnCoverageChannel1();
+  void OnCoverageChannel2();
+  void OnCoverageSettings();
+  // The check mark on the channel shown, and the channels' frequencies in the items' texts.
+  void UpdateCoverageCommands();
+  // The coverage shown over the plan (its cells and figures), as of its last refresh; null when
+  // none is shown.
+  const CCoverage *ShownCoverage() const { return m_Coverage.Core().Coverage(); }
 
 protected:
   // A resize keeps the plan's scale and its top-left corner (CSitePlan::Resize), so the scroll
@@ -337,14 +359,21 @@ private:
   // snapshot asked for, saved or cancelled.
   int m_nSnapshotCounter = 1;
 
+  // RenderView cut to the part that shows the plan.
+  QImage PrintPicture();
+  // The proportions picture is printed in: the shown part of the plan's, in plan pixels.
+  QSizeF PrintProportions(const QImage &picture) const;
   // The whole picture of the view: the cached plan with the markers over it, then the measuring
   // line, which follows the pointer.
   void PaintView(QPainter &painter, qreal dRatio);
   // The plan scaled to the client area, or the view without a projection, rebuilt only when the
   // window onto the plan, the client size, the device pixel ratio or the bitmap changed.
   const QImage &PlanPicture(qreal dRatio);
-  // PlanPicture with the markers, their numbers and the lines drawn over it, rebuilt only when
-  // the plan picture or the markers (MarkerState) changed.
+  // PlanPicture with the coverage and its legend over it (ViewCoverage.cpp), or PlanPicture itself
+  // while none is shown.
+  const QImage &CoveredPlanPicture(qreal dRatio);
+  // CoveredPlanPicture with the markers, their numbers and the lines drawn over it, rebuilt only
+  // when that picture or the markers (MarkerState) changed.
   const QImage &ViewPicture(qreal dRatio);
   // Everything the markers are drawn from: the survey's count, the current and the announced
   // segment, and the entries of the marker tables.
@@ -374,6 +403,7 @@ private:
     bool bProjection = false;
     bool operator==(const _planpicturekey &) const = default;
   };
+  CCoverageOverlay m_Coverage{m_Session}; // the coverage over the plan
   CPlanImage m_PlanLevels;                // pre-scaled levels of m_PlanBitmap
   bool m_bLevelsQueued = false;           // BuildPlanLevels is to run
   QImage m_ViewPicture;                   // m_PlanPicture with the markers over it

@@ -36,7 +36,7 @@ void SetCommandState(const CMainFrame &frame, int nId, bool bEnabled, bool bBloc
 // The view's command map. Each collection command, zoom, fit, snapshot and Measure Distance
 // joins it with its handler in the file of its concern. About is the frame's.
 std::span<const CTarvexCollectorView::_commandroute> CTarvexCollectorView::CommandMap() {
-  static const std::array<_commandroute, 13> routes{{
+  static const std::array<_commandroute, 17> routes{{
       {ID_FILE_SAVE, &CTarvexCollectorView::OnFileSave},
       {ID_CONNECT, &CTarvexCollectorView::OnConnect},
       {ID_FILE_OPENPROJECTION, &CTarvexCollectorView::OnOpenProjection},
@@ -52,6 +52,11 @@ std::span<const CTarvexCollectorView::_commandroute> CTarvexCollectorView::Comma
       {ID_SNAPSHOT, &CTarvexCollectorView::OnSnapshot},
       {ID_FILE_PRINT, &CTarvexCollectorView::OnFilePrint},
       {ID_FILE_PRINT_PREVIEW, &CTarvexCollectorView::OnFilePrintPreview},
+      // View > Coverage (ViewCoverage.cpp).
+      {ID_COVERAGE_OFF, &CTarvexCollectorView::OnCoverageOff},
+      {ID_COVERAGE_CHANNEL1, &CTarvexCollectorView::OnCoverageChannel1},
+      {ID_COVERAGE_CHANNEL2, &CTarvexCollectorView::OnCoverageChannel2},
+      {ID_COVERAGE_SETTINGS, &CTarvexCollectorView::OnCoverageSettings},
       // End of the map's commands.
   }};
   return routes;
@@ -169,4 +174,5 @@ void CTarvexCollectorView::UpdateCommandStates() {
     const bool bEntry = i < nRecent;
     SetCommandState(*pFrame, ID_FILE_RECENT1 + i, bEntry && !bWalking, bEntry && bWalking);
   }
+  UpdateCoverageCommands();
 }

@@ -173,6 +173,7 @@ void CTarvexCollectorView::ShowPlan(QImage plan) {
   m_nHScrollMax = std::max(0, m_nBitmapWidth - m_nWindowWidth);
   m_nVScrollMax = std::max(0, m_nBitmapHeight - m_nWindowHeight);
   m_Run.m_bProjectionLoaded = true;
+  m_Coverage.UsePlan(m_PlanBitmap.size());
   UpdateScrollBars(); // and the map's commands, Measure Distance now that there is a plan
   UpdateCommandStates();
 }
@@ -195,6 +196,7 @@ QString CTarvexCollectorView::SideFileFolder(const QString &strPath) const {
 void CTarvexCollectorView::ForgetPlan() {
   m_Run.m_bProjectionLoaded = false;
   m_PlanBitmap = QImage();
+  m_Coverage.UsePlan({});
   m_nHScrollMax = 0;
   m_nVScrollMax = 0;
   horizontalScrollBar()->setRange(0, 0);

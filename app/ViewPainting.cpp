@@ -78,7 +78,7 @@ void CTarvexCollectorView::PaintView(QPainter &painter, qreal dRatio) {
 }
 
 const QImage &CTarvexCollectorView::ViewPicture(qreal dRatio) {
-  const QImage &plan = PlanPicture(dRatio);
+  const QImage &plan = CoveredPlanPicture(dRatio);
   std::vector<int32_t> state = MarkerState();
   if (plan.cacheKey() == m_nViewPictureBase && state == m_MarkerState && m_ViewPicture.size() == plan.size()) {
     return m_ViewPicture;

@@ -122,6 +122,7 @@ void CTarvexCollectorView::mouseMoveEvent(QMouseEvent *pEvent) {
       SetPane(*this, ID_INDICATOR_LATITUDE, QString::asprintf(PANE_LATITUDE_FORMAT, c1));
       SetPane(*this, ID_INDICATOR_LONGITUDE, QString::asprintf(PANE_LONGITUDE_FORMAT, c2));
     }
+    SetPane(*this, ID_INDICATOR_COVERAGE, m_Coverage.LevelText(ptPlan.x, ptPlan.y));
     if (m_bMeasureButtonDown) {
       m_Projection.m_SecondPoint = {c1, c2};
       m_DistanceDialog.ShowDistance(Distance(m_Projection, m_Projection.m_FirstPoint, m_Projection.m_SecondPoint));

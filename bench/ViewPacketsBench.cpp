@@ -5,7 +5,8 @@
 // window's event loop answers a 5 ms timer, first with no receiver (the baseline) and then during
 // the walk, prints the 99th percentile and the maximum of both and their ratios, the rate that
 // reached the file and what the unit dropped, and checks that every level the view took during
-// the walk is in the file and that the link lost none.
+// the walk is in the file and that the link lost none. The coverage of channel 1 is shown over
+// the plan (1 cm per plan pixel) all along, growing with the walk as in the window.
 //
 //   bench_view_packets [SECONDS]      (default 5)
 //
@@ -16,11 +17,14 @@
 #include "platform/D2xxRegistry.h"
 #include "platform/D2xxSimBackend.h"
 #include "platform/SimulatedReceiver.h"
+#include "projection/ProjectionHeader.h"
 #include "survey/SurveyReader.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QImage>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -89,8 +93,13 @@ template <class Done> bool LoopUntil(Done fnDone) {
 // survey takes its channels from the channel reports that come while it is open).
 bool PrepareWalk(CTarvexCollectorView &view, const std::string &strPath) {
   CSurveySession &session = view.Session();
-  session.Plan().SetPlan(800, 600, {0, 0, 800, 600});
-  session.Run().m_bProjectionLoaded = true;
+  CSiteProjection &projection = session.Projection();
+  projection.m_nKind = PROJECTION_LINEAR;
+  SetProjectionTransform(projection, {0.01, 0, 0, 0.01, 0, 0});
+  QImage plan(800, 600, QImage::Format_RGB32);
+  plan.fill(Qt::white);
+  view.ShowPlan(plan);
+  view.OnCoverageChannel1();
   return session.Open(strPath, CSiteData::modeCreateNew) && session.NewSegment() && session.SetStartPoint({100, 100}) &&
          session.SetStopPoint({500, 100});
 }
@@ -180,8 +189,9 @@ _walkend EndWalk(CTarvexCollectorView &view, CSimulatedReceiver &unit, const std
 
 // Prints the latencies, their ratios and the level counts; true when every level of the walk is
 // in the file and the loop never stalled beyond the limit.
-bool Report(int nSeconds, const _latency &baseline, const _latency &walking, const CCollectionRun &run,
+bool Report(int nSeconds, const _latency &baseline, const _latency &walking, const CTarvexCollectorView &view,
             const _walkend &end) {
+  const CCollectionRun &run = view.Session().Run();
   std::printf("view packet handling, 2 channels measuring %u levels/s each, %d s walked\n", LEVELS_PER_SECOND,
               nSeconds);
   Print("event loop, no receiver (baseline)", baseline);
@@ -196,6 +206,9 @@ bool Report(int nSeconds, const _latency &baseline, const _latency &walking, con
               "%.2f s walk (the line carries at most %u); dropped by the unit %llu\n",
               LEVELS_PER_SECOND, static_cast<double>(end.contents.LevelCount()) / 2.0 / end.dWalkSeconds,
               end.dWalkSeconds, end.nLineRate, static_cast<unsigned long long>(end.nDropped));
+  const CCoverage *pCoverage = view.ShownCoverage();
+  std::printf("coverage of channel 1 shown: %zu cells with a level\n",
+              pCoverage != nullptr ? static_cast<size_t>(pCoverage->Figures(1).nCells) : size_t{0});
   const bool bAllLevels =
       end.bCaughtUp && end.bStopped && end.contents.IsSound() && end.contents.LevelCount() == end.nTaken;
   const bool bNoStall = walking.dMaxMs <= STALL_LIMIT_MS;
@@ -212,6 +225,9 @@ int main(int argc, char **argv) {
   }
   QApplication app(argc, argv);
   const int nSeconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  // The coverage shown is kept with the program's settings: those of this run, not the user's.
+  QTemporaryDir settings;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
 
   CMainFrame frame;
   frame.resize(1280, 800);
@@ -235,7 +251,7 @@ int main(int argc, char **argv) {
   const _latency walking = MeasureLoop(nSeconds * 1000);
   const _walkend end = EndWalk(view, *pUnit, strPath, nTakenAtBegin, walkClock);
 
-  const bool bPassed = Report(nSeconds, baseline, walking, view.Session().Run(), end);
+  const bool bPassed = Report(nSeconds, baseline, walking, view, end);
   LinkOf(view).StopWorker();
   D2xxDisableAllBackends();
   return bPassed ? 0 : 1;

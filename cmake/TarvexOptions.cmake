@@ -53,5 +53,7 @@ function(tarvex_qttest name)
     message(FATAL_ERROR "tarvex_qttest(${name}) needs LABELS")
   endif()
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  # The program's settings (the recent files, the coverage shown) of the tests, not the user's own.
+  set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}"
+                       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-settings")
 endfunction()

@@ -1,6 +1,8 @@
 #include "coverage/Coverage.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 
 CCoverage::CCoverage(const _coveragesettings &settings, const _planmetric &metric, int nPlanWidth, int nPlanHeight,
                      std::vector<uint16_t> channels)
@@ -128,4 +130,19 @@ _coveragefigures CCoverage::Figures(uint16_t nChannel) const { return ChannelOf(
 
 std::vector<_coveragebin> CCoverage::SegmentBins(uint16_t nChannel, uint32_t nSegment) const {
   return ChannelOf(nChannel).SegmentBins(nSegment);
+}
+
+std::string CoverageGridProblem(const _coveragesettings &settings, const _planmetric &metric, int nPlanWidth,
+                                int nPlanHeight) {
+  const double dColumns = std::ceil(nPlanWidth * metric.MetresPerPixelX() / settings.dCellMetres);
+  const double dRows = std::ceil(nPlanHeight * metric.MetresPerPixelY() / settings.dCellMetres);
+  if (!(dColumns * dRows <= static_cast<double>(COVERAGE_MAX_CELLS))) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "a cell size of %g m gives %.0f cells on this plan; at most %llu can be computed, so make the "
+                  "cells larger",
+                  settings.dCellMetres, dColumns * dRows, static_cast<unsigned long long>(COVERAGE_MAX_CELLS));
+    return text;
+  }
+  return "";
 }

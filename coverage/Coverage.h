@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 // A point on the plan, plan pixels.
@@ -101,3 +102,12 @@ private:
 
 // Seconds a segment is taken to be walked in while no segment of the survey has a time.
 constexpr double COVERAGE_TYPICAL_WALK_SECONDS = 20.0;
+
+// The most cells a channel's grid may have: a cell size far below the plan's scale would
+// otherwise take the machine's memory (each cell takes about 14 bytes with its picture).
+constexpr uint64_t COVERAGE_MAX_CELLS = 8'000'000;
+// Why the coverage of a plan of nPlanWidth x nPlanHeight pixels cannot be computed with settings
+// (too many cells: "a cell size of 0.01 m gives 24000000 cells on this plan; at most 8000000 can
+// be computed, so make the cells larger"), or "" when it can. The settings must be sound.
+std::string CoverageGridProblem(const _coveragesettings &settings, const _planmetric &metric, int nPlanWidth,
+                                int nPlanHeight);

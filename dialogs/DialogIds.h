@@ -18,6 +18,7 @@ constexpr int IDD_DISTANCE = 148;
 constexpr int IDD_TERMINATION = 150;
 constexpr int IDD_PDF_PAGE = 196;
 constexpr int IDD_CALIBRATION = 197;
+constexpr int IDD_COVERAGE_SETTINGS = 201;
 
 // Connection dialog (130).
 constexpr int IDC_LOOK_FOR_DEVICES = 1000;
@@ -102,6 +103,19 @@ constexpr int IDC_CAL_REMOVE_POINT = 1128;
 constexpr int IDC_CAL_SCALE = 1129;
 constexpr int IDC_CAL_MESSAGE = 1130;
 constexpr int IDC_CAL_SAVE_AS = 1131;
+
+// Coverage settings (201): how the coverage is computed and coloured.
+constexpr int IDC_COV_CELL = 1170;
+constexpr int IDC_COV_RADIUS = 1171;
+constexpr int IDC_COV_BIN = 1172;
+constexpr int IDC_COV_FADE = 1173;
+constexpr int IDC_COV_MEAN = 1174;
+constexpr int IDC_COV_SCALE_LOW = 1175;
+constexpr int IDC_COV_SCALE_HIGH = 1176;
+constexpr int IDC_COV_BAND = 1177;
+constexpr int IDC_COV_THRESHOLD = 1178;
+constexpr int IDC_COV_MESSAGE = 1179;
+constexpr int IDC_COV_DEFAULTS = 1180;
 
 // Termination dialog (150): its icon control has no number of its own.
 

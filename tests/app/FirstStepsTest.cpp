@@ -148,6 +148,9 @@ private slots:
     const QStatusBar *pBar = frame.statusBar();
     int nFirstPane = pBar->width();
     for (const QLabel *pPane : pBar->findChildren<QLabel *>(QRegularExpression("^pane"))) {
+      if (!pPane->isVisible()) {
+        continue; // the coverage's level pane, shown only with a coverage
+      }
       nFirstPane = std::min(nFirstPane, pPane->geometry().left());
     }
     QVERIFY(pBar->fontMetrics().horizontalAdvance(QString::fromUtf8(TEXT_FIRST_STEPS)) < nFirstPane);

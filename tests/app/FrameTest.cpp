@@ -54,7 +54,8 @@ const QList<_menu> MENUS = {
       {57635, "Cu&t\tCtrl+X", false},
       {57634, "&Copy\tCtrl+C", false},
       {57637, "&Paste\tCtrl+V", false}}},
-    {"&View", {{59392, "&Toolbar", true}, {59393, "&Status Bar", true}}},
+    {"&View",
+     {{59392, "&Toolbar", true}, {59393, "&Status Bar", true}, {SEPARATOR, {}, true}, {32840, "&Coverage", true}}},
     {"&Help", {{57664, "&About Tarvex Collector...", true}, {32778, "Measure Distance", false}}},
 };
 

@@ -58,12 +58,13 @@ const QStringList SHOTS = {"130-connection.png",
                            "148-distance.png",
                            "150-terminate-connection.png",
                            "190-simulated-receiver.png",
+                           "201-coverage-settings.png",
                            "main-window.png"};
 
 // The steps of a first survey, written when a projection is named.
-const QStringList SURVEY_SHOTS = {"survey-1-plan-geo.png", "survey-1-plan-scale.png",  "survey-1-projection.png",
-                                  "survey-2-connect.png",  "survey-3-channels.png",    "survey-4-measure.png",
-                                  "survey-5-walking.png",  "survey-6-segment-data.png"};
+const QStringList SURVEY_SHOTS = {"survey-1-plan-geo.png", "survey-1-plan-scale.png",   "survey-1-projection.png",
+                                  "survey-2-connect.png",  "survey-3-channels.png",     "survey-4-measure.png",
+                                  "survey-5-walking.png",  "survey-6-segment-data.png", "survey-7-coverage.png"};
 
 bool HasColour(const QImage &picture, const QColor &colour) {
   const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);

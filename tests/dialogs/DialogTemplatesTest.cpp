@@ -2,6 +2,7 @@
 // for every control, and pictures drawn sharp at the screen's pixel ratio.
 #include "dialogs/ConnectionDialog.h"
 #include "dialogs/ConnectionTerminationDialog.h"
+#include "dialogs/CoverageSettingsDialog.h"
 #include "dialogs/DistanceMeasurementDialog.h"
 #include "dialogs/HelpDialog.h"
 #include "dialogs/IntroDialog.h"
@@ -11,6 +12,7 @@
 #include "platform/D2xxRegistry.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QAccessible>
 #include <QComboBox>
 #include <QGroupBox>
@@ -110,6 +112,16 @@ const QList<_template> &Templates() {
         {2, "Cancel"},
         {0, "Connection with the Tarvex Receiver \n has been established. \nDo you wish to terminate\n the connection "
             "?"}}},
+      {"201",
+       Make<CCoverageSettingsDialog>(),
+       "Coverage Settings",
+       {1170, 1171, 1172, 1173, 1174, 1175, 1176, 1177, 1178, 1179, 1180, 1, 2},
+       {{1174, "Arithmetic: the level numbers averaged"},
+        {1179, "8 colour bands from -110 to -30; the walked area at or above -75 counts as covered."},
+        {1, "OK"},
+        {2, "Cancel"},
+        {0, "Levels on the plan"},
+        {0, "Colours and figures"}}},
   };
   return templates;
 }
@@ -128,6 +140,15 @@ const QMap<int, QString> &BoxNames(const QString &strTemplate) {
         {1034, "Total Distance covered:"},
         {1062, "Total Survey Time: "}}},
       {"148", {{1042, "Distance"}}},
+      {"201",
+       {{1170, "Cell size:"},
+        {1171, "Radius:"},
+        {1172, "Bin length:"},
+        {1173, "Fade before the radius:"},
+        {1175, "Scale from level:"},
+        {1176, "Scale to level:"},
+        {1177, "Band width:"},
+        {1178, "Threshold level:"}}},
   };
   static const QMap<int, QString> none;
   const auto it = names.find(strTemplate);
@@ -144,10 +165,14 @@ QString ShownText(QWidget *pWidget) {
   return {};
 }
 
+// A spin box is one control: its line edit is a part of it.
 bool IsControl(QWidget *pWidget) {
+  if (qobject_cast<QLineEdit *>(pWidget) != nullptr) {
+    return qobject_cast<QAbstractSpinBox *>(pWidget->parentWidget()) == nullptr;
+  }
   return qobject_cast<QAbstractButton *>(pWidget) || qobject_cast<QLabel *>(pWidget) ||
-         qobject_cast<QLineEdit *>(pWidget) || qobject_cast<QPlainTextEdit *>(pWidget) ||
-         qobject_cast<QComboBox *>(pWidget) || qobject_cast<QGroupBox *>(pWidget);
+         qobject_cast<QPlainTextEdit *>(pWidget) || qobject_cast<QComboBox *>(pWidget) ||
+         qobject_cast<QGroupBox *>(pWidget) || qobject_cast<QAbstractSpinBox *>(pWidget);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "coverage/ColourScale.h"
 #include "coverage/PlanMetric.h"
+#include "quality/QualityFile.h"
 #include "tests/coverage/CoverageSupport.h"
 #include "tools/tvdtool/CoveragePlan.h"
 
@@ -212,6 +213,33 @@ TEST_F(CoverageCommand, ThePictureShowsTheLevelsOnThePlanAndNothingWhereNobodyWa
   EXPECT_NE(said.find("50.0 % of it at or above -75; 4000 levels"), std::string::npos) << said;
 }
 
+// A walk the survey's side file excludes is left out, with a note, unless --all-segments asks
+// for every walk.
+TEST_F(CoverageCommand, TheSideFileLeavesOutWhatTheSurveyorExcluded) {
+  _qualityrecord record;
+  SetExcluded(record, 2, ReadSurveyFile(m_survey, CFile::shareDenyNone, {}).segments.at(1).header, true);
+  WriteQualityFile(m_survey, record);
+  for (const bool bAll : {false, true}) {
+    SCOPED_TRACE(bAll);
+    _coveragerequest request;
+    request.bAllSegments = bAll;
+    ASSERT_EQ(Run("office.gpf", "walks.csv", request), SURVEY_EXIT_SOUND) << m_err.str();
+    EXPECT_NE(m_err.str().find("note: segment 2, replaced or excluded in \""), std::string::npos) << m_err.str();
+    EXPECT_NE(m_err.str().find(bAll ? "\", is drawn all the same." : "\", is left out (--all-segments draws it)."),
+              std::string::npos)
+        << m_err.str();
+    size_t nFirst = 0;
+    size_t nSecond = 0;
+    for (const auto &[place, dLevel] : CsvCells(Path("walks.csv"))) {
+      (place.second < 700 ? nFirst : nSecond) += 1;
+      EXPECT_EQ(dLevel, place.second < 700 ? -60 : -80);
+    }
+    EXPECT_GT(nFirst, 160 * 24U);
+    EXPECT_EQ(nSecond > 160 * 24U, bAll);
+    EXPECT_EQ(nSecond == 0, !bAll);
+  }
+}
+
 // What cannot be drawn is refused before anything is written; a damaged survey is drawn as far as
 // it can be read.
 TEST_F(CoverageCommand, RequestsThatCannotBeDrawnAreRefusedAndNothingIsWritten) {
@@ -228,6 +256,8 @@ TEST_F(CoverageCommand, RequestsThatCannotBeDrawnAreRefusedAndNothingIsWritten) 
       {"the survey as output", [](auto &) {}, "link.png", "which is \""},
       {"a radius of 0", [](auto &r) { r.settings.dRadiusMetres = 0; }, "walks.png", "the radius must be more than 0 m"},
       {"channel 3", [](auto &r) { r.nChannel = 3; }, "walks.png", "the channel must be 1 or 2, not 3"},
+      {"cells too small for the plan", [](auto &r) { r.settings.dCellMetres = 0.01; }, "walks.png",
+       "cells on this plan; at most 8000000 can be computed, so make the cells larger"},
   };
   const auto before = fs::file_size(survey);
   fs::create_symlink(survey, Path("link.png"));

@@ -4,6 +4,7 @@
 #include "link/ReceiverConversions.h"
 #include "platform/FileIdentity.h"
 #include "platform/ReplacingFile.h"
+#include "quality/QualityFile.h"
 #include "render/CoveragePicture.h"
 #include "tools/planimage/PlanImage.h"
 #include "tools/tvdtool/Commands.h"
@@ -126,6 +127,33 @@ bool ReportSurvey(const std::string &path, const _surveycontents &contents, bool
   return true;
 }
 
+// Takes out of coverage the segments the survey's side file says were replaced or excluded, saying
+// so on err (or, with --all-segments, that they are drawn all the same); then updates it.
+void FollowSideFile(const _coveragerequest &request, const _surveycontents &contents, CCoverage &coverage,
+                    std::ostream &err) {
+  const _qualityload side = LoadQualityFile(request.strSurvey, contents);
+  for (const auto &note : side.notes) {
+    err << "note: " << note << '\n';
+  }
+  std::string left;
+  for (uint32_t n = 1; n <= contents.segments.size(); ++n) {
+    left += side.record.Counts(n) ? "" : (left.empty() ? "" : ", ") + std::to_string(n);
+  }
+  if (left.empty()) {
+    return;
+  }
+  const bool bOne = left.find(',') == std::string::npos;
+  err << "note: segment" << (bOne ? " " : "s ") << left << ", replaced or excluded in \"" << side.strPath << "\", "
+      << (request.bAllSegments
+              ? (bOne ? "is drawn all the same" : "are drawn all the same")
+              : (bOne ? "is left out (--all-segments draws it)" : "are left out (--all-segments draws them)"))
+      << ".\n";
+  if (!request.bAllSegments) {
+    FollowQualityRecord(coverage, side.record, static_cast<uint32_t>(contents.segments.size()));
+    coverage.Update();
+  }
+}
+
 void WriteOutput(const _coveragerequest &request, const _coverageplan &plan, const CCoverage &coverage,
                  const _coveragesurvey &survey) {
   const CCoverageGrid &grid = coverage.Grid(static_cast<uint16_t>(request.nChannel));
@@ -181,14 +209,19 @@ int RunCoverage(const _coveragerequest &request, std::ostream &out, std::ostream
   } catch (const std::invalid_argument &e) {
     return Refuse(err, e.what());
   }
-  CCoverage coverage(request.settings, PlanMetricOf(*plan.pProjection, plan.nWidth, plan.nHeight), plan.nWidth,
-                     plan.nHeight, {static_cast<uint16_t>(request.nChannel)});
+  const _planmetric metric = PlanMetricOf(*plan.pProjection, plan.nWidth, plan.nHeight);
+  if (const std::string problem = CoverageGridProblem(request.settings, metric, plan.nWidth, plan.nHeight);
+      !problem.empty()) {
+    return Refuse(err, "the coverage cannot be drawn: " + problem);
+  }
+  CCoverage coverage(request.settings, metric, plan.nWidth, plan.nHeight, {static_cast<uint16_t>(request.nChannel)});
   const CSurveySource source(request.strSurvey, CFile::shareDenyNone);
   const _coveragesurvey survey = AddSurveyToCoverage(source, coverage);
   bool bDamaged = false;
   if (!ReportSurvey(request.strSurvey, survey.contents, bDamaged, err)) {
     return SURVEY_EXIT_FAILED;
   }
+  FollowSideFile(request, survey.contents, coverage, err);
   if (!request.strOutput.empty()) {
     WriteOutput(request, plan, coverage, survey);
     out << "wrote \"" << request.strOutput << "\": " << ChannelName(request.nChannel, 0) << " of "
@@ -249,6 +282,8 @@ void RegisterCoverageCommands(CLI::App &app) {
       ->required();
   command->add_option("--channel", request->nChannel, "The channel, 1 (default) or 2.");
   command->add_option("-o,--output", request->strOutput, "Where to write the coverage: .png, .tif or .csv.");
+  command->add_flag("--all-segments", request->bAllSegments,
+                    "Draw every segment, also those the survey's quality side file says were replaced or excluded.");
   command->add_flag("--stats", request->bStats,
                     "Print the coverage figures: the walked area (cells with a level) and its share at or above "
                     "the threshold.");
