@@ -169,4 +169,5 @@ void CTarvexCollectorView::UpdateCommandStates() {
     const bool bEntry = i < nRecent;
     SetCommandState(*pFrame, ID_FILE_RECENT1 + i, bEntry && !bWalking, bEntry && bWalking);
   }
+  UpdateTitle(); // a projection loaded or forgotten, a survey opened or closed
 }
