@@ -50,8 +50,11 @@ std::string TickLabel(double dValue, double dStep) {
   char text[32];
   std::snprintf(text, sizeof text, "%.*f", nDecimals, dValue);
   std::string label = text;
-  if (label.find_first_not_of("-0.") == std::string::npos) {
-    return nDecimals == 0 ? "0" : label.substr(label[0] == '-' ? 1 : 0); // no "-0"
+  if (label.find('.') != std::string::npos) {
+    label.erase(label.find_last_not_of('0') + 1); // "1.0" is "1", "0.50" is "0.5"
+    if (label.back() == '.') {
+      label.pop_back();
+    }
   }
-  return label;
+  return label == "-0" ? "0" : label;
 }

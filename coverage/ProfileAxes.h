@@ -25,5 +25,5 @@ _axisrange LevelRange(double dLow, double dHigh, int nMaxTicks, double dMinSpan 
 // Where dValue lies on an axis that shows range from dPixelFrom (at range.dFrom) to dPixelTo.
 double AxisPixel(double dValue, const _axisrange &range, double dPixelFrom, double dPixelTo);
 
-// A tick's label with as many decimals as the step needs: "0", "2.5", "-80".
+// A tick's label with as many decimals as the step needs and no trailing zeros: "0", "2.5", "-80".
 std::string TickLabel(double dValue, double dStep);
