@@ -11,7 +11,7 @@
 // marker's point. Where a marker drawn later lies at the same point (a segment that starts at the
 // previous one's stop point), it would cover that number and write its own over it: the covered
 // number goes beside the marker instead, left of it (right of it when there is no room on the
-// left), on a plain ground. No number is written past the client area's edge.
+// left; more of them right, then a line lower), on a plain ground. No number is written past the client area's edge.
 
 // A marker, in the order the plan draws them: its point (client pixels) and its number's size.
 struct _markernumber {
