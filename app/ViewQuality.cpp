@@ -15,7 +15,7 @@ namespace {
 
 // The walk's pane: whether a segment is walked, and the levels recorded in it so far.
 const char *const PANE_NOT_WALKING = "Not walking";
-const char *const PANE_WALKING = "WALKING  segment %1: %2 levels";
+const char *const PANE_WALKING = "WALKING #%1: %2 levels";
 const char *const PANE_WALKING_STYLE = "QLabel { background-color: #C8102E; color: white; font-weight: bold; }";
 // What the segment dialog's check line adds to the check's sentence.
 const char *const TEXT_REPLACES = " It replaces segment %1.";
@@ -64,10 +64,10 @@ void CTarvexCollectorView::PlaceDialogs() {
 }
 
 void CTarvexCollectorView::SegmentBrowsed(int32_t nSegment) {
-  m_DetailsDialog.ShowSegment(nSegment);
   if (!m_DetailsDialog.isVisible()) {
-    m_DetailsDialog.show();
+    m_DetailsDialog.show(); // first: a shown dialog's layout knows how tall its text is
   }
+  m_DetailsDialog.ShowSegment(nSegment);
 }
 
 void CTarvexCollectorView::OnStopChecked(const _stopcheck &stop) {

@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QDateTime>
 #include <QLabel>
+#include <QLayout>
 
 #include <cmath>
 
@@ -79,6 +80,18 @@ void CSegmentDetailsDialog::ShowSegment(int32_t nSegment) {
   EnableDlgItem(IDC_WALK_AGAIN, !bWalking && standing != SegmentStanding::replaced);
   EnableDlgItem(IDC_EXCLUDE, true);
   SetDlgItemText(IDC_EXCLUDE, QString::fromLatin1(standing == SegmentStanding::excluded ? TEXT_INCLUDE : TEXT_EXCLUDE));
+  GrowToText();
+}
+
+void CSegmentDetailsDialog::GrowToText() {
+  // The findings wrap: at the dialog's width they may need more lines than it has room for.
+  if (layout() != nullptr && layout()->hasHeightForWidth()) {
+    layout()->activate();
+    const int nHeight = layout()->totalHeightForWidth(width());
+    if (nHeight > height()) {
+      resize(width(), nHeight);
+    }
+  }
 }
 
 void CSegmentDetailsDialog::ShowNothing(const QString &strTitle) {

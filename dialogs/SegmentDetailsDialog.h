@@ -59,6 +59,8 @@ private slots:
 
 private:
   void ShowNothing(const QString &strTitle);
+  // Taller when the text shown needs it, never narrower or lower than the surveyor made it.
+  void GrowToText();
   void ShowFacts(const _segmentquality &checks);
   void ShowChecks(const _segmentquality &checks);
   void ShowProfile(uint32_t nSegment, const _segmentquality &checks);
