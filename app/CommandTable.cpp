@@ -85,8 +85,8 @@ std::span<const int> ToolbarTable() { return TOOLBAR; }
 
 std::span<const _panedef> PaneTable() {
   static const std::array<_panedef, 8> panes{{
-      // As wide as "WALKING #500: 65535 levels".
-      {ID_INDICATOR_WALK, QStringLiteral("Not walking") + Blanks(16)},
+      // The walk: "WALKING #7: 1234", the segment and the levels recorded in it; the bar is full.
+      {ID_INDICATOR_WALK, QStringLiteral("Not walking") + Blanks(2)},
       {ID_INDICATOR_LATITUDE, QStringLiteral("Latitude =  NA") + Blanks(22)},
       {ID_INDICATOR_LONGITUDE, QStringLiteral("Longitude =  NA") + Blanks(21)},
       {ID_INDICATOR_X, QStringLiteral("X =  NA") + Blanks(7)},

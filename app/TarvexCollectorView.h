@@ -376,6 +376,7 @@ private:
   // Builds the plan's levels once the first picture of a new plan is on the screen.
   void BuildPlanLevels();
   void PaintMarkers(QPainter &painter, qreal dRatio);
+  void PaintFlaggedBands(QPainter &painter, int nCount);
   void PaintSegmentLine(QPainter &painter, int k, const _planpoint &stop);
   void PaintMeasuringLine(QPainter &painter) const;
   // Whether a marker entry of segment k is drawn: placed, and, for a segment announced and not

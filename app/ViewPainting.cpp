@@ -232,6 +232,7 @@ void CTarvexCollectorView::PaintMarkers(QPainter &painter, qreal dRatio) {
   const QList<_numberplace> places = PlaceMarkerNumbers(numbers, viewport()->size());
   painter.save();
   painter.setFont(font);
+  PaintFlaggedBands(painter, nCount); // under every marker and line
   for (size_t i = 0; i < markers.size(); ++i) {
     const _marker &marker = markers[i];
     const _planpoint &point = *marker.pPoint;
@@ -252,15 +253,24 @@ void CTarvexCollectorView::PaintMarkers(QPainter &painter, qreal dRatio) {
   painter.restore();
 }
 
-// The line of segment k from its start to its stop, in the style of how the segment stands.
+// The warning band along each flagged segment of the first nCount.
+void CTarvexCollectorView::PaintFlaggedBands(QPainter &painter, int nCount) {
+  painter.setPen(QPen(FLAGGED_COLOUR, FLAGGED_WIDTH, Qt::SolidLine, Qt::RoundCap));
+  for (int k = 1; k <= nCount; ++k) {
+    const _planpoint &start = m_SitePlan.m_Start[k - 1];
+    const _planpoint &stop = m_SitePlan.m_Stop[k - 1];
+    if (IsMarkerShown(k, start) && IsMarkerShown(k, stop) &&
+        m_pQuality->Standing(static_cast<uint32_t>(k)) == SegmentStanding::flagged) {
+      painter.drawLine(ScreenPoint(start), ScreenPoint(stop));
+    }
+  }
+}
+
+// The line of segment k from its start to its stop, dashed when it no longer counts.
 void CTarvexCollectorView::PaintSegmentLine(QPainter &painter, int k, const _planpoint &stop) {
   const _planpoint &start = m_SitePlan.m_Start[k - 1];
   const bool bCurrent = k == m_SegmentDialog.m_nSegment;
   const SegmentStanding standing = m_pQuality->Standing(static_cast<uint32_t>(k));
-  if (standing == SegmentStanding::flagged) {
-    painter.setPen(QPen(FLAGGED_COLOUR, FLAGGED_WIDTH, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(ScreenPoint(start), ScreenPoint(stop));
-  }
   QPen pen = bCurrent ? QPen(CURRENT_SEGMENT_COLOUR, CURRENT_SEGMENT_WIDTH) : QPen(SEGMENT_COLOUR, SEGMENT_WIDTH);
   if (standing == SegmentStanding::replaced || standing == SegmentStanding::excluded) {
     if (!bCurrent) {

@@ -15,7 +15,8 @@ namespace {
 
 // The walk's pane: whether a segment is walked, and the levels recorded in it so far.
 const char *const PANE_NOT_WALKING = "Not walking";
-const char *const PANE_WALKING = "WALKING #%1: %2 levels";
+const char *const PANE_WALKING = "WALKING #%1: %2";
+const char *const PANE_WALKING_TIP = "Segment %1 is being walked: %2 levels recorded so far";
 const char *const PANE_WALKING_STYLE = "QLabel { background-color: #C8102E; color: white; font-weight: bold; }";
 // What the segment dialog's check line adds to the check's sentence.
 const char *const TEXT_REPLACES = " It replaces segment %1.";
@@ -90,14 +91,16 @@ void CTarvexCollectorView::ShowWalkPane() {
   }
   if (!m_Session.IsWalking()) {
     pPane->setStyleSheet({});
+    pPane->setToolTip({});
     pPane->setText(QString::fromLatin1(PANE_NOT_WALKING));
     return;
   }
   const _walktotals &totals = m_Session.Totals();
+  const int32_t nSegment = m_Session.Walk()->GetSegment();
+  const uint64_t nLevels = totals.nSegmentLevels[0] + totals.nSegmentLevels[1];
   pPane->setStyleSheet(QString::fromLatin1(PANE_WALKING_STYLE));
-  pPane->setText(QString::fromLatin1(PANE_WALKING)
-                     .arg(m_Session.Walk()->GetSegment())
-                     .arg(totals.nSegmentLevels[0] + totals.nSegmentLevels[1]));
+  pPane->setText(QString::fromLatin1(PANE_WALKING).arg(nSegment).arg(nLevels));
+  pPane->setToolTip(QString::fromLatin1(PANE_WALKING_TIP).arg(nSegment).arg(nLevels));
 }
 
 QString CTarvexCollectorView::DocumentTitle() const {
