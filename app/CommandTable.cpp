@@ -85,7 +85,7 @@ std::span<const int> ToolbarTable() { return TOOLBAR; }
 
 std::span<const _panedef> PaneTable() {
   static const std::array<_panedef, 8> panes{{
-      // The walk: "WALKING #7: 1234", the segment and the levels recorded in it; the bar is full.
+      // The walk: "#7: 1234" on red, the segment and the levels recorded in it; the bar is full.
       {ID_INDICATOR_WALK, QStringLiteral("Not walking") + Blanks(2)},
       {ID_INDICATOR_LATITUDE, QStringLiteral("Latitude =  NA") + Blanks(22)},
       {ID_INDICATOR_LONGITUDE, QStringLiteral("Longitude =  NA") + Blanks(21)},

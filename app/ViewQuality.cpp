@@ -15,7 +15,7 @@ namespace {
 
 // The walk's pane: whether a segment is walked, and the levels recorded in it so far.
 const char *const PANE_NOT_WALKING = "Not walking";
-const char *const PANE_WALKING = "WALKING #%1: %2";
+const char *const PANE_WALKING = "#%1: %2"; // on red: the segment walked, its levels so far
 const char *const PANE_WALKING_TIP = "Segment %1 is being walked: %2 levels recorded so far";
 const char *const PANE_WALKING_STYLE = "QLabel { background-color: #C8102E; color: white; font-weight: bold; }";
 // What the segment dialog's check line adds to the check's sentence.
