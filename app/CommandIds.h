@@ -65,4 +65,5 @@ constexpr int ID_INDICATOR_PROJECTION = 1056;
 constexpr int ID_INDICATOR_RECEIVER = 1057; // the receiver's state, levels and rates (CReceiverStatus)
 constexpr int ID_INDICATOR_ZOOM = 1070;     // the scale of the plan on the screen
 constexpr int ID_INDICATOR_COVERAGE = 1071; // the coverage's level under the pointer
+constexpr int ID_INDICATOR_WALK = 1072;     // the walk: on (in colour, with its levels) or not
 constexpr int ID_SEPARATOR = 0;             // the message pane: "Ready" and the command prompts

@@ -99,7 +99,9 @@ const _submenudef *FindSubmenu(int nId) {
 }
 
 std::span<const _panedef> PaneTable() {
-  static const std::array<_panedef, 8> panes{{
+  static const std::array<_panedef, 9> panes{{
+      // The walk: "#7: 1234" on red, the segment and the levels recorded in it; the bar is full.
+      {ID_INDICATOR_WALK, QStringLiteral("Not walking") + Blanks(2)},
       {ID_INDICATOR_LATITUDE, QStringLiteral("Latitude =  NA") + Blanks(22)},
       {ID_INDICATOR_LONGITUDE, QStringLiteral("Longitude =  NA") + Blanks(21)},
       {ID_INDICATOR_X, QStringLiteral("X =  NA") + Blanks(7)},

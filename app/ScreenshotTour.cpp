@@ -8,6 +8,7 @@
 #include "dialogs/DialogIds.h"
 #include "dialogs/Prompts.h"
 #include "dialogs/SegmentDataDialog.h"
+#include "dialogs/SegmentDetailsDialog.h"
 #include "dialogs/SimulatedReceiverPanel.h"
 #include "dialogs/WarningDialog.h"
 #include "platform/SimulatedReceiver.h"
@@ -64,6 +65,8 @@ constexpr int CONNECT_WAIT_MS = 300;
 constexpr int STEP_TIMEOUT_MS = 15000;
 // Each walk: about three ticks of the segment dialog's one-second timer.
 constexpr int WALK_MS = 3300;
+// The first walk's dropout on channel 2.
+constexpr uint32_t DROPOUT_MS = 1500;
 // Room between a dialog drawn over the window and the window's right edge and top.
 constexpr int DIALOG_MARGIN = 16;
 constexpr int DIALOG_TOP = 72;
@@ -339,7 +342,14 @@ bool CFirstSurveyTour::WalkSegments() {
         return false;
       }
     }
-    Spend(nSegment == 2 ? WALK_MS - WALK_MS / 2 : WALK_MS);
+    if (nSegment == 1) {
+      // A receiver that loses channel 2 for a while: the segment is flagged at STOP.
+      Spend(WALK_MS / 4);
+      m_pReceiver->PauseChannel(2, DROPOUT_MS);
+      Spend(WALK_MS - WALK_MS / 4);
+    } else {
+      Spend(WALK_MS - WALK_MS / 2);
+    }
     Press(IDC_BEGIN_STOP);
     if (dialog.m_bWalking || !m_strProblem.isEmpty()) {
       return Fail("STOP !", m_strProblem);
@@ -348,10 +358,14 @@ bool CFirstSurveyTour::WalkSegments() {
   if (!ShootAlone("survey-6-segment-data.png", dialog)) {
     return false;
   }
+  Press(IDC_PREV_SEGMENT); // segment 1's details beside the dialog
+  if (!Shoot("segment-details.png", m_view.findChild<CSegmentDetailsDialog *>())) {
+    return false;
+  }
   return ShootCoverage();
 }
 
-// View > Coverage > Channel 1 over the two walks, then Off again, as the operator had it.
+// View > Coverage > Channel 1 over the walks, then Off again, as the operator had it.
 bool CFirstSurveyTour::ShootCoverage() {
   m_view.OnCoverageChannel1();
   Spend(300);

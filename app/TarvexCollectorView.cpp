@@ -16,9 +16,10 @@ constexpr int CONNECT_WAIT_MS = 3000;
 } // namespace
 
 CTarvexCollectorView::CTarvexCollectorView(QWidget *pParent)
-    : QAbstractScrollArea(pParent), m_Session(RunCallbacks()), m_Run(m_Session.Run()),
-      m_Projection(m_Session.Projection()), m_SitePlan(m_Session.Plan()), m_IntroDialog(this),
-      m_SegmentDialog(this, this), m_DistanceDialog(this), m_ConnectionDialog(this, std::make_unique<CBrackwell>()),
+    : QAbstractScrollArea(pParent), m_Session(RunCallbacks()), m_pQuality(std::make_unique<CSurveyQuality>(m_Session)),
+      m_Run(m_Session.Run()), m_Projection(m_Session.Projection()), m_SitePlan(m_Session.Plan()), m_IntroDialog(this),
+      m_SegmentDialog(this, this), m_DetailsDialog(this, &m_Session, m_pQuality.get()), m_DistanceDialog(this),
+      m_ConnectionDialog(this, std::make_unique<CBrackwell>()),
       m_pLink(static_cast<CBrackwell *>(&m_ConnectionDialog.m_Link)), m_HelpDialog(this) {
   setAccessibleName(QString::fromUtf8(VIEW_ACCESSIBLE_NAME));
   setFocusPolicy(Qt::StrongFocus);
@@ -43,6 +44,7 @@ CTarvexCollectorView::CTarvexCollectorView(QWidget *pParent)
     UpdateCoverageCommands();
   });
   connect(&m_Coverage, &CCoverageOverlay::Note, this, [this](const QString &strText) { ShowStatus(strText); });
+  SetUpQuality();                     // the segments' checks: ViewQuality.cpp
   viewport()->setMouseTracking(true); // the status bar follows the pointer without a button held
 }
 

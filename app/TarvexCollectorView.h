@@ -7,9 +7,11 @@
 #include "dialogs/HelpDialog.h"
 #include "dialogs/IntroDialog.h"
 #include "dialogs/SegmentDataDialog.h"
+#include "dialogs/SegmentDetailsDialog.h"
 #include "dialogs/SegmentDialogHost.h"
 #include "projection/SitePlan.h"
 #include "projection/SiteProjection.h"
+#include "quality/SurveyQuality.h"
 #include "survey/SurveySession.h"
 
 #include "app/PlanImage.h"
@@ -54,6 +56,8 @@ class QPrinter;
 //   ViewPainting.cpp         paintEvent
 //   ViewCoverage.cpp         View > Coverage: the coverage over the plan (CCoverageOverlay) and
 //                            its settings
+//   ViewQuality.cpp          the segments' checks: the check at STOP, the browsed segment's
+//                            details, Walk again, the walk's status pane and the window's title
 // and, as they come: ViewPointing.cpp (the mouse on the plan), ViewScrolling.cpp (zoom, fit,
 // scroll bars, arrow keys) and ViewSnapshot.cpp (snapshot and printing).
 //
@@ -109,12 +113,22 @@ public:
   void ConnectReceiver() override;
   void RedrawPlan() override;
   void WalkStateChanged() override;
+  CSurveyQuality *GetQuality() override { return m_pQuality.get(); }
+  // << or >>: the details beside the segment dialog show the segment browsed (ViewQuality.cpp).
+  void SegmentBrowsed(int32_t nSegment) override;
   // Places the point the segment dialog's point mode names (start 1, stop 2) at the plan pixel
   // under client point (x, y), for the segment the walk announced; a stop point shows the
   // segment's length in the dialog. A point the walk refuses is not placed, and the operator is
   // told why.
   void PlaceSegmentPoint(int32_t x, int32_t y);
   // ---- end of walking and pointing
+
+  // ---- The segments' checks (ViewQuality.cpp) ----
+  // The open survey's checks and quality side file, following the session.
+  const CSurveyQuality &Quality() const { return *m_pQuality; }
+  // The window's title: "s.tvd (office.gpf) - Tarvex Collector", the open survey and its
+  // projection as the document; without either, the program's name alone.
+  QString DocumentTitle() const;
 
   // ---- The collection run: the receiver's packets, the connection and the collection commands
   // (ViewPackets.cpp, ViewCommands.cpp, ViewOpenProjection.cpp, ViewOpenCollection.cpp) ----
@@ -243,9 +257,18 @@ private:
   QString ChooseNewSurvey();
   bool OfferToContinue(const QString &strPath, const _sessionresult &failure);
   void ShowSegmentDialog();
+  // The segments' checks (ViewQuality.cpp): what the view follows of them, the dialogs' places
+  // beside the plan, the check of a segment just stopped, and the walk's pane and the title.
+  void SetUpQuality();
+  void PlaceDialogs();
+  void OnStopChecked(const _stopcheck &stop);
+  void ShowWalkPane();
+  void UpdateTitle();
 
   // The survey session, first: the dialogs follow it from their creation, and go before it.
   CSurveySession m_Session;
+  // Its checks, which hear of a STOP before the dialogs do, and go before the session.
+  std::unique_ptr<CSurveyQuality> m_pQuality;
   // Its parts under the names the collection run's description gives them: what is known about
   // the receiver and the run's flags (m_Run.m_nReceiverPresence, m_Run.m_Receiver[2],
   // m_Run.m_bMeasurementModeOn, m_Run.m_bChannel1Levels, m_Run.m_bChannel2Levels,
@@ -259,6 +282,7 @@ private:
   // opposite order when the view ends: the connection dialog first, its link stopping its worker.
   CIntroDialog m_IntroDialog;                  // the receiver information panel, modeless
   CSegmentDataDialog m_SegmentDialog;          // segment walking, modeless
+  CSegmentDetailsDialog m_DetailsDialog;       // the browsed segment's details, modeless
   CDistanceMeasurementDialog m_DistanceDialog; // modeless
   CConnectionDialog m_ConnectionDialog;        // modal; owns the receiver link, m_Link (a CBrackwell)
   CBrackwell *m_pLink = nullptr;               // that link, as the window's link to Qt
@@ -381,6 +405,8 @@ private:
   // Builds the plan's levels once the first picture of a new plan is on the screen.
   void BuildPlanLevels();
   void PaintMarkers(QPainter &painter, qreal dRatio);
+  void PaintFlaggedBands(QPainter &painter, int nCount);
+  void PaintSegmentLine(QPainter &painter, int k, const _planpoint &stop);
   void PaintMeasuringLine(QPainter &painter) const;
   // Whether a marker entry of segment k is drawn: placed, and, for a segment announced and not
   // yet begun, set by the operator (New Segment leaves its entries at plan point (0, 0)).

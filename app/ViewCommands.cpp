@@ -175,4 +175,5 @@ void CTarvexCollectorView::UpdateCommandStates() {
     SetCommandState(*pFrame, ID_FILE_RECENT1 + i, bEntry && !bWalking, bEntry && bWalking);
   }
   UpdateCoverageCommands();
+  UpdateTitle(); // a projection loaded or forgotten, a survey opened or closed
 }

@@ -24,6 +24,8 @@ namespace {
 
 const char *const FILTER_LINEAR = "Linear Projection Files (*.lpf)";
 const char *const FILTER_GEO = "Geo-coded Projection Files (*.gpf)";
+// Both kinds at once, after the two: selected when the dialog opens, so that any projection shows.
+const char *const FILTER_PROJECTIONS = "Projection Files (*.gpf *.lpf)";
 // The platform's own caption of a file dialog for opening.
 const char *const CAPTION_OPEN = "Open";
 const char *const TEXT_SAVE_COLLECTION = "Please save the Collection File";
@@ -72,7 +74,9 @@ void CTarvexCollectorView::OnOpenProjection() {
   _fileprompt prompt;
   prompt.nKind = _fileprompt::open;
   prompt.strCaption = QString::fromUtf8(CAPTION_OPEN);
-  prompt.filters = {QString::fromUtf8(FILTER_LINEAR), QString::fromUtf8(FILTER_GEO)};
+  prompt.filters = {QString::fromUtf8(FILTER_LINEAR), QString::fromUtf8(FILTER_GEO),
+                    QString::fromUtf8(FILTER_PROJECTIONS)};
+  prompt.strFilter = QString::fromUtf8(FILTER_PROJECTIONS);
   const QString strPath = PromptFile(this, prompt);
   if (strPath.isEmpty()) {
     viewport()->update();

@@ -1,5 +1,7 @@
 #include "app/TarvexCollectorView.h"
 
+#include "app/MarkerNumbers.h"
+
 #include "resources/pictures/Pictures.h"
 
 #include <QFontDatabase>
@@ -41,6 +43,14 @@ const QColor CURRENT_SEGMENT_COLOUR(0, 0, 255);
 constexpr int CURRENT_SEGMENT_WIDTH = 2;
 const QColor DISTANCE_COLOUR(255, 0, 0);
 const QList<qreal> DISTANCE_DASHES = {18, 6};
+// A flagged segment's line: a wide warning band under the line. A replaced or excluded segment's
+// line is dashed in grey (blue while it is the current one): it no longer counts.
+const QColor FLAGGED_COLOUR(255, 140, 0, 200);
+constexpr int FLAGGED_WIDTH = 7;
+const QColor NOT_COUNTED_COLOUR(110, 110, 110);
+const QList<qreal> NOT_COUNTED_DASHES = {4, 3};
+// The ground of a number written beside its marker.
+const QColor NUMBER_GROUND(255, 255, 255, 220);
 
 // The bold font of the marker numbers for a client area of the given size: height client height
 // / 25, and each character as wide as client width / 25 by stretching the font. A client less
@@ -106,11 +116,12 @@ std::vector<int32_t> CTarvexCollectorView::MarkerState() const {
   const CSegmentWalk *pWalk = m_Session.Walk();
   const bool bAnnounced = pWalk != nullptr && pWalk->GetState() == WalkState::announced;
   std::vector<int32_t> state{nCount, m_SegmentDialog.m_nSegment, bAnnounced ? pWalk->GetSegment() : 0};
-  state.reserve(state.size() + 10 * static_cast<size_t>(nCount));
+  state.reserve(state.size() + 11 * static_cast<size_t>(nCount));
   for (int i = 0; i < nCount; ++i) {
     for (const _planpoint *pPoint : {&m_SitePlan.m_Start[i], &m_SitePlan.m_Stop[i]}) {
       state.insert(state.end(), {pPoint->nScreenX, pPoint->nScreenY, pPoint->nPlanX, pPoint->nPlanY, pPoint->bPlaced});
     }
+    state.push_back(static_cast<int32_t>(m_pQuality->Standing(static_cast<uint32_t>(i + 1))));
   }
   return state;
 }
@@ -184,7 +195,9 @@ void CTarvexCollectorView::PaintNoProjection(QPainter &painter) const {
 
 // For each segment: the stop marker and its number, the line from start to stop, then the start
 // marker and its number; a later segment over an earlier one. The current segment's markers have
-// the thick rim and its line is blue.
+// the thick rim and its line is blue. A flagged segment's line lies on a warning band; a replaced
+// or excluded one is dashed. A number that a later marker at the same point would cover is
+// written beside its marker (MarkerNumbers.h), and no number is written past the client's edge.
 void CTarvexCollectorView::PaintMarkers(QPainter &painter, qreal dRatio) {
   const CSiteData *pSurvey = m_Session.SiteData();
   if (pSurvey == nullptr) {
@@ -192,35 +205,81 @@ void CTarvexCollectorView::PaintMarkers(QPainter &painter, qreal dRatio) {
   }
   const int nCount = std::min(pSurvey->m_nSegmentCount, PLAN_MAX_SEGMENTS);
   const QFont font = NumberFont(viewport()->size());
-  const int nAscent = QFontMetrics(font, painter.device()).ascent();
+  const QFontMetrics metrics(font, painter.device());
+  // The markers in the order they are drawn, and where their numbers go.
+  struct _marker {
+    const _planpoint *pPoint;
+    int nBitmapId;
+    int k;
+  };
+  std::vector<_marker> markers;
+  QList<_markernumber> numbers;
+  for (int k = 1; k <= nCount; ++k) {
+    const bool bCurrent = k == m_SegmentDialog.m_nSegment;
+    const _planpoint &start = m_SitePlan.m_Start[k - 1];
+    const _planpoint &stop = m_SitePlan.m_Stop[k - 1];
+    if (IsMarkerShown(k, stop)) {
+      markers.push_back({&stop, bCurrent ? BITMAP_STOP_CURRENT : BITMAP_STOP, k});
+    }
+    if (IsMarkerShown(k, start)) {
+      markers.push_back({&start, bCurrent ? BITMAP_START_CURRENT : BITMAP_START, k});
+    }
+  }
+  for (const _marker &marker : markers) {
+    numbers.append(
+        {ScreenPoint(*marker.pPoint), QSize(metrics.horizontalAdvance(QString::number(marker.k)), metrics.height())});
+  }
+  const QList<_numberplace> places = PlaceMarkerNumbers(numbers, viewport()->size());
   painter.save();
   painter.setFont(font);
-  const QPen segmentPen(SEGMENT_COLOUR, SEGMENT_WIDTH);
-  const QPen currentPen(CURRENT_SEGMENT_COLOUR, CURRENT_SEGMENT_WIDTH);
-  const auto DrawMarker = [&](const _planpoint &point, int nBitmapId, const QString &strNumber) {
+  PaintFlaggedBands(painter, nCount); // under every marker and line
+  for (size_t i = 0; i < markers.size(); ++i) {
+    const _marker &marker = markers[i];
+    const _planpoint &point = *marker.pPoint;
+    const bool bStop = marker.pPoint == &m_SitePlan.m_Stop[marker.k - 1];
+    // A segment's line goes between its stop marker and its start marker, when both are there.
+    if (!bStop && IsMarkerShown(marker.k, m_SitePlan.m_Stop[marker.k - 1])) {
+      PaintSegmentLine(painter, marker.k, m_SitePlan.m_Stop[marker.k - 1]);
+    }
     painter.drawImage(QPoint(point.nScreenX - MARKER_OFFSET, point.nScreenY - MARKER_OFFSET),
-                      MarkerPicture(nBitmapId, dRatio));
+                      MarkerPicture(marker.nBitmapId, dRatio));
+    const _numberplace &place = places[static_cast<qsizetype>(i)];
+    if (place.bBeside) {
+      painter.fillRect(place.rc, NUMBER_GROUND);
+    }
     painter.setPen(Qt::black);
-    painter.drawText(QPoint(point.nScreenX - NUMBER_OFFSET, point.nScreenY - NUMBER_OFFSET + nAscent), strNumber);
-  };
+    painter.drawText(QPoint(place.rc.left(), place.rc.top() + metrics.ascent()), QString::number(marker.k));
+  }
+  painter.restore();
+}
+
+// The warning band along each flagged segment of the first nCount.
+void CTarvexCollectorView::PaintFlaggedBands(QPainter &painter, int nCount) {
+  painter.setPen(QPen(FLAGGED_COLOUR, FLAGGED_WIDTH, Qt::SolidLine, Qt::RoundCap));
   for (int k = 1; k <= nCount; ++k) {
     const _planpoint &start = m_SitePlan.m_Start[k - 1];
     const _planpoint &stop = m_SitePlan.m_Stop[k - 1];
-    const bool bCurrent = k == m_SegmentDialog.m_nSegment;
-    const bool bStart = IsMarkerShown(k, start);
-    const QString strNumber = QString::number(k);
-    if (IsMarkerShown(k, stop)) {
-      DrawMarker(stop, bCurrent ? BITMAP_STOP_CURRENT : BITMAP_STOP, strNumber);
-      if (bStart) { // a line from a start point that is not there would start at the corner
-        painter.setPen(bCurrent ? currentPen : segmentPen);
-        painter.drawLine(ScreenPoint(start), ScreenPoint(stop));
-      }
-    }
-    if (bStart) {
-      DrawMarker(start, bCurrent ? BITMAP_START_CURRENT : BITMAP_START, strNumber);
+    if (IsMarkerShown(k, start) && IsMarkerShown(k, stop) &&
+        m_pQuality->Standing(static_cast<uint32_t>(k)) == SegmentStanding::flagged) {
+      painter.drawLine(ScreenPoint(start), ScreenPoint(stop));
     }
   }
-  painter.restore();
+}
+
+// The line of segment k from its start to its stop, dashed when it no longer counts.
+void CTarvexCollectorView::PaintSegmentLine(QPainter &painter, int k, const _planpoint &stop) {
+  const _planpoint &start = m_SitePlan.m_Start[k - 1];
+  const bool bCurrent = k == m_SegmentDialog.m_nSegment;
+  const SegmentStanding standing = m_pQuality->Standing(static_cast<uint32_t>(k));
+  QPen pen = bCurrent ? QPen(CURRENT_SEGMENT_COLOUR, CURRENT_SEGMENT_WIDTH) : QPen(SEGMENT_COLOUR, SEGMENT_WIDTH);
+  if (standing == SegmentStanding::replaced || standing == SegmentStanding::excluded) {
+    if (!bCurrent) {
+      pen.setColor(NOT_COUNTED_COLOUR);
+    }
+    pen.setDashPattern(NOT_COUNTED_DASHES);
+  }
+  painter.setPen(pen);
+  painter.drawLine(ScreenPoint(start), ScreenPoint(stop));
 }
 
 bool CTarvexCollectorView::IsMarkerShown(int k, const _planpoint &point) const {

@@ -19,6 +19,7 @@ constexpr int IDD_TERMINATION = 150;
 constexpr int IDD_PDF_PAGE = 196;
 constexpr int IDD_CALIBRATION = 197;
 constexpr int IDD_COVERAGE_SETTINGS = 201;
+constexpr int IDD_SEGMENT_DETAILS = 198;
 
 // Connection dialog (130).
 constexpr int IDC_LOOK_FOR_DEVICES = 1000;
@@ -58,11 +59,12 @@ constexpr int IDC_AVERAGE_SPEED = 1059;
 constexpr int IDC_SPEED_UNIT = 1060;
 constexpr int IDC_TOTAL_UNIT = 1061;
 constexpr int IDC_SURVEY_SECONDS = 1062;
-constexpr int IDC_NOT_SAVED = 1065;    // the red line while the segment walked last is not saved
-constexpr int IDC_SAVE_COPY = 1066;    // "Save a copy as..." while it is not saved
-constexpr int IDC_MORE_LESS = 145;     // the More/Less button
-constexpr int IDC_COLLAPSE_MARK = 146; // hidden; the collapsed dialog ends at its bottom edge
-constexpr int IDC_LESS_TEXT = 147;     // hidden; holds the button's text while expanded
+constexpr int IDC_NOT_SAVED = 1065;     // the red line while the segment walked last is not saved
+constexpr int IDC_SAVE_COPY = 1066;     // "Save a copy as..." while it is not saved
+constexpr int IDC_SEGMENT_CHECK = 1067; // the check of the segment stopped last, in one line
+constexpr int IDC_MORE_LESS = 145;      // the More/Less button
+constexpr int IDC_COLLAPSE_MARK = 146;  // hidden; the collapsed dialog ends at its bottom edge
+constexpr int IDC_LESS_TEXT = 147;      // hidden; holds the button's text while expanded
 
 // Units box of the distance dialog (148) and of the segment dialog (139).
 constexpr int IDC_UNITS = 1041;
@@ -116,6 +118,16 @@ constexpr int IDC_COV_BAND = 1177;
 constexpr int IDC_COV_THRESHOLD = 1178;
 constexpr int IDC_COV_MESSAGE = 1179;
 constexpr int IDC_COV_DEFAULTS = 1180;
+// Segment details (198): the browsed segment's facts, checks and level profile.
+constexpr int IDC_DETAILS_TITLE = 1140;
+constexpr int IDC_DETAILS_LENGTH = 1141;
+constexpr int IDC_DETAILS_WALKED = 1142;
+constexpr int IDC_DETAILS_SPEED = 1143;
+constexpr int IDC_DETAILS_LEVELS = 1144;
+constexpr int IDC_DETAILS_CHECKS = 1145;
+constexpr int IDC_DETAILS_PROFILE = 1146;
+constexpr int IDC_WALK_AGAIN = 1147;
+constexpr int IDC_EXCLUDE = 1148;
 
 // Termination dialog (150): its icon control has no number of its own.
 

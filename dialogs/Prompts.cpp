@@ -97,6 +97,9 @@ QString CQtPrompts::File(QWidget *pParent, const _fileprompt &prompt) {
   dialog.setAcceptMode(prompt.nKind == _fileprompt::save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(prompt.nKind == _fileprompt::save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog.setNameFilters(prompt.filters);
+  if (!prompt.strFilter.isEmpty()) {
+    dialog.selectNameFilter(prompt.strFilter);
+  }
   dialog.setDefaultSuffix(prompt.strDefaultSuffix);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !prompt.bConfirmOverwrite);
   if (!prompt.strFileName.isEmpty()) {

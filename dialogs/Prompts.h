@@ -60,6 +60,7 @@ struct _fileprompt {
   QString strFileName;      // the name offered
   QString strDefaultSuffix; // added to a name typed without one, e.g. "tvd"
   QStringList filters;      // e.g. "Linear Projection Files (*.lpf)", in order
+  QString strFilter;        // the one of filters selected when the dialog opens; empty: the first
   bool bConfirmOverwrite = false;
 };
 

@@ -74,6 +74,11 @@ public:
   // A channel box without a frequency.
   static constexpr const char *TEXT_NOT_SET = "Not Set";
   static constexpr const char *ICON_PATH = ":/icons/dialog/140.svg";
+  // The key that presses BEGIN ! or STOP ! from anywhere in the program: a tablet's on-screen
+  // keyboard has Ctrl and letters, not always function keys.
+  static constexpr const char *BEGIN_STOP_SHORTCUT = "Ctrl+B";
+  // Line 1067 before the first STOP.
+  static constexpr const char *TEXT_NO_CHECK = "No segment has been checked yet.";
 
   // Follows pView's session (when it has one), which must outlive the dialog.
   explicit CSegmentDataDialog(QWidget *pParent = nullptr, CSegmentDialogHost *pView = nullptr);
@@ -91,6 +96,14 @@ public:
   // The length of the segment's points as a click on the plan set them: m_dLength, its feet
   // value, and box 1031.
   void SetSegmentLength(double dMeters);
+
+  // Shows the check of the segment stopped last in line 1067, as the operator reads it while
+  // walking: in green when it passed, in the warning colour when it was flagged or not checked.
+  void ShowCheck(const QString &strLine, bool bPassed);
+  // Walk again: announces a new segment with segment nSegment's start and stop points, through
+  // the host's checks (CSurveyQuality::WalkAgain); BEGIN ! then walks it, and after its STOP it
+  // replaces segment nSegment. Refused, saying why in a message box, as the walk refuses.
+  void WalkAgain(uint32_t nSegment);
 
   bool IsCollapsed() const { return m_bCollapsed; }
   // The one-second tick of the walk (timer 2): runs from BEGIN to STOP and calls OnTimer. Tests
@@ -158,6 +171,15 @@ public slots:
 private:
   // Connects the walking handlers to their controls and the timer.
   void ConnectWalkHandlers();
+  // The check line and the BEGIN ! / STOP ! key (SegmentDataDialogCheck.cpp).
+  void SetUpCheckAndShortcut();
+  // The shortcut: BEGIN ! or STOP ! as the button would, the dialog shown first.
+  void OnBeginStopKey();
+  // STOP ! in the walking colour from BEGIN to STOP, so that nobody can miss that a walk is on.
+  void ShowWalking(bool bWalking);
+  // What New Segment and Walk again show of the segment announced: its number in 1022, the
+  // radio buttons enabled, and "NA" for what it has not got yet.
+  void ShowAnnounced();
   // What the dialog hears from the session, from its creation until it goes.
   void FollowSession();
   // STOP: the session ends the walk; a file that could not be written leaves the segment not

@@ -22,6 +22,7 @@ void CSegmentDataDialog::ShowSaveState() {
   GetDlgItem(IDC_SAVE_COPY)->setVisible(bNotSaved);
   if (pWalk == nullptr || !pWalk->IsWalking()) {
     SetDlgItemText(IDC_BEGIN_STOP, QString::fromLatin1(bNotSaved ? TEXT_RETRY : TEXT_BEGIN));
+    ShowWalking(false);
   }
 }
 

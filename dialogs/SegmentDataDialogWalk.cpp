@@ -29,6 +29,7 @@ void CSegmentDataDialog::ConnectWalkHandlers() {
           &CSegmentDataDialog::OnUnitsChange);
   m_WalkTimer.setInterval(WALK_TIMER_MS);
   connect(&m_WalkTimer, &QTimer::timeout, this, &CSegmentDataDialog::OnTimer);
+  SetUpCheckAndShortcut();
 }
 
 void CSegmentDataDialog::FollowSession() {
@@ -37,8 +38,12 @@ void CSegmentDataDialog::FollowSession() {
   }
   _sessionlistener listener;
   listener.pfnStopped = [this](const _sessionlistener::_stopped &stopped) { OnWalkStopped(stopped); };
-  // Another survey, or none: nothing of the last walk stays in the dialog.
-  listener.pfnOpened = [this](const _sessionlistener::_opened &) { WalkReplaced(); };
+  // Another survey, or none: nothing of the last walk stays in the dialog. << and >> browse the
+  // segments a reopened survey holds.
+  listener.pfnOpened = [this](const _sessionlistener::_opened &opened) {
+    m_nSegments = static_cast<int32_t>(opened.segments.size());
+    WalkReplaced();
+  };
   listener.pfnClosed = [this](const std::string &) { WalkReplaced(); };
   m_nListener = m_pSession->AddListener(std::move(listener));
 }
@@ -87,16 +92,20 @@ void CSegmentDataDialog::OnNewSegment() {
   if (!RunWalk(&CSurveySession::NewSegment)) {
     return;
   }
+  ShowAnnounced(); // m_nPointMode is kept
+  m_pView->RedrawPlan();
+}
+
+void CSegmentDataDialog::ShowAnnounced() {
   m_nSegment = AnnouncedSegment();
   m_nSegments = m_nSegment;
   SetDlgItemText(IDC_SEGMENT_NUMBER, QString::asprintf(SEGMENT_NUMBER_FORMAT, m_nSegment));
-  ResetPointButtons(true); // m_nPointMode is kept
+  ResetPointButtons(true);
   m_bLengthKnown = false;
   m_bSpeedKnown = false;
   for (const int nId : {IDC_SEGMENT_LENGTH, IDC_AVERAGE_SPEED, IDC_SEGMENT_SECONDS}) {
     SetDlgItemText(nId, QString::fromLatin1(TEXT_NA));
   }
-  m_pView->RedrawPlan();
 }
 
 void CSegmentDataDialog::OnStartPoint() {
@@ -167,6 +176,7 @@ void CSegmentDataDialog::BeginWalk() {
   ResetPointButtons(false);
   EnableDlgItem(IDC_NEW_SEGMENT, false);
   SetDlgItemText(IDC_BEGIN_STOP, QString::fromLatin1(TEXT_STOP));
+  ShowWalking(true);
   // The length of the points the header carries, whichever way they were set.
   SetSegmentLength(m_pSession->Totals().dSegmentLength);
   m_nSegment = AnnouncedSegment();
@@ -228,6 +238,7 @@ void CSegmentDataDialog::OnPrevSegment() {
   if (m_pView != nullptr && m_nSegment > 1) {
     --m_nSegment;
     m_pView->RedrawPlan();
+    m_pView->SegmentBrowsed(m_nSegment);
   }
 }
 
@@ -235,6 +246,7 @@ void CSegmentDataDialog::OnNextSegment() {
   if (m_pView != nullptr && m_nSegment < m_nSegments) {
     ++m_nSegment;
     m_pView->RedrawPlan();
+    m_pView->SegmentBrowsed(m_nSegment);
   }
 }
 

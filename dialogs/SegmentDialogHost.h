@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+
+class CSurveyQuality;
 class CSurveySession;
 
 // What the segment dialog reaches beyond itself: the survey session with the open survey and its
@@ -26,4 +29,10 @@ public:
   // A walk began or ended (BEGIN, STOP, the record limit, the program's end): the commands a walk
   // disables follow.
   virtual void WalkStateChanged() {}
+
+  // << or >> moved to segment nSegment: its details follow.
+  virtual void SegmentBrowsed(int32_t /*nSegment*/) {}
+
+  // The checks of the open survey, through which a segment is walked again; nullptr without.
+  virtual CSurveyQuality *GetQuality() { return nullptr; }
 };

@@ -137,6 +137,9 @@ _sessionresult CSurveySession::CheckNewSurveyName(const std::string &path) const
       return Result(_sessionresult::refused, problem + ".");
     }
   }
+  if (std::string problem = OutputProblem(path); !problem.empty()) {
+    return Result(_sessionresult::refused, std::move(problem));
+  }
   return Result(_sessionresult::done);
 }
 
@@ -157,7 +160,7 @@ _sessionresult CSurveySession::Open(const std::string &path, int nMode) {
     return closed;
   }
   try {
-    Adopt(std::make_unique<CSiteData>(path, nMode, m_SitePlan, *m_pClock));
+    Adopt(std::make_unique<CSiteData>(path, nMode, m_SitePlan, *m_pClock), nMode == CSiteData::modeCreateNew);
     return Result(_sessionresult::done);
   } catch (const CFileException &failure) {
     const bool bDamaged =
@@ -189,7 +192,7 @@ _sessionresult CSurveySession::Continue(const std::string &path) {
   }
   try {
     const _surveycontinuation continuation = ContinueSurvey(path);
-    Adopt(std::make_unique<CSiteData>(path, CSiteData::modeOpenExisting, m_SitePlan, *m_pClock));
+    Adopt(std::make_unique<CSiteData>(path, CSiteData::modeOpenExisting, m_SitePlan, *m_pClock), false);
     return Result(_sessionresult::done, path + SESSION_TEXT_REPAIRED + continuation.strDescription + ".");
   } catch (const CFileException &failure) {
     return Result(_sessionresult::failed, failure.GetErrorMessage());
@@ -215,12 +218,38 @@ _sessionresult CSurveySession::SaveCopy(const std::string &path) const {
   if (m_pSiteData == nullptr) {
     return Result(_sessionresult::refused, SESSION_TEXT_NOTHING_OPEN);
   }
+  if (std::string problem = OutputProblem(path); !problem.empty()) {
+    return Result(_sessionresult::refused, std::move(problem));
+  }
   try {
     m_pSiteData->SaveCopyAs(path);
   } catch (const CFileException &failure) {
     return Result(_sessionresult::failed, failure.GetErrorMessage());
   }
-  return Result(_sessionresult::done, SESSION_TEXT_COPY_SAVED + path + ".");
+  std::string strSentence = SESSION_TEXT_COPY_SAVED + path + ".";
+  // What the listeners keep beside the survey goes along with the copy.
+  const _sessionlistener::_copied copied{m_pSiteData->m_strPath, path};
+  for (size_t i = 0; i < m_listeners.size(); ++i) {
+    const auto pfnCopied = m_listeners[i].second.pfnCopied; // a copy: a listener may add another
+    if (pfnCopied) {
+      if (const std::string strDone = pfnCopied(copied); !strDone.empty()) {
+        strSentence += " " + strDone;
+      }
+    }
+  }
+  return Result(_sessionresult::done, std::move(strSentence));
+}
+
+std::string CSurveySession::OutputProblem(const std::string &path) const {
+  for (size_t i = 0; i < m_listeners.size(); ++i) {
+    const auto pfnCheck = m_listeners[i].second.pfnCheckOutput;
+    if (pfnCheck) {
+      if (std::string problem = pfnCheck(path); !problem.empty()) {
+        return problem;
+      }
+    }
+  }
+  return {};
 }
 
 _sessionresult CSurveySession::Rescue(const std::string &strFolder) {
@@ -247,17 +276,19 @@ _sessionresult CSurveySession::Rescue(const std::string &strFolder) {
     return Result(_sessionresult::failed,
                   closed.strSentence + "\n" + SESSION_TEXT_NO_COPY + copy.strSentence + SESSION_TEXT_LOST);
   }
-  return Result(_sessionresult::done, closed.strSentence + "\n" + SESSION_TEXT_COPY_SAVED + strCopy + ".");
+  // The copy's own sentence: where it is, and what went along with it.
+  return Result(_sessionresult::done, closed.strSentence + "\n" + copy.strSentence);
 }
 
-void CSurveySession::Adopt(std::unique_ptr<CSiteData> pSiteData) {
+void CSurveySession::Adopt(std::unique_ptr<CSiteData> pSiteData, bool bCreated) {
   m_pSiteData = std::move(pSiteData);
   m_pWalk = std::make_unique<CSegmentWalk>(*m_pSiteData, m_SitePlan, m_Projection);
   m_Run.m_pSiteData = m_pSiteData.get();
   m_Run.m_pWalk = m_pWalk.get();
   m_Run.m_bCollectionOpen = true;
   m_SitePlan.UpdateScreenPositions(); // the markers of a reopened survey show on the plan
-  Tell(&_sessionlistener::pfnOpened, _sessionlistener::_opened{m_pSiteData->m_strPath, m_pSiteData->GetSegmentsRead()});
+  Tell(&_sessionlistener::pfnOpened,
+       _sessionlistener::_opened{m_pSiteData->m_strPath, m_pSiteData->GetSegmentsRead(), bCreated});
 }
 
 void CSurveySession::Drop(bool bTell) {

@@ -50,6 +50,12 @@ struct _sessionlistener {
   struct _opened {
     std::string strPath;
     std::vector<_segmentheader> segments; // segment 1 first
+    bool bCreated = false;                // a new survey was made at strPath
+  };
+  // A sound copy of the open survey (strFrom) was saved at strTo: Save a Copy, or the rescue.
+  struct _copied {
+    std::string strFrom;
+    std::string strTo;
   };
   // A walk ended. bSaved: the segment is in the file with its final header; otherwise its last
   // levels or its header wait in memory (strFailure says why) until RetrySave saves it, which is
@@ -78,6 +84,11 @@ struct _sessionlistener {
   // Every message the receiver sent, decoded (recorded or not; ignored types included), before
   // the collection run acts on it: the receiver's pane counts levels from these.
   std::function<void(const ReceiverMessage &message)> pfnMessage;
+  // Those who keep files beside the survey: a copy was saved (what they did, one sentence for the
+  // operator, or empty), and whether a new survey or a copy may be written at strPath (why not,
+  // or empty). These are asked, not told: the session adds the sentences to its own.
+  std::function<std::string(const _copied &)> pfnCopied;
+  std::function<std::string(const std::string &strPath)> pfnCheckOutput;
 };
 
 // The walk's figures, as the segment dialog shows them. Seconds are the walk's one-second ticks
@@ -150,8 +161,8 @@ public:
   // Refused, saying why, when a new survey at path would overwrite a file the session works with:
   // the survey open now, the projection loaded, that projection's side files (its path + "c" and
   // + "b", wherever they are kept), a backup of the open survey (its path + ".bak", ".2.bak", ...),
-  // or a name a rule added with AddNameRule refuses. However path is spelt (a link, "..") it is
-  // compared as the file it names. Done otherwise.
+  // or a name a rule added with AddNameRule or a listener's pfnCheckOutput refuses. However path is spelt (a link,
+  // "..") it is compared as the file it names. Done otherwise.
   _sessionresult CheckNewSurveyName(const std::string &path) const;
   // A rule for the names of new surveys beyond the session's own (the quality side files of the
   // window's surveys): returns why no survey may be created at path and what to do, without a
@@ -163,8 +174,9 @@ public:
   // (modeCreateNew), putting it in place of the open one: a survey another program writes is
   // refused before the open one is given up, the open one is closed with its reporting close
   // (failed, and left open, when that fails), and a new survey is never created where
-  // CheckNewSurveyName refuses it. An existing survey whose last walk was cut off comes back continuable; other
-  // failures name the file and the reason. Once open, its markers show on the plan and the listeners hear of it.
+  // CheckNewSurveyName or a listener (pfnCheckOutput) refuses it. An existing survey whose last
+  // walk was cut off comes back continuable; other failures name the file and the reason. Once
+  // open, its markers show on the plan and the listeners hear of it.
   _sessionresult Open(const std::string &path, int nMode);
   // Repairs the survey at path in place (its walk cut off), keeping the file as it was beside it,
   // and opens it; the sentence says what was repaired.
@@ -176,7 +188,9 @@ public:
   // Gives the open survey up without another write of its own (the operator chose to lose what
   // could not be written, or a copy holds it); the survey data's last resort still tries once.
   void Discard();
-  // A sound copy of the whole survey, with every level still waiting in memory, at path.
+  // A sound copy of the whole survey, with every level still waiting in memory, at path (refused
+  // where a listener refuses it); the listeners carry along what they keep beside the survey
+  // (pfnCopied), and the sentence says so.
   _sessionresult SaveCopy(const std::string &path) const;
   // Nobody to ask (SIGTERM, SIGINT): the close is tried twice; when it still fails, a sound copy
   // of the whole survey goes into strFolder as "NAME-YYYYMMDD-HHMMSS.tvd" (made when needed). The
@@ -220,8 +234,11 @@ public:
   void RemoveListener(int nId);
 
 private:
-  // Takes a survey data object just made: its walk, the run's pointers, the plan's markers.
-  void Adopt(std::unique_ptr<CSiteData> pSiteData);
+  // Takes a survey data object just made (bCreated: a new survey): its walk, the run's pointers,
+  // the plan's markers.
+  void Adopt(std::unique_ptr<CSiteData> pSiteData, bool bCreated);
+  // Why no new survey or copy may be written at path, as the listeners say; empty when it may.
+  std::string OutputProblem(const std::string &path) const;
   // Drops the open survey and its walk, clearing the plan's markers; bTell: the listeners hear.
   void Drop(bool bTell);
   _collectioncallbacks SessionCallbacks(_collectioncallbacks callbacks);

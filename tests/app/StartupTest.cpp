@@ -62,9 +62,10 @@ const QStringList SHOTS = {"130-connection.png",
                            "main-window.png"};
 
 // The steps of a first survey, written when a projection is named.
-const QStringList SURVEY_SHOTS = {"survey-1-plan-geo.png", "survey-1-plan-scale.png",   "survey-1-projection.png",
-                                  "survey-2-connect.png",  "survey-3-channels.png",     "survey-4-measure.png",
-                                  "survey-5-walking.png",  "survey-6-segment-data.png", "survey-7-coverage.png"};
+const QStringList SURVEY_SHOTS = {"segment-details.png",     "survey-1-plan-geo.png", "survey-1-plan-scale.png",
+                                  "survey-1-projection.png", "survey-2-connect.png",  "survey-3-channels.png",
+                                  "survey-4-measure.png",    "survey-5-walking.png",  "survey-6-segment-data.png",
+                                  "survey-7-coverage.png"};
 
 bool HasColour(const QImage &picture, const QColor &colour) {
   const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);

@@ -129,6 +129,12 @@ private slots:
     QCOMPARE(Frame().Pane(ID_INDICATOR_PROJECTION)->text(), QString("Projection Type: Linear Coded"));
     QCOMPARE(Frame().RecentFiles().Files(), QStringList{strPlan});
     QVERIFY(!Enabled(ID_SHOW_SEGMENT));
+    // Both kinds of projection offered at once, after the two of their own.
+    const _fileprompt &projection = Prompts().Shown().front().file;
+    QCOMPARE(projection.filters, (QStringList{"Linear Projection Files (*.lpf)", "Geo-coded Projection Files (*.gpf)",
+                                              "Projection Files (*.gpf *.lpf)"}));
+    QCOMPARE(projection.strFilter, projection.filters.back());
+    QCOMPARE(Frame().windowTitle(), QString("site.lpf - Tarvex Collector"));
 
     const QString strSurvey = FilePath("first.tvd");
     Prompts().AnswerMessage(PROMPT_ANSWER_NO, TEXT_OPEN_EXISTING);
@@ -148,6 +154,7 @@ private slots:
     QVERIFY(Dialog<CSegmentDataDialog>().isVisible());
     QCOMPARE(Dialog<CIntroDialog>().GetDlgItemText(1064), QDir::toNativeSeparators(strSurvey));
     QVERIFY(Enabled(ID_SHOW_SEGMENT));
+    QCOMPARE(Frame().windowTitle(), QString("first.tvd (site.lpf) - Tarvex Collector"));
     QVERIFY(m_pSim->ReceivedBytes().empty());
     VERIFY_AS_SCRIPTED(Prompts());
   }

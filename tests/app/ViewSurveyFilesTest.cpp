@@ -318,7 +318,10 @@ private slots:
     Prompts().AnswerMessage(PROMPT_ANSWER_CUSTOM);     // Retry: the disk is still full
     Prompts().AnswerMessage(PROMPT_ANSWER_CUSTOM + 1); // Save a Copy As…
     Prompts().AnswerFile(strCopy);
-    Prompts().AnswerMessage(PROMPT_ANSWER_OK, "A sound copy of the whole survey was saved as " + strCopy + ".");
+    // The old survey's quality side file goes along with its copy.
+    Prompts().AnswerMessage(PROMPT_ANSWER_OK, "A sound copy of the whole survey was saved as " + strCopy +
+                                                  ". Carried \"" + strOld + ".quality.json\" along to \"" + strCopy +
+                                                  ".quality.json\".");
     Prompts().AnswerMessage(PROMPT_ANSWER_OK, LOAD_PROJECTION);
     int nShown = 0;
     Prompts().fnWhileShown = [&nShown] {

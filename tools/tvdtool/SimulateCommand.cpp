@@ -11,6 +11,8 @@
 #include "projection/SitePlan.h"
 #include "projection/SiteProjection.h"
 #include "projection/TransformCheck.h"
+#include "quality/QualityFile.h"
+#include "quality/SurveyQuality.h"
 #include "survey/SurveyFiles.h"
 #include "survey/SurveyReader.h"
 #include "survey/SurveySession.h"
@@ -78,6 +80,9 @@ void CheckOutput(const _simulateoptions &options) {
       throw CRefusal(Quoted(out) + " is " + what + " " + Quoted(path) + SIMULATE_TEXT_OUTPUT_IS_INPUT);
     }
   }
+  if (const std::string problem = QualityFileNameProblem(out); !problem.empty()) {
+    throw CRefusal(problem + ".");
+  }
   if (!std::filesystem::exists(out)) {
     return;
   }
@@ -108,6 +113,8 @@ public:
   CSimulatedClock(const CSimulatedReceiver &receiver, int64_t nStart)
       : m_receiver(receiver), m_nStart(nStart), m_nStartMs(receiver.GetTimeMs()) {}
   int64_t Now() const override { return m_nStart + static_cast<int64_t>((m_receiver.GetTimeMs() - m_nStartMs) / 1000); }
+  // The simulated milliseconds: the arrival of every level message, as the gap watch times them.
+  int64_t NowMs() const override { return m_nStart * 1000 + static_cast<int64_t>(m_receiver.GetTimeMs() - m_nStartMs); }
 
 private:
   const CSimulatedReceiver &m_receiver;
@@ -135,6 +142,14 @@ std::string Point(const _pixelpoint &pt) { return std::to_string(pt.x) + "," + s
 std::string Seconds(double dSeconds) {
   char text[32];
   std::snprintf(text, sizeof text, "%g s", dSeconds);
+  return text;
+}
+
+// Where a walk's time comes from without --seconds-per-segment.
+std::string PaceText() {
+  char text[96];
+  std::snprintf(text, sizeof text, "the segment's length at %g m/s, at least %g s", SIMULATE_WALKING_PACE_M_S,
+                SIMULATE_WALK_MIN_S);
   return text;
 }
 
@@ -167,9 +182,11 @@ private:
   void OpenSurvey();
   void Connect();
   void WalkSegment(const _pixelpoint &start, const _pixelpoint &stop, int nRouteSegment);
-  // Lets the walk's time pass, silencing the channels the pauses name when their time comes.
+  // The simulated seconds the route's segment nRouteSegment (1 is the first) is walked.
+  double WalkSeconds(int nRouteSegment) const;
+  // Lets the walk's dSeconds pass, silencing the channels the pauses name when their time comes.
   // Returns what the segment's line says of them.
-  std::string WalkWithPauses(int nRouteSegment);
+  std::string WalkWithPauses(int nRouteSegment, double dSeconds);
   // A walk ended; at the record limit the session ended it as STOP ends it: the operator's note
   // is printed.
   void OnStopped(const _sessionlistener::_stopped &stopped);
@@ -205,6 +222,8 @@ private:
   std::unique_ptr<CDeviceBackends> m_pBackends;
   std::unique_ptr<CUSB> m_pLink; // stops its worker itself as it goes
   std::unique_ptr<CSurveySession> m_pSession;
+  std::unique_ptr<CSurveyQuality> m_pQuality; // the checks at STOP and the side file; goes before the session
+  std::vector<std::string> m_checks;          // each walk's check at STOP
 };
 
 // A step of the walk that the walk refused ends the run with its reason.
@@ -215,7 +234,7 @@ void Check(const _walkresult &result) {
 }
 
 void CSimulation::Prepare() {
-  if (!(m_options.dSecondsPerSegment > 0.0 && m_options.dSecondsPerSegment <= 86400.0)) {
+  if (!m_options.bWalkingPace && !(m_options.dSecondsPerSegment > 0.0 && m_options.dSecondsPerSegment <= 86400.0)) {
     throw std::runtime_error("--seconds-per-segment must be more than 0 and at most 86400.");
   }
   if (!(m_options.dSetupSeconds >= 0.0 && m_options.dSetupSeconds <= 86400.0) || m_options.nStepMs == 0) {
@@ -225,7 +244,7 @@ void CSimulation::Prepare() {
     throw std::runtime_error("--channels must be 1 or 2.");
   }
   for (const _simpause &pause : m_options.pauses) {
-    if (pause.dAtSeconds >= m_options.dSecondsPerSegment) {
+    if (!m_options.bWalkingPace && pause.dAtSeconds >= m_options.dSecondsPerSegment) {
       throw std::runtime_error("--pause " + std::to_string(pause.nChannel) + "," + std::to_string(pause.nSegment) +
                                ",...: it begins after the walk's " + Seconds(m_options.dSecondsPerSegment) +
                                " (--seconds-per-segment).");
@@ -249,6 +268,10 @@ void CSimulation::Prepare() {
     if (pause.nSegment >= static_cast<int>(m_route.size())) {
       throw std::runtime_error("--pause names segment " + std::to_string(pause.nSegment) + ", but the route has " +
                                std::to_string(m_route.size() - 1) + " segments.");
+    }
+    if (const double dWalk = WalkSeconds(pause.nSegment); m_options.bWalkingPace && pause.dAtSeconds >= dWalk) {
+      throw std::runtime_error("--pause " + std::to_string(pause.nChannel) + "," + std::to_string(pause.nSegment) +
+                               ",...: it begins after the walk's " + Seconds(dWalk) + " (" + PaceText() + ").");
     }
   }
   m_pSession->Plan().SetPlan(m_nWidth, m_nHeight, {0, 0, m_nWidth, m_nHeight});
@@ -274,6 +297,13 @@ void CSimulation::MakeSession() {
   listener.pfnStopped = [this](const _sessionlistener::_stopped &stopped) { OnStopped(stopped); };
   m_pSession->AddListener(std::move(listener));
   m_pSession->AddListener(m_options.listener);
+  m_pQuality = std::make_unique<CSurveyQuality>(*m_pSession);
+  m_pQuality->SetCallbacks({{}, [this](const _stopcheck &stop) {
+                              m_checks.push_back(stop.strSentence);
+                              if (!stop.strProblem.empty()) {
+                                m_err << "tvdtool: " << stop.strProblem << '\n';
+                              }
+                            }});
 }
 
 void CSimulation::OpenSurvey() {
@@ -362,8 +392,10 @@ void CSimulation::HandleWaiting() {
     if (item.nKind == LinkItemKind::lost) {
       throw std::runtime_error("the simulated receiver was lost: " + item.strReason + ".");
     }
+    // Every packet is handled in the step of simulated time it was sent in (Advance), so it
+    // arrived now on the simulated clock.
     const _sessionresult handled = m_pSession->OnReceiverPacket(
-        item.payload.data(), static_cast<uint32_t>(item.payload.size()), m_pSession->ArrivalMs(item.arrived));
+        item.payload.data(), static_cast<uint32_t>(item.payload.size()), m_pClock->NowMs());
     if (!handled) {
       throw std::runtime_error(handled.strSentence);
     }
@@ -402,11 +434,30 @@ void CSimulation::Advance(double dSeconds) {
     const auto nStep = static_cast<uint32_t>(std::min<uint64_t>(nLeftMs, m_options.nStepMs));
     m_pSimulator->Advance(nStep);
     nLeftMs -= nStep;
-    HandleWaiting();
+    HandleEverythingSent(); // each level arrives in the step it was sent in, as the gap watch needs
   }
 }
 
-std::string CSimulation::WalkWithPauses(int nRouteSegment) {
+double CSimulation::WalkSeconds(int nRouteSegment) const {
+  if (!m_options.bWalkingPace) {
+    return m_options.dSecondsPerSegment;
+  }
+  const CSiteProjection &projection = m_pSession->Projection();
+  const _pixelpoint &from = m_route[static_cast<size_t>(nRouteSegment - 1)];
+  const _pixelpoint &to = m_route[static_cast<size_t>(nRouteSegment)];
+  double a1 = 0;
+  double a2 = 0;
+  double b1 = 0;
+  double b2 = 0;
+  projection.ToCoordinates(from.x, from.y, a1, a2);
+  projection.ToCoordinates(to.x, to.y, b1, b2);
+  const double dMetres = projection.m_nKind == PROJECTION_GEO ? CSiteProjection::GeoDistance(a1, a2, b1, b2)
+                                                              : CSiteProjection::LinearDistance(a1, a2, b1, b2);
+  // Whole tenths of a second: the receiver's time runs in steps.
+  return std::max(SIMULATE_WALK_MIN_S, std::round(dMetres / SIMULATE_WALKING_PACE_M_S * 10) / 10);
+}
+
+std::string CSimulation::WalkWithPauses(int nRouteSegment, double dSeconds) {
   std::string strPauses;
   double dDone = 0.0;
   for (const _simpause &pause : PausesOf(m_options.pauses, nRouteSegment)) {
@@ -416,7 +467,7 @@ std::string CSimulation::WalkWithPauses(int nRouteSegment) {
     strPauses += ", channel " + std::to_string(pause.nChannel) + " paused " + Seconds(pause.dSeconds) + " from " +
                  Seconds(pause.dAtSeconds);
   }
-  Advance(m_options.dSecondsPerSegment - dDone);
+  Advance(dSeconds - dDone);
   return strPauses;
 }
 
@@ -433,7 +484,9 @@ void CSimulation::WalkSegment(const _pixelpoint &start, const _pixelpoint &stop,
   Check(session.Begin()); // levels are recorded from here on
   const auto sentAtBegin = LevelsSent();
   const auto recordedAtBegin = LevelsRecorded();
-  const std::string strPauses = WalkWithPauses(nRouteSegment);
+  const double dSeconds = WalkSeconds(nRouteSegment);
+  const size_t nChecks = m_checks.size();
+  const std::string strPauses = WalkWithPauses(nRouteSegment, dSeconds);
   HandleEverythingSent(); // every level sent during the walk is the walk's
   if (session.IsWalking()) {
     const auto sentAtStop = LevelsSent();
@@ -448,9 +501,11 @@ void CSimulation::WalkSegment(const _pixelpoint &start, const _pixelpoint &stop,
     }
   }
   const int32_t nRecords = session.SiteData()->m_nRecordCount;
-  m_out << "segment " << n << ": " << Point(start) << " -> " << Point(stop) << ", "
-        << Seconds(m_options.dSecondsPerSegment) << ", " << nRecords << (nRecords == 1 ? " record" : " records")
-        << strPauses << '\n';
+  m_out << "segment " << n << ": " << Point(start) << " -> " << Point(stop) << ", " << Seconds(dSeconds) << ", "
+        << nRecords << (nRecords == 1 ? " record" : " records") << strPauses << '\n';
+  if (m_checks.size() > nChecks) {
+    m_out << "  " << m_checks.back() << '\n'; // the walk's check at STOP, as the collector shows it
+  }
 }
 
 int CSimulation::Summarise(_simulatesummary &summary) {
@@ -472,6 +527,7 @@ int CSimulation::Summarise(_simulatesummary &summary) {
     }
   }
   summary.nLevelsSent = m_nSentDuringWalks;
+  summary.checks = m_checks;
   const auto sent = LevelsSent();
   for (size_t k = 0; k < 2; ++k) {
     summary.nLevelsBetween[k] = sent[k] - m_nSentBefore[k] - m_nSentDuringWalks[k];
@@ -555,8 +611,9 @@ void RegisterSimulateCommands(CLI::App &app) {
   simulate->add_option("--route", options->strRoute,
                        "A route file: one plan pixel \"x y\" per line, a segment from each point to the next, '#' "
                        "starts a comment (default: a serpentine over the plan, one tenth in from its edges).");
-  simulate->add_option("--seconds-per-segment", options->dSecondsPerSegment,
-                       "Simulated seconds each segment is walked (default 10).");
+  auto *seconds = simulate->add_option("--seconds-per-segment", options->dSecondsPerSegment,
+                                       "Simulated seconds each segment is walked (default: the segment's length at "
+                                       "an easy walking pace of 1 m/s, at least 3 s).");
   simulate
       ->add_option("--channels", options->nChannels, "Channels the simulated receiver measures: 1 or 2 (default 2).")
       ->check(CLI::Range(1, 2));
@@ -588,7 +645,8 @@ void RegisterSimulateCommands(CLI::App &app) {
   simulate->add_flag("--force", options->bForce,
                      "Replace the output file with a new survey when it exists (without it, an existing file is "
                      "refused).");
-  simulate->callback([options, pauses] {
+  simulate->callback([options, pauses, seconds] {
+    options->bWalkingPace = seconds->count() == 0;
     for (const std::string &strPause : *pauses) {
       options->pauses.push_back(ParsePause(strPause));
     }

@@ -25,7 +25,8 @@ struct _simulateoptions {
   std::string strProjection;
   std::string strOutput;
   std::string strRoute;                           // a route file; empty: the default route over the plan
-  double dSecondsPerSegment = 10.0;               // simulated seconds each segment is walked
+  double dSecondsPerSegment = 10.0;               // simulated seconds each segment is walked ...
+  bool bWalkingPace = false;                      // ... or its length at SIMULATE_WALKING_PACE_M_S
   int nChannels = 2;                              // channels the simulated receiver measures: 1 or 2
   bool bAppend = false;                           // continue the survey at strOutput when it exists
   bool bForce = false;                            // replace a file at strOutput with a new survey
@@ -38,6 +39,12 @@ struct _simulateoptions {
   _sessionlistener listener;                      // hears the run's survey session (tests)
 };
 
+// The pace of a walk when no time per segment is given: an easy walking pace, so that each
+// segment's time is its length in metres (a linear plan's units taken as metres) over this, and
+// at least SIMULATE_WALK_MIN_S.
+constexpr double SIMULATE_WALKING_PACE_M_S = 1.0;
+constexpr double SIMULATE_WALK_MIN_S = 3.0;
+
 // What a run collected.
 struct _simulatesummary {
   int nSegments = 0;                        // segments walked by this run
@@ -45,15 +52,18 @@ struct _simulatesummary {
   std::array<uint64_t, 2> nLevelsWritten{}; // levels of channel 1 and 2 the survey holds for them
   std::array<uint64_t, 2> nLevelsSent{};    // levels the receiver sent while they were walked
   std::array<uint64_t, 2> nLevelsBetween{}; // levels it sent outside the walks, not recorded
+  std::vector<std::string> checks;          // each segment's check at STOP: "Segment 1 passed", ...
 };
 
 // tvdtool simulate: a collection run without an operator. Loads the projection, creates the
 // survey (or continues it), connects a simulated receiver through the receiver link, handles its
 // packets as the collector does, and walks the route segment by segment, the receiver's time
-// running faster than real time. Prints each segment and a summary on out, problems on err.
-// Returns 0 when the survey holds exactly the levels the receiver sent during the walks; 2 when
-// the run is refused before anything is written to the survey: the output is the projection, one
-// of its side files or the route; it exists and neither bAppend nor bForce is set; another program
+// running faster than real time. Each segment is checked at STOP as the collector checks it (the
+// gaps watched while walking go into the survey's quality side file). Prints each segment with
+// its check and a summary on out, problems on err. Returns 0 when the survey holds exactly the
+// levels the receiver sent during the walks; 2 when the run is refused before anything is written
+// to the survey: the output is the projection, one of its side files or the route, or has the
+// name of a quality side file; it exists and neither bAppend nor bForce is set; another program
 // is writing it; or the projection's transform cannot be inverted; 1 on any other failure.
 int RunSimulate(const _simulateoptions &options, std::ostream &out, std::ostream &err,
                 _simulatesummary *pSummary = nullptr);
