@@ -5,8 +5,8 @@
 
 #include "coverage/ColourScale.h"
 #include "coverage/PlanMetric.h"
+#include "render/CoveragePlan.h"
 #include "tests/coverage/CoverageSupport.h"
-#include "tools/tvdtool/CoveragePlan.h"
 
 #include <QImage>
 #include <geotiff/geotiff.h>
