@@ -18,6 +18,7 @@ constexpr int IDD_DISTANCE = 148;
 constexpr int IDD_TERMINATION = 150;
 constexpr int IDD_PDF_PAGE = 196;
 constexpr int IDD_CALIBRATION = 197;
+constexpr int IDD_SURVEY_REPORT = 198;
 
 // Connection dialog (130).
 constexpr int IDC_LOOK_FOR_DEVICES = 1000;
@@ -102,6 +103,11 @@ constexpr int IDC_CAL_REMOVE_POINT = 1128;
 constexpr int IDC_CAL_SCALE = 1129;
 constexpr int IDC_CAL_MESSAGE = 1130;
 constexpr int IDC_CAL_SAVE_AS = 1131;
+
+// Survey report (198): the grid test and its rectangles, the paper.
+constexpr int IDC_REPORT_GRID = 1150;
+constexpr int IDC_REPORT_RECTANGLES = 1151;
+constexpr int IDC_REPORT_PAPER = 1152;
 
 // Termination dialog (150): its icon control has no number of its own.
 
