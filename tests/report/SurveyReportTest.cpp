@@ -1,6 +1,11 @@
 // tvdtool survey report: the report of a simulated survey read back as a reader copies it out of the
 // PDF (pdftotext). The segment table's numbers are those `tvdtool survey dump` shows, the coverage
 // figures those `tvdtool coverage --stats` prints, and every page is numbered.
+#include "platform/File.h"
+#include "quality/QualityFile.h"
+#include "quality/QualityRecord.h"
+#include "survey/SurveyReader.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -119,6 +124,63 @@ protected:
   fs::path m_dir;
 };
 
+// The dump's points of a linear projection in its coordinates: the dump gives them in plan pixels
+// alone, and tvdtool projection locate says where they lie ("X 4.2000, Y 2.4000").
+void LocatePoints(const std::string &projection, std::vector<_dumpsegment> &dumped) {
+  for (auto &d : dumped) {
+    for (size_t k = 0; k < 4; k += 2) {
+      const std::string located =
+          Shell(TVDTOOL + " projection locate " + projection + " " + d.points[k] + " " + d.points[k + 1]).strOut;
+      std::smatch m;
+      ASSERT_TRUE(std::regex_search(located, m, std::regex(R"(X ([-\d.]+), Y ([-\d.]+))"))) << located;
+      d.coordinates[k] = m[1];
+      d.coordinates[k + 1] = m[2];
+    }
+  }
+}
+
+// The segment table of the report's text laid out as on the page, row by row, against the dump.
+// Returns what the last column says of each segment, in order.
+std::vector<std::string> ExpectTableAsDumped(const std::string &table, const std::vector<_dumpsegment> &dumped,
+                                             bool bGeo) {
+  const std::regex row(
+      R"(^ *(\d+) ([-\d.]+), ([-\d.]+) +([-\d.]+), ([-\d.]+) +(\d\d:\d\d:\d\d)-(\d\d:\d\d:\d\d) +)"
+      R"([\d.]+ +\d+ +[\d.]+ +(\d+) +([-\d.]+) +(-?\d+) +(-?\d+) +(\d+) +([-\d.]+) +(-?\d+) +(-?\d+) +)"
+      R"((passed|flagged|excluded|replaced by \d+)$)");
+  // The dump prints x before y: longitude before latitude for a geo-coded projection.
+  const std::array<size_t, 4> order = bGeo ? std::array<size_t, 4>{1, 0, 3, 2} : std::array<size_t, 4>{0, 1, 2, 3};
+  std::istringstream lines(table);
+  std::vector<std::string> standings;
+  std::smatch m;
+  for (std::string line; std::getline(lines, line);) {
+    if (!std::regex_search(line, m, row)) {
+      continue;
+    }
+    const size_t nSegment = std::stoul(m[1]);
+    if (nSegment != standings.size() + 1 || nSegment > dumped.size()) {
+      ADD_FAILURE() << "out of order: " << line;
+      return standings;
+    }
+    const _dumpsegment &d = dumped[nSegment - 1];
+    standings.push_back(m[16]);
+    for (size_t i = 0; i < 4; ++i) {
+      EXPECT_TRUE(SameCoordinate(m[2 + i], d.coordinates[order[i]])) << line << " against " << d.coordinates[order[i]];
+    }
+    EXPECT_EQ(m[6], d.strStart) << line;
+    EXPECT_EQ(m[7], d.strStop) << line;
+    for (const int nChannel : {1, 2}) {
+      const _levels &l = d.levels.at(nChannel);
+      const size_t nAt = nChannel == 1 ? 8 : 12;
+      EXPECT_EQ(std::stoi(m[nAt]), l.nCount) << line;
+      EXPECT_EQ(m[nAt + 1], Mean(l)) << line;
+      EXPECT_EQ(std::stoi(m[nAt + 2]), l.nMin) << line;
+      EXPECT_EQ(std::stoi(m[nAt + 3]), l.nMax) << line;
+    }
+  }
+  EXPECT_EQ(standings.size(), dumped.size()) << table;
+  return standings;
+}
+
 TEST_F(SurveyReport, ThePdfShowsTheDumpsSegmentsAndTheCoverageFigures) {
   struct _case {
     const char *szProjection;
@@ -168,54 +230,55 @@ TEST_F(SurveyReport, ThePdfShowsTheDumpsSegmentsAndTheCoverageFigures) {
     }
     EXPECT_NE(text.find(c.szGridVerdict), std::string::npos);
 
-    // The segment table, row by row, against the dump.
     std::vector<_dumpsegment> dumped = ParseDump(Shell(TVDTOOL + " survey dump " + survey).strOut);
     ASSERT_FALSE(dumped.empty());
-    // The dump gives a linear projection's points in plan pixels alone: where they lie comes from
-    // tvdtool projection locate ("X 4.2000, Y 2.4000").
-    for (auto &d : dumped) {
-      for (size_t k = 0; k < 4 && !c.bGeo; k += 2) {
-        const std::string located =
-            Shell(TVDTOOL + " projection locate " + projection + " " + d.points[k] + " " + d.points[k + 1]).strOut;
-        ASSERT_TRUE(std::regex_search(located, m, std::regex(R"(X ([-\d.]+), Y ([-\d.]+))"))) << located;
-        d.coordinates[k] = m[1];
-        d.coordinates[k + 1] = m[2];
-      }
+    if (!c.bGeo) {
+      LocatePoints(projection, dumped);
     }
-    const std::string table = Shell("pdftotext -layout " + report + " -").strOut;
-    const std::regex row(
-        R"(^ *(\d+) ([-\d.]+), ([-\d.]+) +([-\d.]+), ([-\d.]+) +(\d\d:\d\d:\d\d)-(\d\d:\d\d:\d\d) +)"
-        R"([\d.]+ +\d+ +[\d.]+ +(\d+) +([-\d.]+) +(-?\d+) +(-?\d+) +(\d+) +([-\d.]+) +(-?\d+) +(-?\d+) +)"
-        R"((passed|flagged)$)");
-    std::istringstream lines(table);
-    size_t nRows = 0;
-    for (std::string line; std::getline(lines, line);) {
-      if (!std::regex_search(line, m, row)) {
-        continue;
-      }
-      const size_t nSegment = std::stoul(m[1]);
-      ASSERT_TRUE(nSegment >= 1 && nSegment <= dumped.size()) << line;
-      const _dumpsegment &d = dumped[nSegment - 1];
-      ++nRows;
-      // The dump prints x before y: longitude before latitude for a geo-coded projection.
-      const std::array<int, 4> order = c.bGeo ? std::array<int, 4>{1, 0, 3, 2} : std::array<int, 4>{0, 1, 2, 3};
-      for (size_t i = 0; i < 4; ++i) {
-        EXPECT_TRUE(SameCoordinate(m[2 + i], d.coordinates[static_cast<size_t>(order[i])]))
-            << line << " against " << d.coordinates[static_cast<size_t>(order[i])];
-      }
-      EXPECT_EQ(m[6], d.strStart) << line;
-      EXPECT_EQ(m[7], d.strStop) << line;
-      for (const int nChannel : {1, 2}) {
-        const _levels &l = d.levels.at(nChannel);
-        const size_t nAt = nChannel == 1 ? 8 : 12;
-        EXPECT_EQ(std::stoi(m[nAt]), l.nCount) << line;
-        EXPECT_EQ(m[nAt + 1], Mean(l)) << line;
-        EXPECT_EQ(std::stoi(m[nAt + 2]), l.nMin) << line;
-        EXPECT_EQ(std::stoi(m[nAt + 3]), l.nMax) << line;
-      }
-    }
-    EXPECT_EQ(nRows, dumped.size()) << table;
+    ExpectTableAsDumped(Shell("pdftotext -layout " + report + " -").strOut, dumped, c.bGeo);
   }
+}
+
+// "walked 1081.2 m²" of a figures line: the area.
+double WalkedArea(const std::string &strText, size_t nFrom = 0) {
+  std::smatch m;
+  const std::string rest = strText.substr(nFrom);
+  return std::regex_search(rest, m, std::regex(R"(walked ([\d.]+) m)")) ? std::stod(m[1]) : -1;
+}
+
+// Segment 2 walked again as segment 4, segment 5 excluded (the quality side file): the table lists
+// them as such, and the coverage is that of segments 1 and 3 alone.
+TEST_F(SurveyReport, ReplacedAndExcludedSegmentsAreListedButLeftOutOfTheCoverage) {
+  const std::string projection = SITE + "office.gpf";
+  const std::string survey = Path("walks.tvd");
+  const std::string report = Path("walks.pdf");
+  ASSERT_EQ(Shell(TVDTOOL + " simulate --projection " + projection + " -o " + survey + " --force").nCode, 0);
+  const _surveycontents contents = ReadSurveyFile(survey, CFile::shareDenyNone, {});
+  ASSERT_EQ(contents.segments.size(), 5U);
+  _qualityrecord record;
+  record.nSurveyCreated = contents.header.nCreated;
+  RecordReplacement(record, 2, contents.segments[1].header, 4, contents.segments[3].header);
+  SetExcluded(record, 5, contents.segments[4].header, true);
+  WriteQualityFile(survey, record);
+
+  ASSERT_EQ(Shell(TVDTOOL + " survey report " + survey + " --projection " + projection + " -o " + report).nCode, 0);
+  const std::vector<_dumpsegment> dumped = ParseDump(Shell(TVDTOOL + " survey dump " + survey).strOut);
+  const std::vector<std::string> standings =
+      ExpectTableAsDumped(Shell("pdftotext -layout " + report + " -").strOut, dumped, true);
+  ASSERT_EQ(standings.size(), 5U);
+  EXPECT_EQ(standings[1], "replaced by 4");
+  EXPECT_EQ(standings[4], "excluded");
+  const std::string text = Flat(Shell("pdftotext " + report + " -").strOut);
+  EXPECT_NE(text.find("segments 2, 5 (replaced or excluded) are not in the coverage"), std::string::npos) << text;
+  EXPECT_NE(text.find("Replaced by segment 4, not counted"), std::string::npos);
+  EXPECT_NE(text.find("Excluded, not counted"), std::string::npos);
+  // Less walked area than all five segments cover, as tvdtool coverage draws them.
+  const std::string stats = Shell(TVDTOOL + " coverage " + survey + " --projection " + projection + " --stats").strOut;
+  const double dAll = WalkedArea(stats);
+  const double dCounted = WalkedArea(text, text.find("Coverage channel 1"));
+  EXPECT_GT(dAll, 0);
+  EXPECT_GT(dCounted, 0);
+  EXPECT_LT(dCounted, dAll);
 }
 
 } // namespace
