@@ -7,6 +7,7 @@
 constexpr int ID_FILE_NEWPROJECTION = 32791;  // New Projection from Image
 constexpr int ID_FILE_OPENPROJECTION = 32777; // Open Projection
 constexpr int ID_FILE_OPENCOLLECTION = 32770; // Open Collection
+constexpr int ID_FILE_SURVEY_REPORT = 32792;  // Survey Report: the PDF of the open survey
 constexpr int ID_FILE_RECENT1 = 57616;        // the four entries of the recent-file list
 constexpr int ID_FILE_RECENT2 = 57617;
 constexpr int ID_FILE_RECENT3 = 57618;

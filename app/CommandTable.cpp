@@ -15,6 +15,8 @@ const _commanddef COMMANDS[] = {
    "Make a projection from a floor-plan picture or PDF: calibrate it and save it \n New Projection from Image"},
   {ID_FILE_OPENPROJECTION, "&Open Projection\t Ctrl+N", "Open Projection \n Open Projection", "Ctrl+N"},
   {ID_FILE_OPENCOLLECTION, "&Open Collection..\tCtrl+O", "Open Collection \n Open Collection", "Ctrl+O"},
+  {ID_FILE_SURVEY_REPORT, "Survey &Report...",
+   "Make a PDF report of the open survey: coverage, segments and checks \n Survey Report"},
   {ID_FILE_RECENT1, nullptr, "Open this file \n Open this file"},
   {ID_FILE_RECENT2, nullptr, "Open this file \n Open this file"},
   {ID_FILE_RECENT3, nullptr, "Open this file \n Open this file"},
@@ -76,8 +78,8 @@ const _commanddef *FindCommand(int nId) {
 std::span<const _menudef> MenuTable() {
   static const std::array<_menudef, 4> menus{{
       {"&File",
-       {ID_FILE_NEWPROJECTION, ID_FILE_OPENPROJECTION, ID_FILE_OPENCOLLECTION, ID_SEPARATOR, ID_FILE_RECENT1,
-        ID_SEPARATOR, ID_APP_EXIT, ID_CONNECT}},
+       {ID_FILE_NEWPROJECTION, ID_FILE_OPENPROJECTION, ID_FILE_OPENCOLLECTION, ID_FILE_SURVEY_REPORT, ID_SEPARATOR,
+        ID_FILE_RECENT1, ID_SEPARATOR, ID_APP_EXIT, ID_CONNECT}},
       {"&Edit", {ID_EDIT_UNDO, ID_SEPARATOR, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE}},
       {"&View", {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_SEPARATOR, ID_VIEW_COVERAGE}},
       {"&Help", {ID_APP_ABOUT, ID_MEASURE_DISTANCE}},

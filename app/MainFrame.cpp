@@ -175,10 +175,11 @@ void CMainFrame::SetIdleMessage(const QString &strText) {
   }
 }
 
-// The commands the frame carries out itself: New Projection from Image, Exit, About, the two bars,
-// the recent files.
+// The commands the frame carries out itself: New Projection from Image, Survey Report, Exit, About,
+// the two bars, the recent files.
 void CMainFrame::RouteFrameCommands() {
   RouteCommand(ID_FILE_NEWPROJECTION, [this] { OnNewProjectionFromImage(); });
+  RouteCommand(ID_FILE_SURVEY_REPORT, [this] { OnSurveyReport(); });
   RouteCommand(ID_APP_EXIT, [this] { close(); });
   // About shows the view's receiver information panel with whatever it last showed.
   RouteCommand(ID_APP_ABOUT, [this] { m_pView->ShowReceiverInformation(); });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/RecentFileList.h"
+#include "dialogs/SurveyReportDialog.h"
 
 #include <QHash>
 #include <QList>
@@ -88,6 +89,11 @@ private:
   // File > New Projection from Image: the projection made and saved, then opened as a file named
   // on the command line or dropped is.
   void OnNewProjectionFromImage();
+  // File > Survey Report (MainFrameReport.cpp): the grid test and the paper asked for, then where
+  // to save the report of the open survey on the loaded projection, which is made and written
+  // whole or not at all. Refused, with the reason, while a segment is walked or without a
+  // projection and a survey.
+  void OnSurveyReport();
 
   QHash<int, QAction *> m_actions;
   QToolBar *m_pToolBar = nullptr;
@@ -97,6 +103,7 @@ private:
   int m_nRecentIndex = 0;
   CTarvexCollectorView *m_pView = nullptr;
   CRecentFileList m_RecentFiles;
+  _reportchoice m_reportChoice{false, 20, DefaultReportPaper()}; // what the last report was made with
   // Leaving safely.
   bool m_bUnattendedClose = false; // the next close asks nobody
   bool m_bInClose = false;         // the close steps are under way

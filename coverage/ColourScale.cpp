@@ -1,5 +1,7 @@
 #include "coverage/ColourScale.h"
 
+#include "link/ReceiverConversions.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -84,6 +86,26 @@ std::vector<std::string> CoverageFigureLines(const _coveragefigures &figures, co
   char share[64];
   std::snprintf(share, sizeof share, "at or above %s: %.1f %%", Number(s.dThreshold).c_str(), 100.0 * figures.dShare);
   return {area, share};
+}
+
+std::string CoverageChannelName(uint16_t nChannel, uint32_t nFrequency, bool bCapital) {
+  std::string name = (bCapital ? "Channel " : "channel ") + std::to_string(nChannel);
+  if (nFrequency == 0) {
+    return name;
+  }
+  char text[48];
+  std::snprintf(text, sizeof text, " (%.4f MHz)", FrequencyCodeToMHz(nFrequency));
+  return name + text;
+}
+
+std::string CoverageFiguresLine(uint16_t nChannel, uint32_t nFrequency, const _coveragefigures &figures,
+                                const _coveragesettings &s, uint64_t nLevels) {
+  char text[160];
+  std::snprintf(text, sizeof text,
+                ": walked %.1f m\u00b2 (%llu cells of %g m), %.1f %% of it at or above %g; %llu levels",
+                figures.dAreaSquareMetres, static_cast<unsigned long long>(figures.nCells), s.dCellMetres,
+                100 * figures.dShare, s.dThreshold, static_cast<unsigned long long>(nLevels));
+  return CoverageChannelName(nChannel, nFrequency) + text;
 }
 
 _legendlayout CoverageLegendLayout(size_t nBands, size_t nFigureLines, double dLineHeight, double dLabelWidth,

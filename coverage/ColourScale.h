@@ -57,6 +57,15 @@ struct _coveragefigures {
 // The lines the legend shows under its bands: "walked 123.4 m²", "at or above -75: 81.2 %".
 std::vector<std::string> CoverageFigureLines(const _coveragefigures &figures, const _coveragesettings &settings);
 
+// The figures of a channel in one line, as `tvdtool coverage --stats` and the survey report give
+// them: "channel 1 (425.0000 MHz): walked 1081.2 m² (17300 cells of 0.25 m), 100.0 % of it at or
+// above -75; 8000 levels". The frequency is left out when nFrequency (a frequency code) is 0.
+std::string CoverageFiguresLine(uint16_t nChannel, uint32_t nFrequency, const _coveragefigures &figures,
+                                const _coveragesettings &settings, uint64_t nLevels);
+// "channel 1 (425.0000 MHz)", or "Channel 1 ..." with bCapital; without the frequency when
+// nFrequency is 0.
+std::string CoverageChannelName(uint16_t nChannel, uint32_t nFrequency, bool bCapital = false);
+
 // Where the legend's parts go, in pixels from its top-left corner: a title line, one row per band
 // (a swatch beside its label) and the figure lines, all within a padding of half a line. Text
 // lines are dLineHeight high; dLabelWidth is the widest band label, dTextWidth the widest of the

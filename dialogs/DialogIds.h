@@ -20,6 +20,7 @@ constexpr int IDD_PDF_PAGE = 196;
 constexpr int IDD_CALIBRATION = 197;
 constexpr int IDD_COVERAGE_SETTINGS = 201;
 constexpr int IDD_SEGMENT_DETAILS = 198;
+constexpr int IDD_SURVEY_REPORT = 199;
 
 // Connection dialog (130).
 constexpr int IDC_LOOK_FOR_DEVICES = 1000;
@@ -128,6 +129,10 @@ constexpr int IDC_DETAILS_CHECKS = 1145;
 constexpr int IDC_DETAILS_PROFILE = 1146;
 constexpr int IDC_WALK_AGAIN = 1147;
 constexpr int IDC_EXCLUDE = 1148;
+// Survey report (199): the grid test and its rectangles, the paper.
+constexpr int IDC_REPORT_GRID = 1150;
+constexpr int IDC_REPORT_RECTANGLES = 1151;
+constexpr int IDC_REPORT_PAPER = 1152;
 
 // Termination dialog (150): its icon control has no number of its own.
 

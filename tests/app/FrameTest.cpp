@@ -43,6 +43,7 @@ const QList<_menu> MENUS = {
      {{32791, "New Projection from &Image...", true},
       {32777, "&Open Projection\t Ctrl+N", true},
       {32770, "&Open Collection..\tCtrl+O", true},
+      {32792, "Survey &Report...", true},
       {SEPARATOR, {}, true},
       {57616, "Recent File", false},
       {SEPARATOR, {}, true},

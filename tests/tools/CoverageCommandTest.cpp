@@ -6,8 +6,8 @@
 #include "coverage/ColourScale.h"
 #include "coverage/PlanMetric.h"
 #include "quality/QualityFile.h"
+#include "render/CoveragePlan.h"
 #include "tests/coverage/CoverageSupport.h"
-#include "tools/tvdtool/CoveragePlan.h"
 
 #include <QImage>
 #include <geotiff/geotiff.h>

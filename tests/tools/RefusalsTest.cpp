@@ -154,7 +154,7 @@ TEST_F(RefusalsTest, UnknownWordsAreNamedWithTheCommands) {
        "monitor, simulate, coverage ('tvdtool --help' says what each does).\n"},
       {{"survey", "veriffy", "walk.tvd"},
        "tvdtool: \"veriffy\" is not a command of tvdtool survey. Its commands are: dump, verify, continue, repair, "
-       "check, export ('tvdtool survey --help' says what each does).\n"},
+       "check, export, report ('tvdtool survey --help' says what each does).\n"},
       {{"projection"},
        "tvdtool: tvdtool projection needs a command: make, info, decode, locate ('tvdtool projection --help' says "
        "what each does).\n"},

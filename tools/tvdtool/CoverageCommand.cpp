@@ -1,15 +1,14 @@
 #include "tools/tvdtool/CoverageCommand.h"
 
 #include "coverage/CoverageSurvey.h"
-#include "link/ReceiverConversions.h"
 #include "platform/FileIdentity.h"
 #include "platform/ReplacingFile.h"
 #include "quality/QualityFile.h"
 #include "render/CoveragePicture.h"
+#include "render/CoveragePlan.h"
 #include "tools/planimage/PlanImage.h"
 #include "tools/tvdtool/Commands.h"
 #include "tools/tvdtool/CoverageGeoTiff.h"
-#include "tools/tvdtool/CoveragePlan.h"
 #include "tools/tvdtool/StandardOutput.h"
 #include "tools/tvdtool/SurveyCommand.h"
 
@@ -43,13 +42,6 @@ template <typename... Args> std::string Printf(const char *pFormat, Args... args
   char text[160];
   std::snprintf(text, sizeof text, pFormat, args...);
   return text;
-}
-
-// "channel 1 (425.0000 MHz)", or "Channel 1 ..." to begin a line; without the frequency when it is
-// not known.
-std::string ChannelName(int nChannel, uint32_t nFrequency, bool bCapital = false) {
-  std::string name = (bCapital ? "Channel " : "channel ") + std::to_string(nChannel);
-  return nFrequency == 0 ? name : name + Printf(" (%.4f MHz)", FrequencyCodeToMHz(nFrequency));
 }
 
 int Refuse(std::ostream &err, const std::string &text) {
@@ -161,7 +153,7 @@ void WriteOutput(const _coveragerequest &request, const _coverageplan &plan, con
   std::vector<uint8_t> bytes;
   switch (FormatOf(request.strOutput)) {
   case CoverageFormat::png: {
-    const std::string title = ChannelName(request.nChannel, nFrequency, true);
+    const std::string title = CoverageChannelName(static_cast<uint16_t>(request.nChannel), nFrequency, true);
     bytes = PngBytes(CoveragePicture(plan.picture, grid, request.settings, QString::fromStdString(title),
                                      coverage.Figures(static_cast<uint16_t>(request.nChannel))));
     break;
@@ -185,12 +177,9 @@ void WriteOutput(const _coveragerequest &request, const _coverageplan &plan, con
 void PrintFigures(const _coveragerequest &request, const CCoverage &coverage, const _coveragesurvey &survey,
                   std::ostream &out) {
   const auto nChannel = static_cast<uint16_t>(request.nChannel);
-  const _coveragefigures figures = coverage.Figures(nChannel);
-  out << ChannelName(nChannel, survey.frequencies[nChannel - 1U]) << ": "
-      << Printf("walked %.1f m\u00b2 (%llu cells of %g m), %.1f %% of it at or above %g; %llu levels\n",
-                figures.dAreaSquareMetres, static_cast<unsigned long long>(figures.nCells),
-                request.settings.dCellMetres, 100 * figures.dShare, request.settings.dThreshold,
-                static_cast<unsigned long long>(survey.levels[nChannel - 1U]));
+  out << CoverageFiguresLine(nChannel, survey.frequencies[nChannel - 1U], coverage.Figures(nChannel), request.settings,
+                             survey.levels[nChannel - 1U])
+      << '\n';
 }
 
 } // namespace
@@ -224,8 +213,8 @@ int RunCoverage(const _coveragerequest &request, std::ostream &out, std::ostream
   FollowSideFile(request, survey.contents, coverage, err);
   if (!request.strOutput.empty()) {
     WriteOutput(request, plan, coverage, survey);
-    out << "wrote \"" << request.strOutput << "\": " << ChannelName(request.nChannel, 0) << " of "
-        << survey.contents.segments.size() << " segments on " << plan.nWidth << " x " << plan.nHeight
+    out << "wrote \"" << request.strOutput << "\": " << CoverageChannelName(static_cast<uint16_t>(request.nChannel), 0)
+        << " of " << survey.contents.segments.size() << " segments on " << plan.nWidth << " x " << plan.nHeight
         << " plan pixels\n";
   }
   if (request.bStats) {
@@ -240,10 +229,7 @@ int RunCoverage(const _coveragerequest &request, std::ostream &out, std::ostream
   return SURVEY_EXIT_SOUND;
 }
 
-namespace {
-
-void AddSettingOptions(CLI::App &command, _coveragerequest &r, std::string &strMean) {
-  _coveragesettings &s = r.settings;
+void AddCoverageSettingOptions(CLI::App &command, _coveragesettings &s, std::string &strMean) {
   command.add_option("--cell", s.dCellMetres, "Side of the square cells, metres (default 0.25).");
   command.add_option("--radius", s.dRadiusMetres,
                      "R: a cell takes its level from the bins within R metres of its middle, and has none when "
@@ -261,8 +247,6 @@ void AddSettingOptions(CLI::App &command, _coveragerequest &r, std::string &strM
   command.add_option("--threshold", s.dThreshold,
                      "--stats and the legend give the share of the walked area at or above this level (default -75).");
 }
-
-} // namespace
 
 void RegisterCoverageCommands(CLI::App &app) {
   auto *command = app.add_subcommand(
@@ -287,7 +271,7 @@ void RegisterCoverageCommands(CLI::App &app) {
   command->add_flag("--stats", request->bStats,
                     "Print the coverage figures: the walked area (cells with a level) and its share at or above "
                     "the threshold.");
-  AddSettingOptions(*command, *request, *mean);
+  AddCoverageSettingOptions(*command, request->settings, *mean);
   command->callback([request, mean] {
     _coveragerequest r = *request;
     r.settings.mean = *mean == "power" ? CoverageMean::power : CoverageMean::arithmetic;

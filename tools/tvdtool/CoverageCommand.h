@@ -36,3 +36,8 @@ struct _coveragerequest {
 int RunCoverage(const _coveragerequest &request, std::ostream &out, std::ostream &err);
 
 void RegisterCoverageCommands(CLI::App &app);
+
+// The options of the coverage's settings (--cell, --radius, --bin, --fade, --mean, --scale-low,
+// --scale-high, --band, --threshold), for every command that draws a coverage. --mean goes to
+// strMean ("arithmetic" or "power").
+void AddCoverageSettingOptions(CLI::App &command, _coveragesettings &settings, std::string &strMean);

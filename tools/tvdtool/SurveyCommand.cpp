@@ -12,6 +12,7 @@
 #include "tools/tvdtool/Commands.h"
 #include "tools/tvdtool/ExportCommand.h"
 #include "tools/tvdtool/MessageFormat.h"
+#include "tools/tvdtool/ReportCommand.h"
 
 #include <CLI/CLI.hpp>
 
@@ -338,4 +339,5 @@ void RegisterSurveyCommands(CLI::App &app) {
 
   RegisterSurveyCheckCommand(*survey);
   RegisterSurveyExportCommand(*survey);
+  RegisterSurveyReportCommand(*survey);
 }

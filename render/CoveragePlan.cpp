@@ -1,4 +1,4 @@
-#include "tools/tvdtool/CoveragePlan.h"
+#include "render/CoveragePlan.h"
 
 #include "platform/File.h"
 #include "platform/LittleEndian.h"
