@@ -44,6 +44,9 @@ public:
   // The plan is now of that size in pixels; an empty size: none is loaded.
   void UsePlan(const QSize &plan);
 
+  // Leaves out the segments the surveyor replaced or excluded since, and takes back those included.
+  void FollowQuality(const _qualityrecord &record) { m_core.FollowQuality(record); }
+
   // Brings the cells up to date now, as the timer does.
   void Refresh();
 

@@ -30,7 +30,8 @@ const char *const DOCUMENT_FORMAT = "%1 (%2)";
 void CTarvexCollectorView::SetUpQuality() {
   CSurveyQuality::_callbacks callbacks;
   callbacks.pfnChanged = [this] {
-    viewport()->update(); // the markers show how each segment stands
+    m_Coverage.FollowQuality(m_pQuality->Record()); // a replaced or excluded walk leaves the coverage
+    viewport()->update();                            // the markers show how each segment stands
     m_DetailsDialog.ShowSegment(m_DetailsDialog.Segment());
   };
   callbacks.pfnStopChecked = [this](const _stopcheck &stop) { OnStopChecked(stop); };

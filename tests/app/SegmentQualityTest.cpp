@@ -137,15 +137,24 @@ private slots:
              QStringLiteral("Segment 1, walked again as segment 3: not counted"));
     QVERIFY(!details.GetDlgItem(IDC_WALK_AGAIN)->isEnabled());
 
-    // Exclude segment 2, and bring it back.
+    // Exclude segment 2, and bring it back: the coverage shown leaves it out meanwhile.
+    view.OnCoverageChannel1();
+    const auto coveredCells = [&view] {
+      const CCoverage *pCoverage = view.ShownCoverage();
+      return pCoverage == nullptr ? uint64_t{0} : pCoverage->Figures(1).nCells;
+    };
+    QTRY_VERIFY(coveredCells() > 0);
+    const uint64_t nCoveredAll = coveredCells();
     walk.Press(IDC_NEXT_SEGMENT);
     Click(details.GetDlgItem(IDC_EXCLUDE));
     QCOMPARE(view.Quality().Standing(2), SegmentStanding::excluded);
+    QTRY_VERIFY(coveredCells() > 0 && coveredCells() < nCoveredAll);
     QCOMPARE(details.GetDlgItemText(IDC_DETAILS_TITLE), QStringLiteral("Segment 2, excluded: not counted"));
     QCOMPARE(details.GetDlgItemText(IDC_EXCLUDE), QStringLiteral("Include"));
     Click(details.GetDlgItem(IDC_EXCLUDE));
     QVERIFY(view.Quality().Standing(2) != SegmentStanding::excluded);
     QCOMPARE(details.GetDlgItemText(IDC_EXCLUDE), QStringLiteral("Exclude"));
+    QTRY_COMPARE(coveredCells(), nCoveredAll);
     QVERIFY2(walk.prompts.Problems().isEmpty(), qPrintable(walk.prompts.Problems().join('\n')));
   }
 
