@@ -58,6 +58,7 @@ void WalkTwoSegments(_walkthrough &walk, const std::string &strSurvey) {
   WalkAnnounced(walk, 12, 3, 6);
   walk.Press(IDC_NEW_SEGMENT);
   walk.prompts.AnswerMessage(PROMPT_ANSWER_YES, QString::fromLatin1(CSegmentDataDialog::TEXT_REUSE_STOP_POINT));
+  walk.Press(IDC_START_POINT);
   walk.Press(IDC_STOP_POINT);
   walk.ClickPlan(C);
   WalkAnnounced(walk, 12);
