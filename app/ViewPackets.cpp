@@ -4,6 +4,7 @@
 
 #include "app/AppIdentity.h"
 #include "app/Brackwell.h"
+#include "app/FreedMemory.h"
 #include "app/MainFrame.h"
 #include "dialogs/Prompts.h"
 
@@ -50,6 +51,12 @@ _collectioncallbacks CTarvexCollectorView::RunCallbacks() {
 void CTarvexCollectorView::ListenToSession() {
   _sessionlistener listener;
   listener.pfnMessage = [this](const ReceiverMessage &message) { m_ReceiverStatus.OnMessage(message); };
+  // The walk's levels, which the coverage kept until STOP, are freed by the time the events now
+  // queued are handled: then the memory they took goes back to the system.
+  listener.pfnStopped = [this](const _sessionlistener::_stopped &) {
+    QMetaObject::invokeMethod(
+        this, [] { GiveBackFreedMemory(); }, Qt::QueuedConnection);
+  };
   m_Session.AddListener(std::move(listener));
 }
 

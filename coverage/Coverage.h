@@ -1,5 +1,6 @@
 #pragma once
 
+#include "coverage/ChunkedList.h"
 #include "coverage/CoverageChannel.h"
 #include "survey/LevelPlacement.h"
 #include "survey/SurveyFormat.h"
@@ -83,7 +84,7 @@ private:
     int64_t nBeginMs = 0;
     double dSpeed = 0; // metres per second its levels are placed at
     std::array<int64_t, 2> lastArrivalMs{};
-    std::array<std::vector<int16_t>, 2> levels; // kept to be placed again at STOP
+    std::array<CChunkedList<int16_t>, 2> levels; // kept to be placed again at STOP
   };
   CCoverageChannel *Channel(uint16_t nChannel);
   const CCoverageChannel &ChannelOf(uint16_t nChannel) const;

@@ -36,7 +36,7 @@ void CCoverage::AddLevels(uint32_t nSegment, uint16_t nChannel, const int16_t *p
     const double dMetres = std::min(walk.track.dLength, walk.dSpeed * dMs / 1000.0); // never past the stop point
     pChannel->AddLevel(nSegment, walk.track.BinAt(dMetres), pLevels[i]);
   }
-  walk.levels[k].insert(walk.levels[k].end(), pLevels, pLevels + nCount);
+  walk.levels[k].Append(pLevels, nCount);
 }
 
 void CCoverage::StopSegment(uint32_t nSegment, const _segmentheader &header, int64_t nStopMs) {
@@ -50,7 +50,9 @@ void CCoverage::StopSegment(uint32_t nSegment, const _segmentheader &header, int
   for (uint16_t nChannel = 1; nChannel <= 2; ++nChannel) {
     _surveyrecordentry record;
     record.nChannel = nChannel;
-    record.levels = std::move(pWalk->levels[nChannel - 1U]);
+    CChunkedList<int16_t> &kept = pWalk->levels[nChannel - 1U];
+    kept.AppendTo(record.levels);
+    kept = {}; // one channel's levels held twice at a time, not both
     record.nLevels = static_cast<uint32_t>(record.levels.size());
     if (record.nLevels > 0) {
       segment.records.push_back(std::move(record));

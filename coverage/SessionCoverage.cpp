@@ -130,11 +130,15 @@ void CSessionCoverage::OnLevels(int32_t nSegment, int nChannel, const int8_t *pL
       (nChannel != 1 && nChannel != 2) || nCount == 0) {
     return;
   }
-  const size_t nFirst = m_walk.levels.size();
-  m_walk.levels.insert(m_walk.levels.end(), pLevels, pLevels + nCount);
-  m_walk.messages.push_back({static_cast<uint16_t>(nChannel), nArrivalMs, nFirst, nCount});
+  m_walk.levels.Append(pLevels, nCount);
+  const int64_t nAfterBeginMs = std::clamp<int64_t>(nArrivalMs - m_walk.nBeginMs, INT32_MIN, INT32_MAX);
+  for (size_t nKept = 0; nKept < nCount; nKept += UINT16_MAX) {
+    const auto nPart = static_cast<uint16_t>(std::min<size_t>(nCount - nKept, UINT16_MAX));
+    m_walk.messages.Append({static_cast<int32_t>(nAfterBeginMs), nPart, static_cast<uint8_t>(nChannel)});
+  }
   if (m_pCoverage) {
-    m_pCoverage->AddLevels(m_walk.nSegment, static_cast<uint16_t>(nChannel), m_walk.levels.data() + nFirst, nCount,
+    m_messageLevels.assign(pLevels, pLevels + nCount);
+    m_pCoverage->AddLevels(m_walk.nSegment, static_cast<uint16_t>(nChannel), m_messageLevels.data(), nCount,
                            nArrivalMs);
     Changed();
   }
@@ -220,10 +224,14 @@ void CSessionCoverage::Replay(CCoverage &coverage) const {
     return;
   }
   coverage.BeginSegment(m_walk.nSegment, m_walk.start, m_walk.stop, m_walk.nBeginMs);
-  for (const _message &message : m_walk.messages) {
-    coverage.AddLevels(m_walk.nSegment, message.nChannel, m_walk.levels.data() + message.nFirst, message.nCount,
-                       message.nArrivalMs);
-  }
+  std::vector<int16_t> levels;
+  m_walk.levels.AppendTo(levels);
+  size_t nFirst = 0;
+  m_walk.messages.ForEach([&](const _message &message) {
+    coverage.AddLevels(m_walk.nSegment, message.nChannel, levels.data() + nFirst, message.nCount,
+                       m_walk.nBeginMs + message.nArrivalMs);
+    nFirst += message.nCount;
+  });
   if (m_walk.bStopped) {
     coverage.StopSegment(m_walk.nSegment, m_walk.header, m_walk.nStopMs);
   }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "coverage/ChunkedList.h"
 #include "coverage/Coverage.h"
 #include "quality/QualityRecord.h"
 
@@ -64,21 +65,23 @@ public:
   std::vector<std::string> TakeNotes();
 
 private:
-  // One level message of the segment being walked.
+  // One level message of the segment being walked; its levels follow those of the messages
+  // before it in m_walk.levels. Eight bytes: a walk of hours keeps hundreds of thousands.
   struct _message {
-    uint16_t nChannel = 0;
-    int64_t nArrivalMs = 0;
-    size_t nFirst = 0; // its levels in m_walk.levels
-    size_t nCount = 0;
+    int32_t nArrivalMs = 0; // after BEGIN
+    uint16_t nCount = 0;
+    uint8_t nChannel = 0;
   };
-  // The segment being walked, or walked last and not yet saved.
+  // The segment being walked, or walked last and not yet saved. Its levels take a byte each, as
+  // the receiver sends them (a walk of 30 minutes at the line's top rate keeps about 1.5 million
+  // of them).
   struct _walk {
     uint32_t nSegment = 0; // 0: none
     _planpointd start;
     _planpointd stop;
     int64_t nBeginMs = 0;
-    std::vector<int16_t> levels;
-    std::vector<_message> messages;
+    CChunkedList<int8_t> levels;
+    CChunkedList<_message> messages;
     bool bStopped = false;
     _segmentheader header; // as STOP left it
     int64_t nStopMs = 0;
@@ -110,4 +113,5 @@ private:
   uint64_t m_nGeneration = 0;
   std::vector<std::string> m_notes;
   std::function<void()> m_pfnChanged;
+  std::vector<int16_t> m_messageLevels; // one message's levels, as the coverage takes them
 };
