@@ -31,7 +31,7 @@ void CTarvexCollectorView::SetUpQuality() {
   CSurveyQuality::_callbacks callbacks;
   callbacks.pfnChanged = [this] {
     m_Coverage.FollowQuality(m_pQuality->Record()); // a replaced or excluded walk leaves the coverage
-    viewport()->update();                            // the markers show how each segment stands
+    viewport()->update();                           // the markers show how each segment stands
     m_DetailsDialog.ShowSegment(m_DetailsDialog.Segment());
   };
   callbacks.pfnStopChecked = [this](const _stopcheck &stop) { OnStopChecked(stop); };
