@@ -48,10 +48,14 @@ void CTarvexCollectorView::UpdateCoverageCommands() {
   if (pFrame == nullptr) {
     return;
   }
-  // The level pane stands in the status bar only while a coverage is shown: the bar has no room
-  // to spare in a window of 1280 pixels.
+  // The level pane stands in the status bar only while a coverage is shown, in the room of the
+  // projection's type: the bar has no room to spare in a window of 1280 pixels, and the type is
+  // the loaded projection's for as long as it is loaded (its name is in the window's title).
   if (QLabel *pPane = pFrame->Pane(ID_INDICATOR_COVERAGE); pPane != nullptr) {
     pPane->setVisible(m_Coverage.Shown() != 0);
+  }
+  if (QLabel *pPane = pFrame->Pane(ID_INDICATOR_PROJECTION); pPane != nullptr) {
+    pPane->setVisible(m_Coverage.Shown() == 0);
   }
   const int ids[] = {ID_COVERAGE_OFF, ID_COVERAGE_CHANNEL1, ID_COVERAGE_CHANNEL2};
   for (uint16_t n = 0; n <= 2; ++n) {

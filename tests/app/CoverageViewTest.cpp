@@ -10,10 +10,12 @@
 
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLayout>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -143,6 +145,17 @@ private slots:
     QCOMPARE(PaneOver(*pFrame, 500, 100), QStringLiteral("Level: -60.0"));
     QCOMPARE(PaneOver(*pFrame, 500, 200), QStringLiteral("Not walked"));
     QVERIFY(pFrame->Pane(ID_INDICATOR_COVERAGE)->isVisible());
+    // The panes shown stand apart, none drawn over another.
+    pFrame->resize(1280, 800);
+    pFrame->statusBar()->layout()->activate();
+    QList<QLabel *> shown = pFrame->statusBar()->findChildren<QLabel *>();
+    shown.removeIf([](const QLabel *pPane) { return !pPane->isVisible(); });
+    for (const QLabel *pPane : shown) {
+      for (const QLabel *pOther : shown) {
+        QVERIFY2(pPane == pOther || !pPane->geometry().intersects(pOther->geometry()),
+                 qPrintable(pPane->text() + " / " + pOther->text()));
+      }
+    }
     QVERIFY(pFrame->Action(ID_COVERAGE_CHANNEL1)->isChecked());
     QTRY_COMPARE(pFrame->Action(ID_COVERAGE_CHANNEL1)->text(), QStringLiteral("Channel &1 (425.0000 MHz)"));
     // The snapshot and the print take the view as drawn: coloured on the walks, the plan between.
