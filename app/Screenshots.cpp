@@ -12,6 +12,7 @@
 #include "dialogs/IntroDialog.h"
 #include "dialogs/SegmentDataDialog.h"
 #include "dialogs/SimulatedReceiverPanel.h"
+#include "dialogs/SurveyReportDialog.h"
 #include "dialogs/WarningDialog.h"
 #include "platform/SimulatedReceiver.h"
 
@@ -59,6 +60,11 @@ std::unique_ptr<QDialog> MakeCoverageSettings(QWidget *pParent) {
   return std::make_unique<CCoverageSettingsDialog>(_coveragesettings{}, nullptr, pParent);
 }
 
+// The survey report's choices as they stand the first time.
+std::unique_ptr<QDialog> MakeSurveyReport(QWidget *pParent) {
+  return std::make_unique<CSurveyReportDialog>(_reportchoice{}, pParent);
+}
+
 // Every dialog of the program, named by its template number. The connection dialog searches for
 // receivers as it opens: with --simulate it shows the simulated one.
 const _dialogshot DIALOG_SHOTS[] = {
@@ -70,6 +76,7 @@ const _dialogshot DIALOG_SHOTS[] = {
     {"148-distance.png", MakeShowcased<CDistanceMeasurementDialog, ShowcaseDistanceDialog>},
     {"150-terminate-connection.png", Make<CConnectionTerminationDialog>},
     {"190-simulated-receiver.png", MakeSimulatedReceiverPanel},
+    {"199-survey-report.png", MakeSurveyReport},
     {"201-coverage-settings.png", MakeCoverageSettings},
 };
 

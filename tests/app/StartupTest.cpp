@@ -58,6 +58,7 @@ const QStringList SHOTS = {"130-connection.png",
                            "148-distance.png",
                            "150-terminate-connection.png",
                            "190-simulated-receiver.png",
+                           "199-survey-report.png",
                            "201-coverage-settings.png",
                            "main-window.png"};
 
