@@ -39,7 +39,12 @@ public:
     m_session.UseClock(m_clock); // every message arrives when the receiver sent it
     QCOMPARE(m_pReceiver->OpenPort(m_pPort), FT_OK);
   }
-  ~CReceiverFeed() { m_session.UseClock(CSurveyClock::System()); } // the view closes its survey after
+  // The survey opened on this clock keeps it until it is closed: it is closed here, while the
+  // clock still lives, rather than with the view after it.
+  ~CReceiverFeed() {
+    static_cast<void>(m_session.Close());
+    m_session.UseClock(CSurveyClock::System());
+  }
   CReceiverFeed(const CReceiverFeed &) = delete;
   CReceiverFeed &operator=(const CReceiverFeed &) = delete;
 
