@@ -1,5 +1,6 @@
 #include "projection/ProjectionFormat.h"
 
+#include "platform/File.h"
 #include "platform/FileException.h"
 #include "platform/LittleEndian.h"
 #include "projection/Compression.h"
@@ -91,4 +92,20 @@ void CheckDecodedLength(const std::string &strPath, uint32_t nOffset, const uint
     throw CFileException(CFileException::invalidFile, strPath,
                          strDeclared + "the bitmap file it decodes to declares " + std::to_string(nBitmap) + " bytes.");
   }
+}
+
+uint32_t ReadProjectionSectionLength(CFile &file, const std::string &strPath, uint64_t nFileLength, uint32_t nOffset) {
+  if (nFileLength < nOffset + 4ULL) {
+    throw CFileException(CFileException::endOfFile, strPath,
+                         "\"" + strPath + "\" is cut short: it ends after " + std::to_string(nFileLength) +
+                             " bytes, before the length of its floor-plan section at offset " +
+                             std::to_string(nOffset) + ".");
+  }
+  file.Seek(nOffset, CFile::begin);
+  uint8_t length[4];
+  file.ReadExactly(length, 4);
+  const uint32_t nSection = ReadUInt32LE(length);
+  CheckProjectionSection(strPath, nFileLength, nOffset, nSection);
+  file.Seek(nOffset, CFile::begin);
+  return nSection;
 }

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+class CFile;
+
 // Layout of a projection file (little-endian):
 //   offset 0    4 bytes    not interpreted
 //   offset 4    4 bytes    type tag
@@ -58,6 +60,11 @@ std::string ProjectionKindName(int32_t nKind);
 // long: N counts its own 1032-byte header, and the section must end within the file. Raises
 // CFileException naming the file, the offset and the numbers otherwise.
 void CheckProjectionSection(const std::string &strPath, uint64_t nFileLength, uint32_t nOffset, uint32_t nLength);
+
+// Reads the length of the floor-plan section at nOffset of the projection file strPath (open as
+// file, nFileLength bytes long) and checks it with CheckProjectionSection; a file cut short before
+// it raises CFileException. The file is left at nOffset, the section's start.
+uint32_t ReadProjectionSectionLength(CFile &file, const std::string &strPath, uint64_t nFileLength, uint32_t nOffset);
 
 // Code bytes to decode for the start of a section: enough for the 54-byte bitmap headers even at
 // the longest possible codes.

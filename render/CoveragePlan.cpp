@@ -26,17 +26,7 @@ std::vector<uint8_t> ReadSection(const std::string &strPath, int32_t nKind) {
   file.OpenOrThrow(strPath, CFile::modeRead | CFile::shareDenyWrite);
   const uint64_t nLength = file.GetLength();
   const uint32_t nOffset = ProjectionSectionOffset(nKind);
-  if (nLength < nOffset + 4ULL) {
-    throw CFileException(CFileException::endOfFile, strPath,
-                         "\"" + strPath + "\" is cut short: it ends after " + std::to_string(nLength) +
-                             " bytes, before the length of its floor-plan section at offset " +
-                             std::to_string(nOffset) + ".");
-  }
-  file.Seek(nOffset, CFile::begin);
-  uint8_t length[4];
-  file.ReadExactly(length, 4);
-  const uint32_t nSection = ReadUInt32LE(length);
-  CheckProjectionSection(strPath, nLength, nOffset, nSection);
+  const uint32_t nSection = ReadProjectionSectionLength(file, strPath, nLength, nOffset);
   std::vector<uint8_t> section(nSection);
   file.Seek(nOffset, CFile::begin);
   file.ReadExactly(section.data(), nSection);

@@ -72,17 +72,7 @@ _projectionsummary Inspect(const std::string &strPath, bool bSection) {
   }
 
   const uint32_t nOffset = ProjectionSectionOffset(summary.nKind);
-  if (nLength < nOffset + 4ULL) {
-    throw CFileException(CFileException::endOfFile, strPath,
-                         "\"" + strPath + "\" is cut short: it ends after " + std::to_string(nLength) +
-                             " bytes, before the length of its floor-plan section at offset " +
-                             std::to_string(nOffset) + ".");
-  }
-  file.Seek(nOffset, CFile::begin);
-  uint8_t length[4];
-  file.ReadExactly(length, 4);
-  const uint32_t nSection = ReadUInt32LE(length);
-  CheckProjectionSection(strPath, nLength, nOffset, nSection);
+  const uint32_t nSection = ReadProjectionSectionLength(file, strPath, nLength, nOffset);
   summary.nSectionLength = nSection;
 
   std::vector<uint8_t> start(std::min(nSection, COMPRESSION_HEADER_SIZE + PROJECTION_HEADER_CODE_BYTES));
